@@ -1,0 +1,33 @@
+// The editor's main window and the GUI state that every handler shares.
+#pragma once
+
+#include "model/rc_entry.h"
+
+#include <gtk/gtk.h>
+
+// Columns of knob_store and string_store.
+enum { column_mark = 0, column_name = 1, column_state = 2 };
+
+// The change mark of column 0: a stock icon id, or "" for none.
+constexpr const char *change_mark = "gtk-save";
+
+extern rc_lists *gui_lists;      // the merged lists; its arrays move when they grow
+extern rc_entry *gui_knobs;      // gui_lists->knobs
+extern int gui_knob_count;       // knob entries in use, one row each
+extern rc_entry *gui_strings;    // gui_lists->strings
+extern int gui_string_count;     // string entries in use, one row each
+extern int pending_changes;      // entries whose modified is 1
+extern guint info_context_id;    // status bar context "Info", 0 before first use
+extern GtkWidget *main_window;
+extern GtkWidget *save_button;
+extern GtkWidget *notebook;      // page 0 "Knobs", page 1 "Strings"
+extern GtkWidget *status_bar;
+extern GtkListStore *knob_store;
+extern GtkListStore *string_store;
+
+// Builds the window from the merged, sorted lists, connects every handler
+// and shows it, without running the main loop.
+void create_main_window(rc_lists *lists);
+
+// create_main_window, then runs the main loop until the user quits. Returns 0.
+int build_main_window(rc_lists *lists);

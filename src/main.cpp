@@ -1,0 +1,105 @@
+// Start-up: the command line, loading and merging both files, and the mode.
+#include "gui/main_window.h"
+#include "rcfile/merge.h"
+#include "rcfile/reader.h"
+#include "rcfile/tokenizer.h"
+#include "version.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char *default_defaults_path = "/etc/defaults/rc.conf";
+constexpr const char *default_rc_path = "/etc/rc.conf";
+
+// glibc's getopt reorders arguments unless told not to; BSD's never does.
+#ifdef __GLIBC__
+constexpr const char *option_letters = "+cvh";
+#else
+constexpr const char *option_letters = "cvh";
+#endif
+
+void print_version()
+{
+	std::printf("%s %s\n", kelvane_name, kelvane_version);
+	std::printf("Copyright (c) 2024-2026 The Kelvane developers. All rights reserved.\n");
+	std::printf("Copyright (c) 2026 The Kelvane contributors. All rights reserved.\n");
+	std::printf("Portions derive from the earlier Kelvane releases by the Kelvane developers.\n");
+}
+
+void print_usage()
+{
+	std::printf("usage: kelvane [-c] [-v] [-h]\n");
+	std::printf("\t-c\tforce console mode\n");
+	std::printf("\t-v\tshow version and exit\n");
+	std::printf("\t-h\tshow this screen\n");
+}
+
+const char *env_or(const char *name, const char *fallback)
+{
+	const char *value = std::getenv(name);
+	return value != nullptr ? value : fallback;
+}
+
+void clear_comment_flags(rc_entry *entries, int count)
+{
+	for (int i = 0; i < count; i++)
+		entries[i].has_comment = 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+	bool have_display = std::getenv("DISPLAY") != nullptr;
+	bool window_mode = false;
+
+	int option = getopt(argc, argv, option_letters);
+	if (option == 'c') {
+		while (option == 'c')
+			option = getopt(argc, argv, option_letters);
+		have_display = false;
+	}
+	if (option == 'v') {
+		print_version();
+		return 0;
+	}
+	if (option != -1) {
+		print_usage();
+		return 64;
+	}
+
+	if (have_display) {
+		// The toolkit sees the program's name and what the options left.
+		int gtk_argc = argc - optind + 1;
+		char **gtk_argv = argv + optind - 1;
+		gtk_argv[0] = argv[0];
+		gtk_init(&gtk_argc, &gtk_argv);
+		window_mode = true;
+	}
+
+	const char *defaults_path = env_or("KELVANE_RC_DEFAULTS", default_defaults_path);
+	const char *rc_path = env_or("KELVANE_RC", default_rc_path);
+	rc_lists defaults = {};
+	rc_lists machine = {};
+	read_rc_file(defaults_path, &defaults);
+	read_rc_file(rc_path, &machine);
+	flush_tokenizer();
+
+	if (merge_lists(&defaults, &machine) != 0) {
+		std::perror("merge_lists()");
+		return 1;
+	}
+	sort_entries(defaults.knobs, defaults.knob_count);
+	sort_entries(defaults.strings, defaults.string_count);
+	clear_comment_flags(defaults.knobs, defaults.knob_count);
+	clear_comment_flags(defaults.strings, defaults.string_count);
+
+	if (window_mode)
+		build_main_window(&defaults);
+	return 0;
+}

@@ -1,0 +1,79 @@
+// Bounded copying and comparison of the fixed text fields of rc_entry.
+#include "model/rc_entry.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool is_continuation(char c)
+{
+	return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Length of the longest prefix of src of at most limit bytes that does not
+// end inside a UTF-8 sequence. Text that is not UTF-8 is cut at the limit.
+std::size_t cut_length(std::string_view src, std::size_t limit)
+{
+	if (src.size() <= limit)
+		return src.size();
+	std::size_t cut = limit;
+	for (int back = 0; back < 3 && cut > 0 && is_continuation(src[cut]); back++)
+		cut--;
+	return is_continuation(src[cut]) ? limit : cut;
+}
+
+void store(char (&dst)[field_size], std::string_view src, std::size_t len)
+{
+	std::memcpy(dst, src.data(), len);
+	std::memset(dst + len, 0, field_size - len);
+}
+
+} // namespace
+
+int copy_field(char (&dst)[field_size], std::string_view src)
+{
+	std::size_t len = cut_length(src, field_size - 1);
+	store(dst, src, len);
+	return len == src.size() ? 0 : -1;
+}
+
+int copy_value(char (&dst)[field_size], std::string_view src)
+{
+	if (src.size() < field_size || src.empty() || src[0] != '"')
+		return copy_field(dst, src);
+	// Leave room for the closing quote; a backslash before it would escape it.
+	std::size_t len = cut_length(src, field_size - 2);
+	while (len > 1 && src[len - 1] == '\\')
+		len--;
+	store(dst, src, len);
+	dst[len] = '"';
+	return -1;
+}
+
+std::string_view field_text(const char (&field)[field_size])
+{
+	return std::string_view(field, strnlen(field, field_size));
+}
+
+bool names_equal(const char *a, const char *b)
+{
+	return std::strncmp(a, b, field_size) == 0;
+}
+
+int grow_entries(rc_entry **entries, int *capacity, int count)
+{
+	if (count < *capacity)
+		return 0;
+	long wanted = *capacity < 8 ? 16 : 2L * *capacity;
+	if (wanted > INT_MAX / 2)
+		return -1;
+	void *grown = std::realloc(*entries, static_cast<std::size_t>(wanted) * sizeof(rc_entry));
+	if (grown == nullptr)
+		return -1;
+	*entries = static_cast<rc_entry *>(grown);
+	std::memset(*entries + *capacity, 0, static_cast<std::size_t>(wanted - *capacity) * sizeof(rc_entry));
+	*capacity = static_cast<int>(wanted);
+	return 0;
+}

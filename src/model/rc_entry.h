@@ -1,0 +1,53 @@
+// One rc.conf variable and the two arrays of them that the whole program shares.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// Size of every text field. A field holds at most field_size - 1 bytes of
+// text followed by its NUL.
+constexpr std::size_t field_size = 255;
+
+struct rc_entry {
+	char name[field_size];
+	char value[field_size];       // strings only: current text, quotes included
+	char saved_value[field_size]; // strings only: text as last read or saved
+	char comment[field_size];     // without the "#" and the newline
+	int has_comment;              // 1: write comment beside the next save
+	int is_new;                   // nonzero: added in this run, not yet saved
+	int modified;                 // 1: to be written at the next save
+	int is_knob;                  // 1: knob ("YES"/"NO"), 0: string
+	int knob_on;                  // knobs only: current state
+	int saved_knob_on;            // knobs only: state as last read or saved
+	rc_entry *next;               // reader's chain; meaningless in the arrays
+};
+
+// The knob and string arrays of one file, or the merged pair. Slots from the
+// count up to the capacity are zero-filled.
+struct rc_lists {
+	rc_entry *knobs;
+	int knob_count;
+	rc_entry *strings;
+	int string_count;
+	int knob_capacity;
+	int string_capacity;
+};
+
+// Copies src into a field, cut to field_size - 1 bytes without splitting a
+// UTF-8 character, always NUL-terminated. Returns 0, or -1 when src was cut.
+int copy_field(char (&dst)[field_size], std::string_view src);
+
+// Like copy_field, but a cut text that began with a double quote keeps a
+// closing quote (and no backslash before it), so sh still reads one word.
+int copy_value(char (&dst)[field_size], std::string_view src);
+
+// The text of a field: up to its NUL, at most field_size bytes.
+std::string_view field_text(const char (&field)[field_size]);
+
+// Byte-wise comparison over at most field_size bytes; case matters.
+bool names_equal(const char *a, const char *b);
+
+// Makes room for at least one more entry behind count by doubling *capacity;
+// the new slots are zero-filled and *entries may move. Returns 0, or -1 when
+// memory runs out (array and capacity unchanged).
+int grow_entries(rc_entry **entries, int *capacity, int count);

@@ -1,0 +1,13 @@
+// Laying the machine's settings over the defaults, and name order.
+#pragma once
+
+#include "model/rc_entry.h"
+
+// Merges machine into defaults (changed in place): equal names take the
+// machine's state or value, machine-only names are appended. The new arrays
+// have room for twice the sum of both counts of their kind. Returns 0, or -1
+// with errno set when memory runs out.
+int merge_lists(rc_lists *defaults, const rc_lists *machine);
+
+// Sorts the first count entries by name, stably, bytes compared unsigned.
+void sort_entries(rc_entry *entries, int count);
