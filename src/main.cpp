@@ -13,6 +13,10 @@
 
 namespace {
 
+// The defaults' lists, merged with the machine's for the rest of the run. At
+// file scope so that the arrays the window works on stay reachable to the end.
+rc_lists merged = {};
+
 constexpr const char *default_defaults_path = "/etc/defaults/rc.conf";
 constexpr const char *default_rc_path = "/etc/rc.conf";
 
@@ -84,22 +88,23 @@ int main(int argc, char **argv)
 
 	const char *defaults_path = env_or("KELVANE_RC_DEFAULTS", default_defaults_path);
 	const char *rc_path = env_or("KELVANE_RC", default_rc_path);
-	rc_lists defaults = {};
 	rc_lists machine = {};
-	read_rc_file(defaults_path, &defaults);
+	read_rc_file(defaults_path, &merged);
 	read_rc_file(rc_path, &machine);
 	flush_tokenizer();
 
-	if (merge_lists(&defaults, &machine) != 0) {
+	if (merge_lists(&merged, &machine) != 0) {
 		std::perror("merge_lists()");
 		return 1;
 	}
-	sort_entries(defaults.knobs, defaults.knob_count);
-	sort_entries(defaults.strings, defaults.string_count);
-	clear_comment_flags(defaults.knobs, defaults.knob_count);
-	clear_comment_flags(defaults.strings, defaults.string_count);
+	std::free(machine.knobs);
+	std::free(machine.strings);
+	sort_entries(merged.knobs, merged.knob_count);
+	sort_entries(merged.strings, merged.string_count);
+	clear_comment_flags(merged.knobs, merged.knob_count);
+	clear_comment_flags(merged.strings, merged.string_count);
 
 	if (window_mode)
-		build_main_window(&defaults);
+		build_main_window(&merged);
 	return 0;
 }

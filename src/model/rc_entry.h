@@ -19,7 +19,7 @@ struct rc_entry {
 	int is_knob;                  // 1: knob ("YES"/"NO"), 0: string
 	int knob_on;                  // knobs only: current state
 	int saved_knob_on;            // knobs only: state as last read or saved
-	rc_entry *next;               // reader's chain; meaningless in the arrays
+	rc_entry *next;               // links nothing: the reader files records straight into arrays
 };
 
 // The knob and string arrays of one file, or the merged pair. Slots from the

@@ -1,0 +1,350 @@
+// Load benchmark: tokenizer throughput, reading and merging at three sizes, and whole console runs.
+//
+// usage: load_bench KELVANE EXAMPLES [RUNS]
+//
+// KELVANE is the built program, EXAMPLES the folder holding defaults-rc.conf
+// and rc.conf, RUNS the number of runs of each whole process (default 200).
+// Generated files go to a fresh folder under TMPDIR (or /tmp), removed at the
+// end. Each size of the read-merge-sort step runs in its own child process, so
+// that the child's peak resident size (from wait4) is that step's alone.
+#include "rcfile/merge.h"
+#include "rcfile/reader.h"
+#include "rcfile/tokenizer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+constexpr long tokenizer_bytes = 64L << 20;
+constexpr int sizes[] = {1000, 10000, 100000};
+
+// The folder of generated files.
+std::string work_dir;
+
+constexpr const char *stems[] = {"sshd", "ntpd", "ifconfig_em0", "pf", "jail", "moused", "zfs",
+				 "syslogd", "firewall", "ipv6_gateway", "nfs_server", "powerd"};
+constexpr const char *comments[] = {"Set to YES to run it at boot", "Flags passed on start",
+				    "Path of the program, if you want a different one",
+				    "(or NO)", "See rc.conf(5) for the choices"};
+
+double seconds_since(clock_type::time_point start)
+{
+	return std::chrono::duration<double>(clock_type::now() - start).count();
+}
+
+double median(std::vector<double> v)
+{
+	std::sort(v.begin(), v.end());
+	return v[v.size() / 2];
+}
+
+// One line as a defaults file mixes them: assignments with a trailing
+// comment, comment lines, blank and indented lines, the odd "${...}" value.
+std::string defaults_line(std::mt19937 &rng, long i)
+{
+	std::string name = std::string(stems[rng() % 12]) + std::to_string(i);
+	const char *comment = comments[rng() % 5];
+	switch (rng() % 10) {
+	case 0:
+		return "# " + std::string(comment) + ", the line above explains why.\n";
+	case 1:
+		return "\n";
+	case 2:
+		return "\t\t\t\t# " + std::string(comment) + "\n";
+	case 3:
+		return name + "_program=\"${" + name + "_prefix}/sbin/" + name + "\"\t# " + comment + "\n";
+	case 4:
+	case 5:
+		return name + "_flags=\"-s -p /var/run/" + name + ".pid\"\t# " + comment + "\n";
+	default:
+		return name + "_enable=\"" + (rng() % 3 ? "NO" : "YES") + "\"\t\t# " + comment + "\n";
+	}
+}
+
+// Writes at least bytes bytes of defaults_line lines to a file. Returns the
+// size written, or -1.
+long write_tokenizer_input(const std::string &path, long bytes)
+{
+	FILE *f = std::fopen(path.c_str(), "w");
+	if (f == nullptr)
+		return -1;
+	std::mt19937 rng(1);
+	long written = 0;
+	for (long i = 0; written < bytes; i++) {
+		std::string line = defaults_line(rng, i);
+		written += static_cast<long>(std::fwrite(line.data(), 1, line.size(), f));
+	}
+	return std::fclose(f) == 0 ? written : -1;
+}
+
+// The defaults file of n assignments, with banners and comments between them,
+// and the machine's: n assignments, half of them names the defaults hold.
+int write_pair(int n, const std::string &defaults, const std::string &machine)
+{
+	std::mt19937 rng(static_cast<unsigned>(n));
+	FILE *d = std::fopen(defaults.c_str(), "w");
+	if (d == nullptr)
+		return -1;
+	FILE *m = std::fopen(machine.c_str(), "w");
+	if (m == nullptr) {
+		std::fclose(d);
+		return -1;
+	}
+	std::vector<std::string> names;
+	for (int i = 0; i < n; i++) {
+		if (i % 50 == 0)
+			std::fprintf(d, "\n###  Section %d  ###\n# %s\n", i / 50, comments[rng() % 5]);
+		names.push_back(std::string(stems[rng() % 12]) + "_" + std::to_string(rng() % 100000) + "_" +
+				(i % 3 ? "enable" : "flags"));
+		const char *value = i % 3 ? (rng() % 2 ? "\"YES\"" : "\"NO\"") : "\"-a -b\"";
+		std::fprintf(d, "%s=%s\t\t# %s\n", names.back().c_str(), value, comments[rng() % 5]);
+	}
+	for (int i = 0; i < n; i++) {
+		std::string name = i % 2 ? names[rng() % names.size()] : "local_" + std::to_string(rng()) + "_enable";
+		std::fprintf(m, "%s=\"%s\"\n", name.c_str(), rng() % 2 ? "YES" : "-x");
+	}
+	int closed = std::fclose(d) | std::fclose(m);
+	return closed == 0 ? 0 : -1;
+}
+
+// Times the tokenizer over the file of size bytes: the best of three passes,
+// in MB/s (10^6 bytes); 0 when the file yields no token.
+double tokenizer_rate(const std::string &path, long size)
+{
+	double best = 0;
+	for (int pass = 0; pass < 3; pass++) {
+		FILE *f = std::fopen(path.c_str(), "r");
+		if (f == nullptr)
+			return 0;
+		auto start = clock_type::now();
+		long bytes = 0;
+		set_tokenizer_input(f);
+		while (next_token() != 0)
+			bytes += static_cast<long>(token_text().size());
+		double took = seconds_since(start);
+		std::fclose(f);
+		best = std::max(best, static_cast<double>(size) / 1e6 / took);
+		if (bytes == 0)
+			return 0;
+	}
+	return best;
+}
+
+// What start-up does with the two files, timed in wall and CPU seconds; the
+// arrays are freed after. Returns 0, or -1 when the merge failed.
+int load_merge_sort(const std::string &defaults, const std::string &machine, double *wall, double *cpu)
+{
+	rc_lists merged = {};
+	rc_lists mine = {};
+	auto start = clock_type::now();
+	std::clock_t cpu_start = std::clock();
+	read_rc_file(defaults.c_str(), &merged);
+	read_rc_file(machine.c_str(), &mine);
+	flush_tokenizer();
+	if (merge_lists(&merged, &mine) != 0)
+		return -1;
+	sort_entries(merged.knobs, merged.knob_count);
+	sort_entries(merged.strings, merged.string_count);
+	*wall = seconds_since(start);
+	*cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+	std::free(mine.knobs);
+	std::free(mine.strings);
+	std::free(merged.knobs);
+	std::free(merged.strings);
+	return 0;
+}
+
+// Runs load_merge_sort runs times in a child; gives the median wall and CPU
+// times and the child's peak resident size in KB. Returns 0, or -1 when the
+// child failed.
+int measure_in_child(const std::string &defaults, const std::string &machine, int runs, double took[2],
+		     long *peak_kb)
+{
+	int fds[2];
+	if (pipe(fds) != 0)
+		return -1;
+	pid_t pid = fork();
+	if (pid == 0) {
+		close(fds[0]);
+		std::vector<double> walls, cpus;
+		for (int i = 0; i < runs; i++) {
+			double wall = 0, cpu = 0;
+			if (load_merge_sort(defaults, machine, &wall, &cpu) != 0)
+				_exit(1);
+			walls.push_back(wall);
+			cpus.push_back(cpu);
+		}
+		double m[2] = {median(walls), median(cpus)};
+		_exit(write(fds[1], m, sizeof m) == sizeof m ? 0 : 1);
+	}
+	close(fds[1]);
+	ssize_t got = pid > 0 ? read(fds[0], took, 2 * sizeof *took) : -1;
+	close(fds[0]);
+	int status = 0;
+	rusage usage = {};
+	if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || status != 0 || got != 2 * sizeof *took)
+		return -1;
+	*peak_kb = usage.ru_maxrss;
+	return 0;
+}
+
+// Wall and CPU (user and system) time of one process run.
+struct process_time {
+	double wall;
+	double cpu;
+};
+
+double timeval_seconds(const timeval &t)
+{
+	return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// Starts argv with the given environment, output discarded, and waits for
+// it; wall is -1 when it could not run or ended with another status.
+process_time time_process(const std::vector<const char *> &argv, char *const *envp, int expected_status)
+{
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+	posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+	auto start = clock_type::now();
+	pid_t pid;
+	int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char *const *>(argv.data()), envp);
+	posix_spawn_file_actions_destroy(&actions);
+	int status = 0;
+	rusage usage = {};
+	if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid)
+		return {-1, -1};
+	double wall = seconds_since(start);
+	if (!WIFEXITED(status) || WEXITSTATUS(status) != expected_status)
+		return {-1, -1};
+	return {wall, timeval_seconds(usage.ru_utime) + timeval_seconds(usage.ru_stime)};
+}
+
+// "12.3x", or blank when there is nothing to compare with.
+std::string ratio(double now, double before)
+{
+	if (before <= 0)
+		return "";
+	char text[32];
+	std::snprintf(text, sizeof text, "%.1fx", now / before);
+	return text;
+}
+
+void report_tokenizer()
+{
+	std::string path = work_dir + "/large-rc.conf";
+	long size = write_tokenizer_input(path, tokenizer_bytes);
+	if (size < 0) {
+		std::printf("(a) cannot write %s\n", path.c_str());
+		return;
+	}
+	double rate = tokenizer_rate(path, size);
+	std::printf("(a) tokenizer over %.1f MB of rc.conf lines: %.0f MB/s, best of 3 (target >= 300)\n",
+		    static_cast<double>(size) / 1e6, rate);
+	unlink(path.c_str());
+}
+
+void report_load()
+{
+	std::printf("(b) read_rc_file x2 + merge_lists + sort_entries, n assignments per file:\n");
+	std::printf("    %8s %10s %7s %10s %7s %12s\n", "n", "wall s", "ratio", "CPU s", "ratio", "peak RSS MB");
+	double previous[2] = {0, 0};
+	for (int n : sizes) {
+		std::string d = work_dir + "/defaults-" + std::to_string(n);
+		std::string m = work_dir + "/rc-" + std::to_string(n);
+		double took[2] = {0, 0};
+		long peak_kb = 0;
+		int runs = n >= 100000 ? 5 : 21;
+		if (write_pair(n, d, m) != 0 || measure_in_child(d, m, runs, took, &peak_kb) != 0) {
+			std::printf("    %8d failed\n", n);
+			return;
+		}
+		std::printf("    %8d %10.5f %7s %10.5f %7s %12.1f\n", n, took[0], ratio(took[0], previous[0]).c_str(),
+			    took[1], ratio(took[1], previous[1]).c_str(), peak_kb / 1024.0);
+		previous[0] = took[0];
+		previous[1] = took[1];
+		unlink(d.c_str());
+		unlink(m.c_str());
+	}
+	double idle[2] = {0, 0};
+	long idle_kb = 0;
+	if (measure_in_child("/dev/null", "/dev/null", 1, idle, &idle_kb) == 0)
+		std::printf("    (two empty files: peak RSS %.1f MB)\n", idle_kb / 1024.0);
+	std::printf("    targets: 100000 under 0.2 s; 10x the entries at most ~12x the time\n");
+}
+
+void report_processes(const char *kelvane, const std::string &examples, int runs)
+{
+	std::string defaults = examples + "/defaults-rc.conf";
+	std::string rc = examples + "/rc.conf";
+	std::string env_defaults = "KELVANE_RC_DEFAULTS=" + defaults;
+	std::string env_rc = "KELVANE_RC=" + rc;
+	std::string env_home = "HOME=" + work_dir;
+	char *envp[] = {env_defaults.data(), env_rc.data(), env_home.data(), nullptr};
+	std::string script = ". " + defaults + "; . " + rc;
+	std::vector<const char *> console = {kelvane, "-c", nullptr};
+	std::vector<const char *> version = {kelvane, "-v", nullptr};
+	std::vector<const char *> shell = {"/bin/sh", "-c", script.c_str(), nullptr};
+	std::vector<const char *> *programs[] = {&version, &console, &shell};
+	const char *labels[] = {"kelvane -v", "kelvane -c", "sh -c '. defaults; . rc.conf'"};
+	std::vector<double> wall[3], cpu[3];
+	// Interleaved, so that a busy moment of the machine hits all three alike.
+	for (int i = 0; i < runs; i++)
+		for (int p = 0; p < 3; p++) {
+			process_time t = time_process(*programs[p], envp, 0);
+			if (t.wall < 0) {
+				std::printf("(c) %s failed or ended with an unexpected status\n", labels[p]);
+				return;
+			}
+			wall[p].push_back(t.wall);
+			cpu[p].push_back(t.cpu);
+		}
+	std::printf("(c) whole process on the sample pair, median of %d runs each:\n", runs);
+	std::printf("    %-32s %9s %9s\n", "", "wall ms", "CPU ms");
+	for (int p = 0; p < 3; p++)
+		std::printf("    %-32s %9.3f %9.3f\n", labels[p], median(wall[p]) * 1e3, median(cpu[p]) * 1e3);
+	std::printf("    kelvane -c / kelvane -v: wall %.2f, CPU %.2f (target <= 1.2); sh for information\n",
+		    median(wall[1]) / median(wall[0]), median(cpu[1]) / median(cpu[0]));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+	if (argc < 3 || argc > 4 || (argc == 4 && std::atoi(argv[3]) < 1)) {
+		std::fprintf(stderr, "usage: load_bench KELVANE EXAMPLES [RUNS]\n");
+		return 64;
+	}
+	const char *tmp = std::getenv("TMPDIR");
+	std::string templ = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kelvane-bench-XXXXXX";
+	if (mkdtemp(templ.data()) == nullptr) {
+		std::perror("mkdtemp");
+		return 1;
+	}
+	work_dir = templ;
+	std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+	report_tokenizer();
+	report_load();
+	report_processes(argv[1], argv[2], argc == 4 ? std::atoi(argv[3]) : 200);
+	rmdir(work_dir.c_str());
+	return 0;
+}

@@ -1,0 +1,243 @@
+// Tests of the command line: options, exit statuses, outputs and the order of start-up.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct run_result {
+	int status; // exit status, or 128 + signal
+	std::string out;
+	std::string err;
+};
+
+// Folder of the files the runs read; removed after the suite.
+std::string data_dir;
+
+const std::string version_line = "Kelvane 0.6.8 \"Lanternfall\"\n";
+const std::string usage = "usage: kelvane [-c] [-v] [-h]\n"
+			  "\t-c\tforce console mode\n"
+			  "\t-v\tshow version and exit\n"
+			  "\t-h\tshow this screen\n";
+
+// Reads both pipes to their ends, whichever the child fills first.
+void drain(int out_fd, int err_fd, run_result &r)
+{
+	pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+	std::string *sinks[2] = {&r.out, &r.err};
+	int open_fds = 2;
+	char buf[4096];
+	while (open_fds > 0) {
+		if (poll(fds, 2, -1) < 0 && errno != EINTR)
+			return;
+		for (int i = 0; i < 2; i++) {
+			if (fds[i].fd < 0 || fds[i].revents == 0)
+				continue;
+			ssize_t n = read(fds[i].fd, buf, sizeof buf);
+			if (n > 0) {
+				sinks[i]->append(buf, static_cast<std::size_t>(n));
+			} else if (n == 0 || errno != EINTR) {
+				close(fds[i].fd);
+				fds[i].fd = -1;
+				open_fds--;
+			}
+		}
+	}
+}
+
+// Passed on when set, so that a sanitizer build keeps its settings.
+constexpr const char *sanitizer_variables[] = {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
+
+// Runs kelvane with args and the environment env (plus the sanitizer settings).
+run_result run(std::vector<std::string> args, std::vector<std::string> env)
+{
+	run_result r = {-1, "", ""};
+	for (const char *name : sanitizer_variables)
+		if (const char *value = std::getenv(name))
+			env.push_back(std::string(name) + "=" + value);
+	int out[2], err[2];
+	if (pipe(out) != 0 || pipe(err) != 0)
+		return r;
+	std::vector<char *> argv = {const_cast<char *>(KELVANE_BIN)};
+	for (auto &a : args)
+		argv.push_back(a.data());
+	argv.push_back(nullptr);
+	std::vector<char *> envp;
+	for (auto &e : env)
+		envp.push_back(e.data());
+	envp.push_back(nullptr);
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+	posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+	posix_spawn_file_actions_addclose(&actions, out[0]);
+	posix_spawn_file_actions_addclose(&actions, err[0]);
+	pid_t pid;
+	int spawned = posix_spawn(&pid, KELVANE_BIN, &actions, nullptr, argv.data(), envp.data());
+	posix_spawn_file_actions_destroy(&actions);
+	close(out[1]);
+	close(err[1]);
+	drain(out[0], err[0], r);
+	int status = 0;
+	if (spawned == 0 && waitpid(pid, &status, 0) == pid)
+		r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+	return r;
+}
+
+std::string data_path(const char *name)
+{
+	return data_dir + "/" + name;
+}
+
+// An environment with no DISPLAY that points at the small sample pair.
+std::vector<std::string> console_env(std::vector<std::string> extra = {})
+{
+	std::vector<std::string> env = {"HOME=" + data_dir, "KELVANE_RC_DEFAULTS=" + data_path("defaults"),
+					"KELVANE_RC=" + data_path("rc")};
+	env.insert(env.begin(), extra.begin(), extra.end());
+	return env;
+}
+
+// A display that no server answers.
+const std::string no_server_display = "DISPLAY=:9987";
+
+class Cli : public testing::Test {
+protected:
+	static void SetUpTestSuite()
+	{
+		char templ[] = "/tmp/kelvane-cli-XXXXXX";
+		ASSERT_NE(nullptr, mkdtemp(templ));
+		data_dir = templ;
+		std::ofstream(data_path("defaults")) << "# defaults\nsshd_enable=\"NO\"\t# secure shell\n"
+							"hostname=\"\"\n";
+		std::ofstream(data_path("rc")) << "sshd_enable=\"YES\"\nhostname=\"box\"\n";
+		std::filesystem::create_directory(data_path("folder"));
+		std::ofstream(data_path("long_name")) << std::string(10 << 20, 'n') << "=\"x\"\n";
+		std::ofstream(data_path("long_value")) << "v=\"" << std::string(10 << 20, 'v') << "\"\n";
+		std::mt19937 rng(3);
+		std::string noise(1 << 20, '\0');
+		for (char &c : noise)
+			c = static_cast<char>(rng());
+		std::ofstream(data_path("noise"), std::ios::binary) << noise;
+	}
+	static void TearDownTestSuite()
+	{
+		std::filesystem::remove_all(data_dir);
+	}
+};
+
+} // namespace
+
+TEST_F(Cli, OptionsDecideOutputAndStatus)
+{
+	enum output { none, version, usage_only, usage_with_diagnostic };
+	struct {
+		std::vector<std::string> args;
+		int status;
+		output shown;
+	} const cases[] = {
+		{{"-v"}, 0, version},
+		{{"-h"}, 64, usage_only},
+		{{"-x"}, 64, usage_with_diagnostic},
+		{{"-c"}, 0, none},
+		{{"-cc"}, 0, none},
+		{{"-c", "-c"}, 0, none},
+		{{"-cv"}, 0, version},
+		{{"-c", "-v"}, 0, version},
+		{{"-c", "-h"}, 64, usage_only},
+		{{"-cx"}, 64, usage_with_diagnostic},
+		{{"-v", "-h"}, 0, version},
+		{{"-h", "-v"}, 64, usage_only},
+		{{"-vx"}, 0, version},
+		{{"--", "-v"}, 0, none},
+		{{"rc.conf", "-v"}, 0, none},
+		{{}, 0, none},
+	};
+	for (const auto &c : cases) {
+		std::string label = c.args.empty() ? "(none)" : c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : "");
+		run_result r = run(c.args, console_env());
+		EXPECT_EQ(c.status, r.status) << label;
+		if (c.shown == version)
+			EXPECT_EQ(0u, r.out.rfind(version_line, 0)) << label;
+		else
+			EXPECT_EQ(c.shown == none ? "" : usage, r.out) << label;
+		EXPECT_EQ(c.shown == usage_with_diagnostic, !r.err.empty()) << label << ": " << r.err;
+	}
+}
+
+TEST_F(Cli, VersionIsFourLines)
+{
+	run_result r = run({"-v"}, console_env());
+	int lines = 0;
+	for (char c : r.out)
+		lines += c == '\n';
+	EXPECT_EQ(4, lines);
+	EXPECT_EQ('\n', r.out.back());
+}
+
+TEST_F(Cli, UnknownOptionDiagnosticNamesTheLetter)
+{
+	run_result r = run({"-q"}, console_env());
+	EXPECT_NE(std::string::npos, r.err.find('q')) << r.err;
+}
+
+TEST_F(Cli, ConsoleRunReadsBothFiles)
+{
+	// A folder cannot be read: only a run that reads KELVANE_RC fails on it.
+	std::vector<std::string> env = console_env({"KELVANE_RC=" + data_path("folder")});
+	for (auto args : {std::vector<std::string>{}, std::vector<std::string>{"-c"}}) {
+		run_result r = run(args, env);
+		EXPECT_EQ(2, r.status);
+		EXPECT_EQ("input in flex scanner failed\n", r.err);
+		EXPECT_EQ("", r.out);
+	}
+	EXPECT_EQ(0, run({"-v"}, env).status);
+	EXPECT_EQ(64, run({"-h"}, env).status);
+}
+
+TEST_F(Cli, DisplayStartsTheToolkitBeforeAnyFileIsRead)
+{
+	ASSERT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X9987"));
+	for (const std::string &display : {no_server_display, std::string("DISPLAY=")}) {
+		run_result r = run({}, console_env({display, "KELVANE_RC=" + data_path("folder")}));
+		EXPECT_NE(0, r.status) << display;
+		EXPECT_NE(2, r.status) << display;
+		EXPECT_NE(std::string::npos, r.err.find("cannot open display")) << display << ": " << r.err;
+	}
+}
+
+TEST_F(Cli, ConsoleOptionIgnoresTheDisplay)
+{
+	run_result r = run({"-c"}, console_env({no_server_display}));
+	EXPECT_EQ(0, r.status);
+	EXPECT_EQ("", r.out + r.err);
+}
+
+TEST_F(Cli, OddFilesEndNormallyWithoutOutput)
+{
+	struct {
+		std::string defaults;
+		std::string rc;
+	} const cases[] = {
+		{"", ""},
+		{data_path("missing"), data_path("missing-too")},
+		{data_path("long_name"), data_path("long_value")},
+		{data_path("noise"), data_path("noise")},
+	};
+	for (const auto &c : cases) {
+		run_result r = run({"-c"}, {"HOME=" + data_dir, "KELVANE_RC_DEFAULTS=" + c.defaults, "KELVANE_RC=" + c.rc});
+		EXPECT_EQ(0, r.status) << c.defaults;
+		EXPECT_EQ("", r.out + r.err) << c.defaults;
+	}
+}

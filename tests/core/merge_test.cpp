@@ -1,0 +1,317 @@
+// Tests of merge_lists and sort_entries.
+#include "rcfile/merge.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+rc_entry knob(const char *name, int on, const char *comment = "")
+{
+	rc_entry e = {};
+	copy_field(e.name, name);
+	copy_field(e.comment, comment);
+	e.is_knob = 1;
+	e.knob_on = e.saved_knob_on = on;
+	return e;
+}
+
+rc_entry string_entry(const char *name, const char *value, const char *comment = "")
+{
+	rc_entry e = {};
+	copy_field(e.name, name);
+	copy_value(e.value, value);
+	copy_value(e.saved_value, value);
+	copy_field(e.comment, comment);
+	return e;
+}
+
+// A calloc'd copy, as the reader leaves its arrays.
+rc_entry *heap_array(const std::vector<rc_entry> &entries)
+{
+	auto *array = static_cast<rc_entry *>(std::calloc(entries.size() + 1, sizeof(rc_entry)));
+	for (std::size_t i = 0; i < entries.size(); i++)
+		array[i] = entries[i];
+	return array;
+}
+
+// An rc_lists that frees its arrays when it goes.
+struct owned_lists {
+	rc_lists lists = {};
+	owned_lists(const std::vector<rc_entry> &knobs, const std::vector<rc_entry> &strings)
+	{
+		lists.knobs = heap_array(knobs);
+		lists.knob_count = static_cast<int>(knobs.size());
+		lists.strings = heap_array(strings);
+		lists.string_count = static_cast<int>(strings.size());
+	}
+	~owned_lists()
+	{
+		std::free(lists.knobs);
+		std::free(lists.strings);
+	}
+};
+
+bool all_zero(const rc_entry *from, int count)
+{
+	const auto *bytes = reinterpret_cast<const unsigned char *>(from);
+	for (std::size_t i = 0; i < count * sizeof(rc_entry); i++)
+		if (bytes[i] != 0)
+			return false;
+	return true;
+}
+
+// The merge of one kind as first described: a pass over every merged entry
+// for each machine entry.
+std::vector<rc_entry> reference_merge(const rc_entry *def, int a, const rc_entry *mach, int b)
+{
+	std::vector<rc_entry> out(2 * (a + b));
+	int m = a;
+	for (int i = 0; i < a; i++)
+		out[i] = def[i];
+	for (int i = 0; i < b; i++) {
+		bool matched = false;
+		for (int k = 0; k < m; k++) {
+			if (std::strncmp(out[k].name, mach[i].name, field_size) != 0)
+				continue;
+			matched = true;
+			if (mach[i].is_knob) {
+				out[k].knob_on = mach[i].knob_on;
+				out[k].saved_knob_on = mach[i].saved_knob_on;
+			} else {
+				std::memcpy(out[k].value, mach[i].value, field_size);
+				std::memcpy(out[k].saved_value, mach[i].saved_value, field_size);
+			}
+		}
+		if (!matched)
+			out[m++] = mach[i];
+	}
+	out.resize(m);
+	return out;
+}
+
+// The sort as first described: sweeps of neighbour exchanges until none is
+// made. Works on indices so that thousands of entries stay quick.
+std::vector<int> reference_sort(const rc_entry *entries, int n)
+{
+	std::vector<int> order(n);
+	for (int i = 0; i < n; i++)
+		order[i] = i;
+	bool exchanged = n >= 2;
+	while (exchanged) {
+		exchanged = false;
+		for (int i = 0; i < n - 1 - i; i++)
+			for (int k = i; k <= n - 2 - i; k++)
+				if (std::strncmp(entries[order[k]].name, entries[order[k + 1]].name,
+						 field_size) > 0) {
+					std::swap(order[k], order[k + 1]);
+					exchanged = true;
+				}
+	}
+	return order;
+}
+
+// Random entries drawn from a small pool of names, so that names repeat in
+// both files; the tag in the comment tells equal names apart.
+std::vector<rc_entry> random_entries(std::mt19937 &rng, int count, bool knobs)
+{
+	// Some names share their first 16 bytes or run to the field's end.
+	static const std::string stems[] = {"sshd", "SSHD", "_x", "ntpd", "a", "A", "\xc3\xa9t\xc3\xa9",
+					    "ifconfig_em0_alias", "ifconfig_em0_\xc3\xa9", std::string(260, 'q')};
+	std::vector<rc_entry> out;
+	for (int i = 0; i < count; i++) {
+		std::string name = stems[rng() % 10];
+		name.insert(name.size() > 16 ? 16 + rng() % 2 : name.size(), std::to_string(rng() % 40));
+		std::string tag = std::to_string(i);
+		std::string value = "\"v" + std::to_string(rng() % 1000) + "\"";
+		out.push_back(knobs ? knob(name.c_str(), rng() % 2, tag.c_str())
+				    : string_entry(name.c_str(), value.c_str(), tag.c_str()));
+	}
+	return out;
+}
+
+} // namespace
+
+TEST(Merge, SharedNameKeepsDefaultsPlaceAndCommentTakesMachineState)
+{
+	owned_lists def({knob("a_enable", 0, " first"), knob("b_enable", 0)},
+			{string_entry("a_flags", "\"-x\"", " flags")});
+	owned_lists mach({knob("a_enable", 1, " mine")}, {string_entry("a_flags", "\"-y\"")});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	ASSERT_EQ(2, def.lists.knob_count);
+	EXPECT_STREQ("a_enable", def.lists.knobs[0].name);
+	EXPECT_STREQ(" first", def.lists.knobs[0].comment);
+	EXPECT_EQ(1, def.lists.knobs[0].knob_on);
+	EXPECT_EQ(1, def.lists.knobs[0].saved_knob_on);
+	EXPECT_STREQ("\"-y\"", def.lists.strings[0].value);
+	EXPECT_STREQ("\"-y\"", def.lists.strings[0].saved_value);
+	EXPECT_STREQ(" flags", def.lists.strings[0].comment);
+}
+
+TEST(Merge, LastMachineAssignmentDecides)
+{
+	owned_lists def({}, {string_entry("hostname", "\"\"")});
+	owned_lists mach({}, {string_entry("hostname", "\"one\""), string_entry("hostname", "\"two\"")});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	ASSERT_EQ(1, def.lists.string_count);
+	EXPECT_STREQ("\"two\"", def.lists.strings[0].value);
+}
+
+TEST(Merge, MachineOnlyNameTwiceIsOneEntryWithFirstCommentAndLastValue)
+{
+	owned_lists def({knob("a", 0)}, {});
+	owned_lists mach({knob("new", 1, " why"), knob("new", 0, " later")}, {});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	ASSERT_EQ(2, def.lists.knob_count);
+	EXPECT_STREQ("new", def.lists.knobs[1].name);
+	EXPECT_STREQ(" why", def.lists.knobs[1].comment);
+	EXPECT_EQ(0, def.lists.knobs[1].knob_on);
+	EXPECT_EQ(0, def.lists.knobs[1].saved_knob_on);
+}
+
+TEST(Merge, DefaultsDuplicateBothTakeMachineValue)
+{
+	owned_lists def({}, {string_entry("x", "\"1\""), string_entry("y", "\"2\""), string_entry("x", "\"3\"")});
+	owned_lists mach({}, {string_entry("x", "\"9\"")});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	ASSERT_EQ(3, def.lists.string_count);
+	EXPECT_STREQ("\"9\"", def.lists.strings[0].value);
+	EXPECT_STREQ("\"2\"", def.lists.strings[1].value);
+	EXPECT_STREQ("\"9\"", def.lists.strings[2].saved_value);
+}
+
+TEST(Merge, KnobAndStringOfOneNameStayApart)
+{
+	owned_lists def({knob("sendmail_enable", 1)}, {});
+	owned_lists mach({}, {string_entry("sendmail_enable", "\"NONE\"")});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	ASSERT_EQ(1, def.lists.knob_count);
+	EXPECT_EQ(1, def.lists.knobs[0].knob_on);
+	ASSERT_EQ(1, def.lists.string_count);
+	EXPECT_STREQ("\"NONE\"", def.lists.strings[0].value);
+}
+
+TEST(Merge, StringValueIsCarriedAsWholeField)
+{
+	owned_lists def({}, {string_entry("flags", "\"a much longer value\"")});
+	owned_lists mach({}, {string_entry("flags", "\"-q\"")});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	EXPECT_EQ(0, std::memcmp(mach.lists.strings[0].value, def.lists.strings[0].value, field_size));
+	EXPECT_EQ(0, std::memcmp(mach.lists.strings[0].saved_value, def.lists.strings[0].saved_value,
+				 field_size));
+}
+
+TEST(Merge, CapacityIsTwiceBothCountsAndSpareRoomIsZero)
+{
+	owned_lists def({knob("a", 1), knob("b", 1), knob("c", 0)}, {string_entry("s", "\"1\"")});
+	owned_lists mach({knob("b", 0), knob("d", 1)}, {});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	EXPECT_EQ(10, def.lists.knob_capacity);
+	EXPECT_EQ(4, def.lists.knob_count);
+	EXPECT_TRUE(all_zero(def.lists.knobs + 4, 6));
+	EXPECT_EQ(2, def.lists.string_capacity);
+	EXPECT_TRUE(all_zero(def.lists.strings + 1, 1));
+}
+
+TEST(Merge, EmptyMachineLeavesDefaultsWithDoubleRoom)
+{
+	owned_lists def({knob("a", 1), knob("b", 0)}, {string_entry("s", "\"x\"", " c")});
+	owned_lists mach({}, {});
+	std::vector<rc_entry> before(def.lists.knobs, def.lists.knobs + 2);
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	EXPECT_EQ(0, std::memcmp(before.data(), def.lists.knobs, 2 * sizeof(rc_entry)));
+	EXPECT_EQ(4, def.lists.knob_capacity);
+	EXPECT_EQ(2, def.lists.string_capacity);
+}
+
+TEST(Merge, KindNeitherFileHasGetsNoRoom)
+{
+	owned_lists def({}, {string_entry("s", "\"x\"")});
+	owned_lists mach({}, {});
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	EXPECT_EQ(nullptr, def.lists.knobs);
+	EXPECT_EQ(0, def.lists.knob_count);
+	EXPECT_EQ(0, def.lists.knob_capacity);
+	EXPECT_EQ(1, def.lists.string_count);
+}
+
+TEST(Merge, NoMemoryReturnsEnomemAndLeavesDefaultsUnchanged)
+{
+	// Counts this large ask for more slots than an int can count.
+	owned_lists def({knob("a", 1)}, {});
+	owned_lists mach({}, {});
+	def.lists.knob_count = 1 << 30;
+	mach.lists.knob_count = 1 << 30;
+	rc_lists before = def.lists;
+	errno = 0;
+	EXPECT_EQ(-1, merge_lists(&def.lists, &mach.lists));
+	EXPECT_EQ(ENOMEM, errno);
+	EXPECT_EQ(0, std::memcmp(&before, &def.lists, sizeof before));
+	def.lists.knob_count = 1;
+}
+
+TEST(Merge, ManyRandomEntriesMatchNestedLoopMerge)
+{
+	std::mt19937 rng(7);
+	for (bool knobs : {true, false}) {
+		std::vector<rc_entry> d = random_entries(rng, 1500, knobs);
+		std::vector<rc_entry> m = random_entries(rng, 1500, knobs);
+		std::vector<rc_entry> expected = reference_merge(d.data(), 1500, m.data(), 1500);
+		owned_lists def(knobs ? d : std::vector<rc_entry>{}, knobs ? std::vector<rc_entry>{} : d);
+		owned_lists mach(knobs ? m : std::vector<rc_entry>{}, knobs ? std::vector<rc_entry>{} : m);
+		ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+		const rc_entry *got = knobs ? def.lists.knobs : def.lists.strings;
+		ASSERT_EQ(static_cast<int>(expected.size()), knobs ? def.lists.knob_count : def.lists.string_count);
+		EXPECT_EQ(0, std::memcmp(expected.data(), got, expected.size() * sizeof(rc_entry)));
+	}
+}
+
+TEST(Sort, ByteOrderPutsUpperThenUnderscoreThenLowerThenHighBytes)
+{
+	std::vector<rc_entry> e = {knob("b", 0), knob("\xc3\xa9", 0), knob("ab", 0), knob("a_b", 0),
+				   knob("B", 0), knob("a", 0), knob("_a", 0), knob("A", 0)};
+	sort_entries(e.data(), static_cast<int>(e.size()));
+	const char *expected[] = {"A", "B", "_a", "a", "a_b", "ab", "b", "\xc3\xa9"};
+	for (std::size_t i = 0; i < e.size(); i++)
+		EXPECT_STREQ(expected[i], e[i].name) << i;
+}
+
+TEST(Sort, EqualNamesKeepTheirOrderAndEndUpTogether)
+{
+	std::vector<rc_entry> e = {knob("x", 0, "1"), knob("a", 0), knob("x", 1, "2"), knob("b", 0),
+				   knob("x", 0, "3")};
+	sort_entries(e.data(), 5);
+	EXPECT_STREQ("1", e[2].comment);
+	EXPECT_STREQ("2", e[3].comment);
+	EXPECT_STREQ("3", e[4].comment);
+	EXPECT_EQ(1, e[3].knob_on);
+}
+
+TEST(Sort, NoneOrOneEntryIsLeftAlone)
+{
+	sort_entries(nullptr, 0);
+	rc_entry one = knob("z", 1, "c");
+	rc_entry copy = one;
+	sort_entries(&one, 1);
+	EXPECT_EQ(0, std::memcmp(&copy, &one, sizeof one));
+}
+
+TEST(Sort, ManyRandomEntriesMatchNeighbourExchangeSort)
+{
+	std::mt19937 rng(11);
+	for (int n : {2, 3, 17, 3000}) {
+		std::vector<rc_entry> original = random_entries(rng, n, false);
+		std::vector<int> order = reference_sort(original.data(), n);
+		std::vector<rc_entry> sorted = original;
+		sort_entries(sorted.data(), n);
+		for (int i = 0; i < n; i++)
+			ASSERT_EQ(0, std::memcmp(&original[order[i]], &sorted[i], sizeof(rc_entry))) << n << " " << i;
+	}
+}
