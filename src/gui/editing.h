@@ -5,10 +5,36 @@
 
 #include <gtk/gtk.h>
 
+#include <string_view>
+
+// What an edit leaves on its row: the change mark set, taken away, or left alone.
+enum class edit_mark { set, cleared, kept };
+
 // Index of the first of the count entries whose name equals name, or -1.
 int find_entry(const rc_entry *entries, int count, const char *name);
 
+// The text up to its first line break: an assignment must stay on one line.
+std::string_view first_line(std::string_view text);
+
+// Whether a knob's current state counts as a change against its saved state.
+bool knob_differs(const rc_entry &entry);
+
+// Whether a string's current value counts as a change: it differs from the
+// saved value, or the entry was added and never saved.
+bool value_differs(const rc_entry &entry);
+
+// Applies the counter rules to an entry just edited: sets or clears modified
+// and moves *pending by the entry's change. Returns what the row's mark becomes.
+edit_mark count_edit(rc_entry &entry, bool differs, int *pending);
+
+// The check box of a knob row was clicked: flips the knob and counts the change.
 void on_knob_toggled(GtkCellRendererToggle *renderer, gchar *path, gpointer data);
+
+// A Value cell was confirmed: stores its first line and counts the change.
 void on_string_edited(GtkCellRendererText *renderer, gchar *path, gchar *new_text, gpointer data);
+
+// Shows the comment of the selected knob in the status bar.
 void on_knob_selection_changed(GtkTreeSelection *selection, gpointer data);
+
+// Shows the comment of the selected string in the status bar.
 void on_string_selection_changed(GtkTreeSelection *selection, gpointer data);

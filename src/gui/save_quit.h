@@ -3,7 +3,14 @@
 
 #include <gtk/gtk.h>
 
+// Appends every modified entry to the local rc.conf and tells the user the outcome.
 void on_save_clicked(GtkButton *button, gpointer data);
+
+// Ends the main loop, asking first when changes are pending.
 void on_quit_clicked(GtkButton *button, gpointer data);
+
+// The window manager's close: FALSE lets the window go, TRUE keeps it.
 gboolean on_delete_event(GtkWidget *widget, GdkEvent *event, gpointer data);
+
+// The main window is going away: keeps its size and ends the main loop.
 void on_destroy(GtkWidget *widget, gpointer data);

@@ -1,7 +1,13 @@
-// Answers message dialogs from inside the nested loop of gtk_dialog_run.
+// Helpers for the window tests: answering dialogs, temporary files, test lists, and reaching the widgets.
 #include "gui_test_util.h"
 
+#include "gui/main_window.h"
+
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -35,9 +41,13 @@ GtkButtonsType buttons_of(GtkDialog *dialog)
 
 gboolean on_watch_timeout(gpointer)
 {
+	if (pending_responses.empty()) {
+		watch_id = 0;
+		return FALSE;
+	}
 	GtkMessageDialog *dialog = find_shown_dialog();
-	if (dialog == nullptr || pending_responses.empty())
-		return !pending_responses.empty();
+	if (dialog == nullptr)
+		return TRUE;
 	gchar *text = nullptr;
 	GtkMessageType type;
 	g_object_get(dialog, "text", &text, "message-type", &type, nullptr);
@@ -51,6 +61,44 @@ gboolean on_watch_timeout(gpointer)
 		return FALSE;
 	}
 	return TRUE;
+}
+
+bool loop_outlived_action; // set by the idle that runs when the action did not quit
+guint action_done_id;      // that idle, removed when the action quit the loop
+
+gboolean on_action_done(gpointer)
+{
+	loop_outlived_action = true;
+	gtk_main_quit();
+	return FALSE;
+}
+
+gboolean on_run_action(gpointer action)
+{
+	(*static_cast<const std::function<void()> *>(action))();
+	// Runs only if the action left the loop going: a quit loop dispatches no more.
+	action_done_id = g_idle_add(on_action_done, nullptr);
+	return FALSE;
+}
+
+GtkWidget *nth_child(GtkWidget *container, int index)
+{
+	GList *children = gtk_container_get_children(GTK_CONTAINER(container));
+	GtkWidget *child = GTK_WIDGET(g_list_nth_data(children, static_cast<guint>(index)));
+	g_list_free(children);
+	return child;
+}
+
+bool iter_at(GtkListStore *store, const std::string &path, GtkTreeIter *iter)
+{
+	return gtk_tree_model_get_iter_from_string(GTK_TREE_MODEL(store), iter, path.c_str());
+}
+
+void fill(rc_entry &entry, const char *name, const char *comment)
+{
+	copy_field(entry.name, name);
+	copy_field(entry.comment, comment);
+	entry.has_comment = 1;
 }
 
 } // namespace
@@ -72,4 +120,166 @@ void process_events()
 {
 	while (gtk_events_pending())
 		gtk_main_iteration_do(FALSE);
+}
+
+bool ends_main_loop(const std::function<void()> &action)
+{
+	loop_outlived_action = false;
+	g_idle_add(on_run_action, const_cast<std::function<void()> *>(&action));
+	gtk_main();
+	if (!loop_outlived_action)
+		g_source_remove(action_done_id);
+	return !loop_outlived_action;
+}
+
+temp_home::temp_home()
+{
+	char pattern[] = "/tmp/kelvane-gui-XXXXXX";
+	dir = mkdtemp(pattern);
+	setenv("HOME", dir.c_str(), 1);
+	setenv("KELVANE_RC", rc_path().c_str(), 1);
+}
+
+temp_home::~temp_home()
+{
+	std::error_code ignored;
+	std::filesystem::remove_all(dir, ignored);
+}
+
+void gui_test::SetUp()
+{
+	// A critical is a failed precondition in the toolkit: a bug in the caller.
+	g_log_set_always_fatal(GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_FATAL_MASK));
+}
+
+rc_lists make_lists(const std::vector<test_knob> &knobs, const std::vector<test_string> &strings)
+{
+	rc_lists lists = {};
+	lists.knob_capacity = 2 * static_cast<int>(knobs.size()) + 2;
+	lists.string_capacity = 2 * static_cast<int>(strings.size()) + 2;
+	lists.knobs = static_cast<rc_entry *>(calloc(lists.knob_capacity, sizeof(rc_entry)));
+	lists.strings = static_cast<rc_entry *>(calloc(lists.string_capacity, sizeof(rc_entry)));
+	for (const test_knob &k : knobs) {
+		rc_entry &entry = lists.knobs[lists.knob_count++];
+		fill(entry, k.name, k.comment);
+		entry.is_knob = 1;
+		entry.knob_on = entry.saved_knob_on = k.on;
+	}
+	for (const test_string &s : strings) {
+		rc_entry &entry = lists.strings[lists.string_count++];
+		fill(entry, s.name, s.comment);
+		copy_field(entry.value, s.value);
+		copy_field(entry.saved_value, s.value);
+	}
+	return lists;
+}
+
+std::string read_file(const std::string &path)
+{
+	std::ifstream in(path, std::ios::binary);
+	std::ostringstream text;
+	text << in.rdbuf();
+	return text.str();
+}
+
+GtkTreeView *page_view(int page)
+{
+	GtkWidget *scrolled = gtk_notebook_get_nth_page(GTK_NOTEBOOK(notebook), page);
+	return GTK_TREE_VIEW(gtk_bin_get_child(GTK_BIN(scrolled)));
+}
+
+GtkCellRenderer *column_renderer(GtkTreeView *view, int column)
+{
+	GList *cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(gtk_tree_view_get_column(view, column)));
+	GtkCellRenderer *renderer = GTK_CELL_RENDERER(cells->data);
+	g_list_free(cells);
+	return renderer;
+}
+
+GtkWidget *row_button(int index)
+{
+	GtkWidget *main_box = gtk_bin_get_child(GTK_BIN(main_window));
+	return nth_child(nth_child(main_box, 2), index);
+}
+
+std::string cell_text(GtkListStore *store, int row, int column)
+{
+	GtkTreeIter iter;
+	if (!iter_at(store, std::to_string(row), &iter))
+		return "(no row)";
+	gchar *text = nullptr;
+	gtk_tree_model_get(GTK_TREE_MODEL(store), &iter, column, &text, -1);
+	std::string result = text != nullptr ? text : "(null)";
+	g_free(text);
+	return result;
+}
+
+bool cell_state(int row)
+{
+	GtkTreeIter iter;
+	gboolean on = FALSE;
+	if (iter_at(knob_store, std::to_string(row), &iter))
+		gtk_tree_model_get(GTK_TREE_MODEL(knob_store), &iter, column_state, &on, -1);
+	return on != FALSE;
+}
+
+std::string row_path(GtkListStore *store, const char *name)
+{
+	GtkTreeModel *model = GTK_TREE_MODEL(store);
+	GtkTreeIter iter;
+	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+	     more = gtk_tree_model_iter_next(model, &iter)) {
+		gchar *row_name = nullptr;
+		gtk_tree_model_get(model, &iter, column_name, &row_name, -1);
+		bool found = g_strcmp0(row_name, name) == 0;
+		g_free(row_name);
+		if (found) {
+			gchar *path = gtk_tree_model_get_string_from_iter(model, &iter);
+			std::string result = path;
+			g_free(path);
+			return result;
+		}
+	}
+	return "";
+}
+
+void toggle_knob(const char *name)
+{
+	std::string path = row_path(knob_store, name);
+	g_signal_emit_by_name(column_renderer(page_view(0), 2), "toggled", path.c_str());
+}
+
+void edit_value(const char *name, const char *text)
+{
+	std::string path = row_path(string_store, name);
+	g_signal_emit_by_name(column_renderer(page_view(1), 2), "edited", path.c_str(), text);
+}
+
+void select_row(int page, const char *name)
+{
+	GtkTreeSelection *selection = gtk_tree_view_get_selection(page_view(page));
+	if (name == nullptr) {
+		gtk_tree_selection_unselect_all(selection);
+		return;
+	}
+	GtkTreeIter iter;
+	if (iter_at(page == 0 ? knob_store : string_store,
+		    row_path(page == 0 ? knob_store : string_store, name), &iter))
+		gtk_tree_selection_select_iter(selection, &iter);
+}
+
+std::string status_text()
+{
+	GtkWidget *area = gtk_statusbar_get_message_area(GTK_STATUSBAR(status_bar));
+	return gtk_label_get_text(GTK_LABEL(nth_child(area, 0)));
+}
+
+int modified_count()
+{
+	int count = 0;
+	for (int i = 0; i < gui_knob_count; i++)
+		count += gui_knobs[i].modified == 1;
+	for (int i = 0; i < gui_string_count; i++)
+		count += gui_strings[i].modified == 1;
+	return count;
 }

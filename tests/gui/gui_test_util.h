@@ -1,8 +1,12 @@
 // Helpers for driving real GTK widgets from a test.
 #pragma once
 
+#include "model/rc_entry.h"
+
+#include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,3 +26,75 @@ const std::vector<seen_dialog> &answered_dialogs();
 
 // Runs the main loop until nothing is pending.
 void process_events();
+
+// Runs action from inside gtk_main. Returns true when the action ended the
+// loop (gtk_main_quit), false when the loop was still running after it.
+bool ends_main_loop(const std::function<void()> &action);
+
+// A fresh HOME directory, with KELVANE_RC naming rc.conf inside it; removed at the end.
+struct temp_home {
+	temp_home();
+	~temp_home();
+	std::string dir;
+	std::string rc_path() const { return dir + "/rc.conf"; }
+	std::string geometry_path() const { return dir + "/.kelvanerc"; }
+};
+
+// Base of the window tests: a temporary HOME, and a toolkit critical aborts the test.
+class gui_test : public testing::Test {
+protected:
+	void SetUp() override;
+	temp_home home;
+};
+
+// A knob or a string for the lists of a test.
+struct test_knob {
+	const char *name;
+	int on;
+	const char *comment;
+};
+struct test_string {
+	const char *name;
+	const char *value;
+	const char *comment;
+};
+
+// Lists as merging leaves them: calloc'd arrays with spare room, saved state
+// equal to the current one, and has_comment set as a file would leave it.
+rc_lists make_lists(const std::vector<test_knob> &knobs, const std::vector<test_string> &strings);
+
+// Whole contents of a file, "" when it cannot be read.
+std::string read_file(const std::string &path);
+
+// The tree view of a notebook page: 0 knobs, 1 strings.
+GtkTreeView *page_view(int page);
+
+// The renderer of a view's column.
+GtkCellRenderer *column_renderer(GtkTreeView *view, int column);
+
+// The main window's buttons in packing order: 0 Save, 1 Add, 2 About, 3 Quit.
+GtkWidget *row_button(int index);
+
+// A store's text cell, by row number in the store's current order.
+std::string cell_text(GtkListStore *store, int row, int column);
+
+// A knob_store check box, by row number.
+bool cell_state(int row);
+
+// Path string of the row that shows name, "" when none does.
+std::string row_path(GtkListStore *store, const char *name);
+
+// Clicks the check box of the knob row that shows name.
+void toggle_knob(const char *name);
+
+// Confirms text in the Value cell of the string row that shows name.
+void edit_value(const char *name, const char *text);
+
+// Selects the row that shows name in the view of a page; nullptr unselects.
+void select_row(int page, const char *name);
+
+// The message the status bar shows.
+std::string status_text();
+
+// Number of entries of both kinds whose modified is 1.
+int modified_count();

@@ -1,0 +1,240 @@
+// The main window: its widget tree, the two filled lists, and the GUI state every handler shares.
+#include "gui/main_window.h"
+
+#include "gui/about_dialog.h"
+#include "gui/add_dialog.h"
+#include "gui/editing.h"
+#include "gui/geometry.h"
+#include "gui/icons.h"
+#include "gui/save_quit.h"
+#include "version.h"
+
+#include <string>
+
+rc_lists *gui_lists;          // the merged lists, kept so the add dialog can grow them
+rc_entry *gui_knobs;          // the knob array, rows of knob_store
+int gui_knob_count;           // knob entries in use
+rc_entry *gui_strings;        // the string array, rows of string_store
+int gui_string_count;         // string entries in use
+int pending_changes;          // entries whose modified is 1
+guint info_context_id;        // status bar context of the comment, 0 before first use
+GtkWidget *main_window;       // the only long-lived window
+GtkWidget *save_button;       // sensitive exactly while pending_changes is above 0
+GtkWidget *notebook;          // page 0 "Knobs", page 1 "Strings"
+GtkWidget *status_bar;        // the selected row's comment
+GtkListStore *knob_store;     // mark, name, state
+GtkListStore *string_store;   // mark, name, value text
+
+namespace {
+
+// One column of a list view.
+struct column_layout {
+	const char *title;
+	const char *attribute; // renderer property bound to the model column
+	gboolean resizable;
+};
+
+// The three columns of each view, in model column order.
+constexpr column_layout knob_columns[] = {
+	{"S", "stock-id", FALSE},
+	{"Name", "text", TRUE},
+	{"Enabled", "active", TRUE},
+};
+constexpr column_layout string_columns[] = {
+	{"S", "stock-id", FALSE},
+	{"Name", "text", TRUE},
+	{"Value", "text", TRUE},
+};
+
+// Handlers take no user data and no flags anywhere in the editor.
+void connect(gpointer instance, const char *signal, GCallback handler)
+{
+	g_signal_connect_data(instance, signal, handler, nullptr, nullptr, GConnectFlags(0));
+}
+
+void set_tip(GtkWidget *button, const char *tip)
+{
+	GtkTooltips *tooltips = gtk_tooltips_new();
+	gtk_tooltips_set_tip(tooltips, button, tip, "");
+	gtk_tooltips_enable(tooltips);
+}
+
+void pack(GtkWidget *box, GtkWidget *child, gboolean expand)
+{
+	gtk_box_pack_start(GTK_BOX(box), child, expand, expand, 0);
+}
+
+// The About button shows the stock icon beside a mnemonic label of its own.
+GtkWidget *new_about_button()
+{
+	GtkWidget *button = gtk_button_new();
+	GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0.0, 0.0);
+	GtkWidget *box = gtk_hbox_new(FALSE, 2);
+	GtkWidget *image = gtk_image_new_from_stock("gtk-about", GTK_ICON_SIZE_MENU);
+	GtkWidget *label = gtk_label_new_with_mnemonic("A_bout");
+	gtk_container_add(GTK_CONTAINER(button), alignment);
+	gtk_container_add(GTK_CONTAINER(alignment), box);
+	gtk_box_pack_start(GTK_BOX(box), image, FALSE, FALSE, 0);
+	gtk_box_pack_end(GTK_BOX(box), label, FALSE, FALSE, 0);
+	return button;
+}
+
+GtkTreeViewColumn *new_column(const column_layout &layout, GtkCellRenderer *renderer, int model_column)
+{
+	GtkTreeViewColumn *column = gtk_tree_view_column_new_with_attributes(
+		layout.title, renderer, layout.attribute, model_column, nullptr);
+	gtk_tree_view_column_set_resizable(column, layout.resizable);
+	gtk_tree_view_column_set_alignment(column, 0.5);
+	return column;
+}
+
+// Rules hint, autosize, sortable headers and single selection, common to both views.
+GtkTreeSelection *finish_view(GtkWidget *view)
+{
+	GtkTreeView *tree = GTK_TREE_VIEW(view);
+	gtk_tree_view_set_rules_hint(tree, TRUE);
+	gtk_tree_view_columns_autosize(tree);
+	for (int i = 0; i < 3; i++)
+		gtk_tree_view_column_set_sort_column_id(gtk_tree_view_get_column(tree, i), i);
+	GtkTreeSelection *selection = gtk_tree_view_get_selection(tree);
+	gtk_tree_selection_set_mode(selection, GTK_SELECTION_SINGLE);
+	return selection;
+}
+
+GtkWidget *new_scrolled_window(GtkWidget *view)
+{
+	GtkWidget *scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+	gtk_container_set_border_width(GTK_CONTAINER(scrolled), 10);
+	gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC,
+				       GTK_POLICY_ALWAYS);
+	gtk_container_add(GTK_CONTAINER(scrolled), view);
+	return scrolled;
+}
+
+GtkWidget *new_knob_view()
+{
+	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
+	for (int i = 0; i < gui_knob_count; i++) {
+		rc_entry &entry = gui_knobs[i];
+		// Comments read from a file are shown, never written back.
+		entry.has_comment = 0;
+		GtkTreeIter iter;
+		gtk_list_store_append(knob_store, &iter);
+		std::string name(field_text(entry.name));
+		gtk_list_store_set(knob_store, &iter, column_mark, "", column_name, name.c_str(),
+				   column_state, entry.knob_on != 0, -1);
+	}
+	GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(knob_store));
+	GtkTreeView *tree = GTK_TREE_VIEW(view);
+	gtk_tree_view_append_column(tree, new_column(knob_columns[0], gtk_cell_renderer_pixbuf_new(), 0));
+	gtk_tree_view_append_column(tree, new_column(knob_columns[1], gtk_cell_renderer_text_new(), 1));
+	GtkCellRenderer *toggle = gtk_cell_renderer_toggle_new();
+	connect(toggle, "toggled", G_CALLBACK(on_knob_toggled));
+	gtk_tree_view_append_column(tree, new_column(knob_columns[2], toggle, 2));
+	connect(finish_view(view), "changed", G_CALLBACK(on_knob_selection_changed));
+	return view;
+}
+
+GtkWidget *new_string_view()
+{
+	string_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
+	for (int i = 0; i < gui_string_count; i++) {
+		rc_entry &entry = gui_strings[i];
+		entry.has_comment = 0;
+		GtkTreeIter iter;
+		gtk_list_store_append(string_store, &iter);
+		std::string name(field_text(entry.name));
+		std::string value(field_text(entry.value));
+		gtk_list_store_set(string_store, &iter, column_mark, "", column_name, name.c_str(),
+				   column_state, value.c_str(), -1);
+	}
+	GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(string_store));
+	GtkTreeView *tree = GTK_TREE_VIEW(view);
+	gtk_tree_view_append_column(tree, new_column(string_columns[0], gtk_cell_renderer_pixbuf_new(), 0));
+	gtk_tree_view_append_column(tree, new_column(string_columns[1], gtk_cell_renderer_text_new(), 1));
+	GtkCellRenderer *value = gtk_cell_renderer_text_new();
+	g_object_set(value, "editable", TRUE, nullptr);
+	connect(value, "edited", G_CALLBACK(on_string_edited));
+	gtk_tree_view_append_column(tree, new_column(string_columns[2], value, 2));
+	connect(finish_view(view), "changed", G_CALLBACK(on_string_selection_changed));
+	return view;
+}
+
+} // namespace
+
+void create_main_window(rc_lists *lists)
+{
+	add_window_open = FALSE;
+	gui_lists = lists;
+	gui_knobs = lists->knobs;
+	gui_strings = lists->strings;
+	pending_changes = 0;
+	info_context_id = 0;
+
+	g_set_application_name(kelvane_name);
+	main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+	gtk_window_set_position(GTK_WINDOW(main_window), GTK_WIN_POS_CENTER);
+	gtk_window_set_resizable(GTK_WINDOW(main_window), TRUE);
+	std::string title = std::string(kelvane_name) + " " + kelvane_version;
+	gtk_window_set_title(GTK_WINDOW(main_window), title.c_str());
+	load_geometry();
+	gtk_window_set_default_size(GTK_WINDOW(main_window), geometry_width, geometry_height);
+	load_icons(main_window);
+
+	save_button = gtk_button_new_from_stock("gtk-save");
+	GtkWidget *quit_button = gtk_button_new_from_stock("gtk-quit");
+	GtkWidget *about_button = new_about_button();
+	GtkWidget *add_button = gtk_button_new_from_stock("gtk-add");
+	set_tip(save_button, "Save changes");
+	set_tip(add_button, "Add a new entry");
+	set_tip(about_button, "About Kelvane");
+	set_tip(quit_button, "Exit Kelvane");
+	gtk_widget_set_sensitive(save_button, FALSE);
+
+	GtkWidget *button_box = gtk_hbutton_box_new();
+	pack(button_box, save_button, FALSE);
+	pack(button_box, add_button, FALSE);
+	pack(button_box, about_button, FALSE);
+	pack(button_box, quit_button, FALSE);
+
+	connect(main_window, "delete_event", G_CALLBACK(on_delete_event));
+	connect(main_window, "destroy", G_CALLBACK(on_destroy));
+	connect(save_button, "clicked", G_CALLBACK(on_save_clicked));
+	connect(quit_button, "clicked", G_CALLBACK(on_quit_clicked));
+	connect(about_button, "clicked", G_CALLBACK(on_about_clicked));
+	connect(add_button, "clicked", G_CALLBACK(on_add_clicked));
+
+	GtkWidget *main_box = gtk_vbox_new(FALSE, 2);
+	gui_knob_count = lists->knob_count;
+	gui_string_count = lists->string_count;
+
+	GtkWidget *knob_view = new_knob_view();
+	GtkWidget *separator = gtk_hseparator_new();
+	GtkWidget *knob_page = new_scrolled_window(knob_view);
+	gtk_container_set_border_width(GTK_CONTAINER(main_window), 10);
+
+	GtkWidget *knob_label = gtk_label_new("Knobs");
+	GtkWidget *string_label = gtk_label_new("Strings");
+	notebook = gtk_notebook_new();
+	status_bar = gtk_statusbar_new();
+	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), knob_page, knob_label);
+
+	pack(main_box, notebook, TRUE);
+	pack(main_box, separator, FALSE);
+	pack(main_box, button_box, FALSE);
+	pack(main_box, status_bar, FALSE);
+	gtk_box_set_homogeneous(GTK_BOX(main_box), FALSE);
+	gtk_container_add(GTK_CONTAINER(main_window), main_box);
+
+	GtkWidget *string_view = new_string_view();
+	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), new_scrolled_window(string_view), string_label);
+
+	gtk_widget_show_all(main_window);
+}
+
+int build_main_window(rc_lists *lists)
+{
+	create_main_window(lists);
+	gtk_main();
+	return 0;
+}

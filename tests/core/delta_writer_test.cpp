@@ -1,0 +1,260 @@
+// Tests of the block appended at each save and of how a save succeeds or fails.
+#include "rcfile/delta_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex.h>
+#include <signal.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char *date = "Tue Mar  4 05:06:07 2025\n";
+constexpr const char *header = "\n# Kelvane generated deltas - Tue Mar  4 05:06:07 2025\n";
+
+rc_entry modified(const char *name, const char *comment)
+{
+	rc_entry entry{};
+	copy_field(entry.name, name);
+	entry.modified = 1;
+	entry.has_comment = comment != nullptr;
+	copy_field(entry.comment, comment != nullptr ? comment : "");
+	return entry;
+}
+
+rc_entry knob(const char *name, int on, const char *comment = nullptr)
+{
+	rc_entry entry = modified(name, comment);
+	entry.is_knob = 1;
+	entry.knob_on = on;
+	entry.saved_knob_on = on == 1 ? 0 : 1;
+	return entry;
+}
+
+rc_entry string(const char *name, const char *value, const char *comment = nullptr)
+{
+	rc_entry entry = modified(name, comment);
+	copy_value(entry.value, value);
+	copy_value(entry.saved_value, "\"old\"");
+	return entry;
+}
+
+std::string read_file(const std::string &path)
+{
+	std::ifstream in(path, std::ios::binary);
+	std::stringstream text;
+	text << in.rdbuf();
+	return text.str();
+}
+
+// Whole-text match against a POSIX extended regular expression.
+bool matches(const std::string &text, const char *pattern)
+{
+	regex_t compiled;
+	if (regcomp(&compiled, pattern, REG_EXTENDED | REG_NOSUB) != 0)
+		return false;
+	bool found = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
+	regfree(&compiled);
+	return found;
+}
+
+void write_file(const std::string &path, const std::string &text)
+{
+	std::ofstream(path, std::ios::binary) << text;
+}
+
+// Each test saves into a fresh directory of its own through KELVANE_RC.
+class DeltaWriter : public testing::Test {
+protected:
+	void SetUp() override
+	{
+		char pattern[] = "/tmp/kelvane-deltas-XXXXXX";
+		dir = mkdtemp(pattern);
+		path = dir + "/rc.conf";
+		setenv("KELVANE_RC", path.c_str(), 1);
+	}
+	void TearDown() override
+	{
+		unsetenv("KELVANE_RC");
+		std::filesystem::remove_all(dir);
+	}
+	std::string dir;
+	std::string path;
+};
+
+} // namespace
+
+TEST(FormatDeltas, KnobsBeforeStringsEachInArrayOrder)
+{
+	rc_entry knobs[] = {knob("sshd_enable", 1), knob("ntpd_enable", 0)};
+	rc_entry strings[] = {string("hostname", "\"box\""), string("ifconfig_em0", "\"DHCP\"")};
+	EXPECT_EQ(format_deltas(knobs, 2, strings, 2, date),
+		  std::string(header) + "sshd_enable=\"YES\"\nntpd_enable=\"NO\"\n"
+					"hostname=\"box\"\nifconfig_em0=\"DHCP\"\n");
+}
+
+TEST(FormatDeltas, CommentOnlyWhenHasCommentIsSet)
+{
+	rc_entry knobs[] = {knob("a_enable", 1, "added"), knob("b_enable", 1, "read")};
+	knobs[1].has_comment = 0;
+	rc_entry strings[] = {string("c_flags", "\"-v\"", "verbose")};
+	EXPECT_EQ(format_deltas(knobs, 2, strings, 1, date),
+		  std::string(header) + "a_enable=\"YES\"\t# added\nb_enable=\"YES\"\n"
+					"c_flags=\"-v\"\t# verbose\n");
+}
+
+TEST(FormatDeltas, KnobStateOtherThanOneIsNo)
+{
+	for (int state : {0, 2, -1, 238}) {
+		rc_entry knobs[] = {knob("x_enable", state)};
+		EXPECT_EQ(format_deltas(knobs, 1, nullptr, 0, date), std::string(header) + "x_enable=\"NO\"\n")
+			<< state;
+	}
+}
+
+TEST(FormatDeltas, OnlyEntriesWithModifiedOneAreWritten)
+{
+	rc_entry knobs[] = {knob("a_enable", 1), knob("b_enable", 1), knob("c_enable", 1)};
+	knobs[0].modified = 0;
+	knobs[2].modified = 2;
+	rc_entry strings[] = {string("d", "\"1\"")};
+	strings[0].modified = 0;
+	EXPECT_EQ(format_deltas(knobs, 3, strings, 1, date), std::string(header) + "b_enable=\"YES\"\n");
+}
+
+TEST(FormatDeltas, HeaderLineAlwaysEndsBeforeTheFirstAssignment)
+{
+	rc_entry knobs[] = {knob("a_enable", 1)};
+	EXPECT_EQ(format_deltas(knobs, 1, nullptr, 0, "no date"),
+		  "\n# Kelvane generated deltas - no date\na_enable=\"YES\"\n");
+	std::string block = format_deltas(nullptr, 0, nullptr, 0, std::string(400, 'x').c_str());
+	EXPECT_EQ(block.size(), 255u); // 254 bytes of header and the added newline
+	EXPECT_EQ(block.back(), '\n');
+}
+
+TEST(LocalRcPath, EnvironmentChoosesThePath)
+{
+	unsetenv("KELVANE_RC");
+	EXPECT_STREQ(local_rc_path(), "/etc/rc.conf");
+	setenv("KELVANE_RC", "", 1);
+	EXPECT_STREQ(local_rc_path(), "");
+	setenv("KELVANE_RC", "/tmp/other", 1);
+	EXPECT_STREQ(local_rc_path(), "/tmp/other");
+	unsetenv("KELVANE_RC");
+}
+
+TEST_F(DeltaWriter, MissingFileIsCreatedWithTheDatedHeader)
+{
+	ASSERT_EQ(write_deltas(nullptr, 0, nullptr, 0), deltas_written);
+	const char *form = "^\n# Kelvane generated deltas - [A-Z][a-z]{2} [A-Z][a-z]{2} [ 1-3][0-9] "
+			   "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}\n$";
+	EXPECT_TRUE(matches(read_file(path), form)) << read_file(path);
+}
+
+TEST_F(DeltaWriter, BlockEndsAnUnterminatedLastLine)
+{
+	write_file(path, "a=\"1\"");
+	rc_entry knobs[] = {knob("b_enable", 1)};
+	ASSERT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_written);
+	std::string text = read_file(path);
+	EXPECT_EQ(text.rfind("a=\"1\"\n# Kelvane generated deltas - ", 0), 0u) << text;
+	EXPECT_EQ(text.substr(text.size() - 16), "\nb_enable=\"YES\"\n");
+}
+
+TEST_F(DeltaWriter, SecondSaveAppendsOnlyLaterChanges)
+{
+	rc_entry knobs[] = {knob("a_enable", 1), knob("b_enable", 1)};
+	knobs[1].modified = 0;
+	ASSERT_EQ(write_deltas(knobs, 2, nullptr, 0), deltas_written);
+	knobs[1].modified = 1;
+	ASSERT_EQ(write_deltas(knobs, 2, nullptr, 0), deltas_written);
+	const char *form = "^\n# Kelvane[^\n]*\na_enable=\"YES\"\n\n# Kelvane[^\n]*\nb_enable=\"YES\"\n$";
+	EXPECT_TRUE(matches(read_file(path), form)) << read_file(path);
+}
+
+TEST_F(DeltaWriter, WrittenEntriesBecomeSaved)
+{
+	rc_entry knobs[] = {knob("a_enable", 1, "new"), knob("b_enable", 0)};
+	knobs[0].is_new = 238;
+	knobs[1].modified = 0;
+	rc_entry strings[] = {string("c", "\"now\"", "typed")};
+	ASSERT_EQ(write_deltas(knobs, 2, strings, 1), deltas_written);
+	EXPECT_EQ(knobs[0].modified + knobs[0].has_comment + knobs[0].is_new, 0);
+	EXPECT_EQ(knobs[0].saved_knob_on, 1);
+	EXPECT_EQ(knobs[1].saved_knob_on, 1); // not written, so not touched
+	EXPECT_EQ(strings[0].modified + strings[0].has_comment, 0);
+	EXPECT_STREQ(strings[0].saved_value, "\"now\"");
+}
+
+TEST_F(DeltaWriter, FailuresLeaveEveryEntryAsItWas)
+{
+	struct {
+		std::string path;
+		int result;
+	} cases[] = {{dir + "/missing/rc.conf", deltas_open_failed},
+		     {dir, deltas_open_failed},
+		     {"", deltas_open_failed},
+		     {"/dev/full", deltas_write_failed}};
+	for (const auto &c : cases) {
+		setenv("KELVANE_RC", c.path.c_str(), 1);
+		rc_entry knobs[] = {knob("a_enable", 1, "new")};
+		rc_entry strings[] = {string("b", "\"2\"")};
+		rc_entry before[] = {knobs[0], strings[0]};
+		EXPECT_EQ(write_deltas(knobs, 1, strings, 1), c.result) << c.path;
+		EXPECT_EQ(std::memcmp(&knobs[0], &before[0], sizeof(rc_entry)), 0) << c.path;
+		EXPECT_EQ(std::memcmp(&strings[0], &before[1], sizeof(rc_entry)), 0) << c.path;
+	}
+}
+
+TEST_F(DeltaWriter, DeviceThatCannotSyncStillSaves)
+{
+	setenv("KELVANE_RC", "/dev/null", 1);
+	rc_entry knobs[] = {knob("a_enable", 1)};
+	EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_written);
+	EXPECT_EQ(knobs[0].modified, 0);
+}
+
+// A file size limit a few bytes above the old length makes the block's write
+// stop part way, as a full disk would.
+TEST_F(DeltaWriter, FailedWriteCutsTheFileBack)
+{
+	const std::string old_text = "a=\"1\"\n";
+	write_file(path, old_text);
+	pid_t child = fork();
+	if (child == 0) {
+		signal(SIGXFSZ, SIG_IGN);
+		rlimit limit{old_text.size() + 10, old_text.size() + 10};
+		setrlimit(RLIMIT_FSIZE, &limit);
+		rc_entry knobs[] = {knob("b_enable", 1)};
+		int result = write_deltas(knobs, 1, nullptr, 0);
+		_exit(result == deltas_write_failed && knobs[0].modified == 1 ? 0 : 1);
+	}
+	int status = -1;
+	waitpid(child, &status, 0);
+	EXPECT_EQ(status, 0);
+	EXPECT_EQ(read_file(path), old_text);
+}
+
+TEST_F(DeltaWriter, ShellReadsBackEveryValue)
+{
+	rc_entry knobs[] = {knob("a_enable", 1, "on; really"), knob("b_enable", 0)};
+	rc_entry strings[] = {string("c", "\"two words\"", "typed # here"),
+			      string("d", "\"ends in $\""), string("e", "\"it's $ 5\""), string("f", "\"\"")};
+	ASSERT_EQ(write_deltas(knobs, 2, strings, 4), deltas_written);
+	std::string command = "sh -c '. " + path +
+			      "; printf \"%s\\n\" \"$a_enable\" \"$b_enable\" \"$c\" \"$d\" \"$e\" \"$f\"'";
+	FILE *shell = popen(command.c_str(), "r");
+	ASSERT_NE(shell, nullptr);
+	char buffer[512] = {};
+	std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, shell);
+	EXPECT_EQ(pclose(shell), 0);
+	EXPECT_EQ(std::string(buffer, got), "YES\nNO\ntwo words\nends in $\nit's $ 5\n\n");
+}

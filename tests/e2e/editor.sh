@@ -1,0 +1,233 @@
+#!/bin/bash
+# End to end: works the editor's windows like a user, with xdotool, and checks
+# what a run leaves behind: the exit status, the block appended to rc.conf, and
+# the remembered window size.
+#
+# usage: bash tests/e2e/editor.sh KELVANE-BINARY
+# DISPLAY names an X server without a window manager (scripts/with-xvfb.sh), so
+# the test gives windows the keyboard focus itself and sizes them itself. It
+# drives the program by keyboard (Tab, arrows, space, Enter and the buttons'
+# mnemonics), which does not depend on where a theme puts things.
+set -uo pipefail
+
+kelvane=$1
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-e2e.XXXXXX")
+program=""
+main=""
+
+# On failure the program is stopped and the files are kept for a look.
+finish() {
+	if [ -n "$program" ] && kill -0 "$program" 2>/dev/null; then
+		kill "$program" 2>/dev/null
+		wait "$program" 2>/dev/null
+	fi
+	if [ "${passed:-0}" = 1 ]; then
+		rm -rf "$work"
+	else
+		echo "e2e: files kept in $work" >&2
+	fi
+}
+trap finish EXIT
+
+fail() {
+	echo "e2e: FAIL: $*" >&2
+	import -window root "$work/screen.png" 2>/dev/null &&
+		echo "e2e: the screen at that moment: $work/screen.png" >&2
+	if [ -s "$work/stderr" ]; then
+		echo "e2e: the program's standard error:" >&2
+		cat "$work/stderr" >&2
+	fi
+	exit 1
+}
+
+# Runs the command given until it succeeds, for at most 10 seconds.
+wait_until() {
+	local tries=0
+	until "$@"; do
+		tries=$((tries + 1))
+		[ $tries -lt 100 ] || return 1
+		sleep 0.1
+	done
+}
+
+program_ended() {
+	local state
+	state=$(ps -o stat= -p "$program") || return 0
+	[[ $state == Z* ]]
+}
+
+# The first shown window of the program other than the main window.
+other_window() {
+	xdotool search --onlyvisible --pid "$program" 2>/dev/null | grep -vx "$main" | head -n 1
+}
+
+have_other_window() {
+	[ -n "$(other_window)" ]
+}
+
+no_other_window() {
+	[ -z "$(other_window)" ]
+}
+
+focus() {
+	xdotool windowfocus --sync "$1" || fail "cannot give window $1 the keyboard focus"
+}
+
+# Puts the cursor of the focused list on row n (0 is the first), selected.
+# Home alone leaves the row unselected, and the first Down or Up in a list
+# without a selection selects the cursor's row instead of moving: Down then Up
+# ends on the first row, selected, whichever way it started.
+go_to_row() {
+	local keys=(Home Down Up) i
+	for ((i = 0; i < $1; i++)); do
+		keys+=(Down)
+	done
+	xdotool key "${keys[@]}"
+}
+
+# Fills in and applies the add window: name, value, comment.
+add_entry() {
+	local window
+	focus "$main"
+	xdotool key alt+a
+	window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Add new entry$' | head -n 1)
+	[ -n "$window" ] || fail "the Add button opened no \"Add new entry\" window"
+	focus "$window"
+	# The name field has the focus; Tab into the value field selects its "".
+	xdotool type --delay 5 "$1"
+	xdotool key Tab
+	xdotool type --delay 5 "$2"
+	xdotool key Tab
+	xdotool type --delay 5 "$3"
+	xdotool key alt+a
+	wait_until no_other_window || fail "Apply did not close the add window for $1"
+}
+
+# The test's own pair of files. Merged and sorted, the knobs are apache_enable,
+# cron_enable, ntpd_enable, sshd_enable and the strings hostname, ntpd_flags.
+cat >"$work/defaults-rc.conf" <<'EOF'
+# Defaults for the end-to-end test.
+
+apache_enable="NO"	# Run the web server
+cron_enable="YES"
+ntpd_enable="NO"
+hostname=""
+ntpd_flags="-p /var/run/ntpd.pid"
+sshd_enable="NO"
+EOF
+cat >"$work/rc.conf" <<'EOF'
+hostname="box.example.org"
+sshd_enable="YES"
+EOF
+cp "$work/rc.conf" "$work/rc.conf.before"
+mkdir "$work/home"
+
+export KELVANE_RC_DEFAULTS="$work/defaults-rc.conf"
+export KELVANE_RC="$work/rc.conf"
+export HOME="$work/home"
+# English stock labels, hence the mnemonics used below.
+export LC_ALL=C LANGUAGE=C
+# A zone far from UTC, so the header's date is seen to be local time.
+export TZ=KVT-5:45
+
+# Keep the pointer off the windows, where it could raise a tooltip.
+xdotool mousemove 0 0 || fail "xdotool cannot reach the X server at DISPLAY=${DISPLAY:-}"
+
+started=$(date +%s)
+"$kelvane" 2>"$work/stderr" &
+program=$!
+main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Kelvane ' | head -n 1)
+[ -n "$main" ] || fail "the main window did not appear"
+
+# Knobs: tick ntpd_enable, clear cron_enable, and toggle sshd_enable there and
+# back, which must leave it out of the save. The first Tab leaves the notebook's
+# tab for the list, whose cursor starts in the mark column: two columns right
+# is the check box.
+focus "$main"
+xdotool key Tab Right Right
+go_to_row 1
+xdotool key space
+go_to_row 2
+xdotool key space
+go_to_row 3
+xdotool key space space
+
+# Strings: the notebook's next page takes the focus along; edit ntpd_flags.
+xdotool key ctrl+alt+Next Right Right
+go_to_row 1
+xdotool key Return
+xdotool type --delay 5 '"-g -p /var/run/ntpd.pid"'
+xdotool key Return
+
+add_entry moused_enable '"YES"' 'mouse daemon'
+add_entry ifconfig_em0 '"inet 10.0.0.2 netmask 255.255.255.0"' 'office LAN'
+
+focus "$main"
+xdotool key alt+s
+wait_until have_other_window || fail "Save showed no dialog"
+dialog=$(other_window)
+focus "$dialog"
+xdotool key Return
+wait_until no_other_window || fail "Enter did not close the dialog after Save"
+
+xdotool windowsize --sync "$main" 720 580 || fail "cannot resize the main window"
+focus "$main"
+xdotool key alt+q
+wait_until program_ended || fail "the program did not end after Quit"
+wait "$program"
+status=$?
+program=""
+ended=$(date +%s)
+[ $status -eq 0 ] || fail "the program ended with status $status, not 0"
+
+# The file keeps what it held and gains one block, behind an empty line.
+rc="$work/rc.conf"
+size=$(wc -c <"$work/rc.conf.before")
+head -c "$size" "$rc" | cmp -s - "$work/rc.conf.before" ||
+	fail "the lines rc.conf held before were changed"
+tail -c +$((size + 1)) "$rc" >"$work/block"
+header=$(sed -n 2p "$work/block")
+[ -z "$(sed -n 1p "$work/block")" ] || fail "the block does not begin with an empty line"
+weekday='(Mon|Tue|Wed|Thu|Fri|Sat|Sun)'
+month='(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)'
+[[ $header =~ ^"# Kelvane generated deltas - "($weekday\ $month\ [\ 1-3][0-9]\ [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\ [0-9]{4})$ ]] ||
+	fail "header line is not in the expected form: '$header'"
+stamp=$(date -d "${BASH_REMATCH[1]}" +%s) || fail "header date '${BASH_REMATCH[1]}' is no date"
+if [ "$stamp" -lt $((started - 1)) ] || [ "$stamp" -gt $((ended + 1)) ]; then
+	fail "header date '${BASH_REMATCH[1]}' is not the local time of the save"
+fi
+
+# Knobs first, in array order (sorted ones, then the added one), then strings.
+cat >"$work/expected-lines" <<'EOF'
+cron_enable="NO"
+ntpd_enable="YES"
+moused_enable="YES"	# mouse daemon
+ntpd_flags="-g -p /var/run/ntpd.pid"
+ifconfig_em0="inet 10.0.0.2 netmask 255.255.255.0"	# office LAN
+EOF
+tail -n +3 "$work/block" >"$work/lines"
+if ! cmp -s "$work/lines" "$work/expected-lines"; then
+	diff -u "$work/expected-lines" "$work/lines" >&2
+	fail "the appended lines differ from the edits made (expected, then got, above)"
+fi
+
+# rc.conf is read by sh at boot: it must give each variable the value shown.
+values=$(sh -c '. "$1" && printf "%s\n" "$cron_enable" "$ntpd_enable" "$sshd_enable" \
+	"$moused_enable" "$hostname" "$ntpd_flags" "$ifconfig_em0"' sh "$rc") ||
+	fail "sh cannot read the saved rc.conf"
+expected_values='NO
+YES
+YES
+YES
+box.example.org
+-g -p /var/run/ntpd.pid
+inet 10.0.0.2 netmask 255.255.255.0'
+[ "$values" = "$expected_values" ] ||
+	fail "sh reads other values from the saved file:"$'\n'"$values"
+
+cmp -s "$HOME/.kelvanerc" <(printf 'geometry=720,580\n') ||
+	fail "\$HOME/.kelvanerc holds '$(cat "$HOME/.kelvanerc" 2>/dev/null)', not geometry=720,580"
+
+[ ! -s "$work/stderr" ] || fail "the program wrote to standard error"
+passed=1
+echo "e2e: editor run passed"

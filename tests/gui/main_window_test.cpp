@@ -1,0 +1,207 @@
+// The main window's widget tree, columns, initial rows and connected handlers.
+#include "gui/about_dialog.h"
+#include "gui/add_dialog.h"
+#include "gui/editing.h"
+#include "gui/main_window.h"
+#include "gui/save_quit.h"
+#include "gui_test_util.h"
+
+#include <fstream>
+
+namespace {
+
+class MainWindow : public gui_test {
+protected:
+	void build()
+	{
+		lists = make_lists({{"sshd_enable", 5, "Start sshd"}, {"ntpd_enable", 0, ""}, {"zfs_enable", 1, ""}},
+				   {{"hostname", "\"box\"", "Host name"}});
+		create_main_window(&lists);
+	}
+	rc_lists lists;
+};
+
+TEST_F(MainWindow, WindowIsTitledCentredWithIconAndDefaultSize)
+{
+	build();
+	GtkWindow *window = GTK_WINDOW(main_window);
+	EXPECT_STREQ(gtk_window_get_title(window), "Kelvane 0.6.8 \"Lanternfall\"");
+	EXPECT_NE(gtk_window_get_icon(window), nullptr);
+	GtkWindowPosition position;
+	g_object_get(window, "window-position", &position, nullptr);
+	EXPECT_EQ(position, GTK_WIN_POS_CENTER);
+	EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(window)), 10u);
+	gint width, height;
+	gtk_window_get_default_size(window, &width, &height);
+	EXPECT_EQ(width, 400);
+	EXPECT_EQ(height, 480);
+}
+
+TEST_F(MainWindow, DefaultSizeComesFromGeometryFile)
+{
+	std::ofstream(home.geometry_path()) << "geometry=800,600\n";
+	build();
+	gint width, height;
+	gtk_window_get_default_size(GTK_WINDOW(main_window), &width, &height);
+	EXPECT_EQ(width, 800);
+	EXPECT_EQ(height, 600);
+}
+
+TEST_F(MainWindow, PagesAreKnobsThenStrings)
+{
+	build();
+	GtkNotebook *book = GTK_NOTEBOOK(notebook);
+	ASSERT_EQ(gtk_notebook_get_n_pages(book), 2);
+	EXPECT_STREQ(gtk_notebook_get_tab_label_text(book, gtk_notebook_get_nth_page(book, 0)), "Knobs");
+	EXPECT_STREQ(gtk_notebook_get_tab_label_text(book, gtk_notebook_get_nth_page(book, 1)), "Strings");
+	EXPECT_EQ(gtk_tree_view_get_model(page_view(0)), GTK_TREE_MODEL(knob_store));
+	EXPECT_EQ(gtk_tree_view_get_model(page_view(1)), GTK_TREE_MODEL(string_store));
+}
+
+TEST_F(MainWindow, ColumnsShowTheirModelColumnAndSortByIt)
+{
+	struct {
+		int page, column;
+		const char *title, *attribute;
+		GType renderer;
+		gboolean resizable;
+	} const cases[] = {
+		{0, 0, "S", "stock-id", GTK_TYPE_CELL_RENDERER_PIXBUF, FALSE},
+		{0, 1, "Name", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE},
+		{0, 2, "Enabled", "active", GTK_TYPE_CELL_RENDERER_TOGGLE, TRUE},
+		{1, 0, "S", "stock-id", GTK_TYPE_CELL_RENDERER_PIXBUF, FALSE},
+		{1, 1, "Name", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE},
+		{1, 2, "Value", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE},
+	};
+	build();
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.title);
+		GtkTreeViewColumn *column = gtk_tree_view_get_column(page_view(c.page), c.column);
+		GtkTreeModel *model = gtk_tree_view_get_model(page_view(c.page));
+		EXPECT_STREQ(gtk_tree_view_column_get_title(column), c.title);
+		EXPECT_EQ(gtk_tree_view_column_get_resizable(column), c.resizable);
+		EXPECT_EQ(gtk_tree_view_column_get_alignment(column), 0.5f);
+		EXPECT_EQ(gtk_tree_view_column_get_sort_column_id(column), c.column);
+		GtkCellRenderer *renderer = column_renderer(page_view(c.page), c.column);
+		EXPECT_EQ(G_OBJECT_TYPE(renderer), c.renderer);
+		// The bound attribute carries the row's model value into the renderer.
+		GtkTreeIter iter;
+		gtk_tree_model_get_iter_first(model, &iter);
+		gtk_list_store_set(GTK_LIST_STORE(model), &iter, column_mark, change_mark, -1);
+		gtk_tree_view_column_cell_set_cell_data(column, model, &iter, FALSE, FALSE);
+		GValue shown = G_VALUE_INIT, held = G_VALUE_INIT;
+		g_value_init(&shown, gtk_tree_model_get_column_type(model, c.column));
+		g_object_get_property(G_OBJECT(renderer), c.attribute, &shown);
+		gtk_tree_model_get_value(model, &iter, c.column, &held);
+		gchar *shown_text = g_strdup_value_contents(&shown), *held_text = g_strdup_value_contents(&held);
+		EXPECT_STREQ(shown_text, held_text);
+		g_free(shown_text);
+		g_free(held_text);
+		g_value_unset(&shown);
+		g_value_unset(&held);
+	}
+}
+
+TEST_F(MainWindow, ViewsHaveRulesSingleSelectionAndEditableValues)
+{
+	build();
+	for (int page = 0; page < 2; page++) {
+		EXPECT_TRUE(gtk_tree_view_get_rules_hint(page_view(page)));
+		EXPECT_EQ(gtk_tree_selection_get_mode(gtk_tree_view_get_selection(page_view(page))),
+			  GTK_SELECTION_SINGLE);
+	}
+	gboolean editable = FALSE;
+	g_object_get(column_renderer(page_view(1), 2), "editable", &editable, nullptr);
+	EXPECT_TRUE(editable);
+}
+
+TEST_F(MainWindow, ButtonsComeInOrderWithTheirTips)
+{
+	struct {
+		const char *stock, *tip;
+	} const cases[] = {
+		{"gtk-save", "Save changes"},
+		{"gtk-add", "Add a new entry"},
+		{nullptr, "About Kelvane"},
+		{"gtk-quit", "Exit Kelvane"},
+	};
+	build();
+	for (int i = 0; i < 4; i++) {
+		GtkButton *button = GTK_BUTTON(row_button(i));
+		if (cases[i].stock != nullptr) {
+			EXPECT_STREQ(gtk_button_get_label(button), cases[i].stock);
+		}
+		EXPECT_STREQ(gtk_tooltips_data_get(GTK_WIDGET(button))->tip_text, cases[i].tip);
+	}
+	EXPECT_EQ(row_button(0), save_button);
+}
+
+TEST_F(MainWindow, StartsCleanWithRowsFromTheEntries)
+{
+	build();
+	EXPECT_EQ(pending_changes, 0);
+	EXPECT_FALSE(gtk_widget_get_sensitive(save_button));
+	EXPECT_EQ(status_text(), "");
+	EXPECT_EQ(cell_text(knob_store, 0, column_name), "sshd_enable");
+	EXPECT_TRUE(cell_state(0)) << "any non-zero knob_on ticks the box";
+	EXPECT_FALSE(cell_state(1));
+	EXPECT_EQ(cell_text(string_store, 0, column_state), "\"box\"");
+	for (int row = 0; row < 3; row++)
+		EXPECT_EQ(cell_text(knob_store, row, column_mark), "");
+	EXPECT_EQ(lists.knobs[0].has_comment + lists.strings[0].has_comment, 0);
+}
+
+TEST_F(MainWindow, EmptyListsKeepTheirColumns)
+{
+	lists = make_lists({}, {});
+	create_main_window(&lists);
+	for (int page = 0; page < 2; page++) {
+		EXPECT_EQ(gtk_tree_model_iter_n_children(gtk_tree_view_get_model(page_view(page)), nullptr), 0);
+		EXPECT_EQ(gtk_tree_view_get_column(page_view(page), 2) != nullptr, true);
+	}
+}
+
+TEST_F(MainWindow, HandlersAreConnectedWithoutData)
+{
+	build();
+	struct {
+		gpointer emitter;
+		const char *signal;
+		gpointer handler;
+	} const cases[] = {
+		{main_window, "delete_event", reinterpret_cast<gpointer>(on_delete_event)},
+		{main_window, "destroy", reinterpret_cast<gpointer>(on_destroy)},
+		{save_button, "clicked", reinterpret_cast<gpointer>(on_save_clicked)},
+		{row_button(3), "clicked", reinterpret_cast<gpointer>(on_quit_clicked)},
+		{row_button(2), "clicked", reinterpret_cast<gpointer>(on_about_clicked)},
+		{row_button(1), "clicked", reinterpret_cast<gpointer>(on_add_clicked)},
+		{column_renderer(page_view(0), 2), "toggled", reinterpret_cast<gpointer>(on_knob_toggled)},
+		{gtk_tree_view_get_selection(page_view(0)), "changed",
+		 reinterpret_cast<gpointer>(on_knob_selection_changed)},
+		{column_renderer(page_view(1), 2), "edited", reinterpret_cast<gpointer>(on_string_edited)},
+		{gtk_tree_view_get_selection(page_view(1)), "changed",
+		 reinterpret_cast<gpointer>(on_string_selection_changed)},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.signal);
+		guint id = g_signal_lookup(c.signal, G_OBJECT_TYPE(c.emitter));
+		auto match = GSignalMatchType(G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_FUNC | G_SIGNAL_MATCH_DATA);
+		EXPECT_NE(g_signal_handler_find(c.emitter, match, id, 0, nullptr, c.handler, nullptr), 0u);
+	}
+}
+
+TEST_F(MainWindow, SortingByNameReordersRowsButNotEntries)
+{
+	build();
+	GtkTreeViewColumn *name = gtk_tree_view_get_column(page_view(0), 1);
+	gtk_tree_view_column_clicked(name);
+	gtk_tree_view_column_clicked(name);
+	EXPECT_EQ(cell_text(knob_store, 0, column_name), "zfs_enable");
+	EXPECT_EQ(cell_text(knob_store, 2, column_name), "ntpd_enable");
+	EXPECT_STREQ(gui_knobs[0].name, "sshd_enable");
+	g_signal_emit_by_name(column_renderer(page_view(0), 2), "toggled", "0");
+	EXPECT_EQ(gui_knobs[2].knob_on, 0);
+	EXPECT_EQ(gui_knobs[2].modified, 1);
+}
+
+} // namespace

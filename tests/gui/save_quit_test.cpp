@@ -1,0 +1,263 @@
+// Saving from the main window, its dialogs, and the two ways out.
+#include "gui/main_window.h"
+#include "gui/save_quit.h"
+#include "gui_test_util.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr const char *header = "\n# Kelvane generated deltas - ";
+
+int count_of(const std::string &text, const std::string &part)
+{
+	int count = 0;
+	for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+		count++;
+	return count;
+}
+
+class SaveQuit : public gui_test {
+protected:
+	void SetUp() override
+	{
+		gui_test::SetUp();
+		lists = make_lists({{"a_enable", 1, "c"}, {"b_enable", 0, ""}},
+				   {{"host", "\"box\"", ""}, {"flags", "\"-x\"", ""}, {"note", "\"\"", ""}});
+		create_main_window(&lists);
+	}
+
+	// Clicks Save and answers its one dialog.
+	seen_dialog save()
+	{
+		answer_dialogs({GTK_RESPONSE_OK});
+		gtk_button_clicked(GTK_BUTTON(save_button));
+		return answered_dialogs().empty() ? seen_dialog{} : answered_dialogs()[0];
+	}
+
+	// Resizes main_window and waits until the X server has done it.
+	void resize_to(int width, int height)
+	{
+		gtk_window_resize(GTK_WINDOW(main_window), width, height);
+		gint w = 0, h = 0;
+		for (int tries = 0; tries < 300 && (w != width || h != height); tries++) {
+			g_usleep(10000);
+			process_events();
+			gtk_window_get_size(GTK_WINDOW(main_window), &w, &h);
+		}
+		ASSERT_EQ(w, width);
+		ASSERT_EQ(h, height);
+	}
+
+	void close_by_window_manager()
+	{
+		GdkEvent *event = gdk_event_new(GDK_DELETE);
+		event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(main_window)));
+		event->any.send_event = TRUE;
+		gtk_main_do_event(event);
+		gdk_event_free(event);
+	}
+
+	bool geometry_written() { return read_file(home.geometry_path()) == "geometry=640,500\n"; }
+
+	// Connected after on_delete_event: nothing is stored before the window goes.
+	static gboolean on_close_granted(GtkWidget *, GdkEvent *, SaveQuit *test)
+	{
+		EXPECT_FALSE(test->geometry_written()) << "stored before the window went";
+		return FALSE;
+	}
+
+	// Connected after on_destroy: it has just stored the size; take the file away to see a second store.
+	static void on_destroyed(GtkWidget *, SaveQuit *test)
+	{
+		test->stored_at_destroy += test->geometry_written();
+		std::remove(test->home.geometry_path().c_str());
+	}
+
+	// Closes the window through the window manager, answering Yes to the expected number of questions.
+	void expect_close_stores_size_once(std::size_t questions)
+	{
+		resize_to(640, 500);
+		g_signal_connect(main_window, "delete_event", G_CALLBACK(on_close_granted), this);
+		g_signal_connect(main_window, "destroy", G_CALLBACK(on_destroyed), this);
+		answer_dialogs({GTK_RESPONSE_YES});
+		EXPECT_TRUE(ends_main_loop([this] { close_by_window_manager(); }));
+		process_events();
+		EXPECT_EQ(stored_at_destroy, 1);
+		EXPECT_EQ(answered_dialogs().size(), questions);
+		EXPECT_FALSE(g_file_test(home.geometry_path().c_str(), G_FILE_TEST_EXISTS)) << "stored again";
+	}
+
+	int stored_at_destroy = 0; // how often on_destroy had just stored the size
+
+	rc_lists lists;
+};
+
+TEST_F(SaveQuit, SaveAppendsChangesAndClearsMarksFirst)
+{
+	toggle_knob("a_enable");
+	edit_value("host", "\"new\"");
+	// The first main loop to run is the dialog's: the timeout sees the marks while it is shown.
+	static std::string mark_during_dialog;
+	g_timeout_add(1, [](gpointer) -> gboolean {
+		mark_during_dialog = cell_text(string_store, 0, column_mark);
+		return FALSE;
+	}, nullptr);
+	seen_dialog dialog = save();
+	EXPECT_EQ(dialog.text, "Changes saved");
+	EXPECT_EQ(dialog.type, GTK_MESSAGE_INFO);
+	EXPECT_EQ(dialog.buttons, GTK_BUTTONS_OK);
+	EXPECT_EQ(mark_during_dialog, "");
+	std::string file = read_file(home.rc_path());
+	EXPECT_EQ(file.rfind(header, 0), 0u);
+	EXPECT_EQ(file.substr(file.find('\n', 1) + 1), "a_enable=\"NO\"\nhost=\"new\"\n");
+	EXPECT_EQ(pending_changes, 0);
+	EXPECT_FALSE(gtk_widget_get_sensitive(save_button));
+	EXPECT_EQ(cell_text(knob_store, 0, column_mark), "");
+}
+
+TEST_F(SaveQuit, SaveWithoutChangesSaysSoAndWritesNothing)
+{
+	seen_dialog dialog = save();
+	EXPECT_EQ(dialog.text, "There are no unsaved changes");
+	EXPECT_EQ(dialog.type, GTK_MESSAGE_INFO);
+	EXPECT_EQ(dialog.buttons, GTK_BUTTONS_OK);
+	EXPECT_FALSE(g_file_test(home.rc_path().c_str(), G_FILE_TEST_EXISTS));
+}
+
+TEST_F(SaveQuit, SaveAfterSortingWritesTheRowsOwnEntry)
+{
+	GtkTreeViewColumn *name = gtk_tree_view_get_column(page_view(0), 1);
+	gtk_tree_view_column_clicked(name);
+	gtk_tree_view_column_clicked(name);
+	g_signal_emit_by_name(column_renderer(page_view(0), 2), "toggled", "0");
+	save();
+	std::string file = read_file(home.rc_path());
+	EXPECT_EQ(count_of(file, "b_enable=\"YES\"\n"), 1);
+	EXPECT_EQ(count_of(file, "a_enable"), 0);
+}
+
+TEST_F(SaveQuit, TwoSavesAppendTwoBlocks)
+{
+	toggle_knob("a_enable");
+	save();
+	edit_value("flags", "\"-y\"");
+	save();
+	std::string file = read_file(home.rc_path());
+	EXPECT_EQ(count_of(file, header), 2);
+	std::string second = file.substr(file.rfind(header));
+	EXPECT_EQ(count_of(second, "flags=\"-y\"\n"), 1);
+	EXPECT_EQ(count_of(second, "a_enable"), 0);
+}
+
+TEST_F(SaveQuit, FailedSaveKeepsEveryChange)
+{
+	std::string missing = home.dir + "/missing/rc.conf";
+	const struct {
+		std::string path, text;
+	} cases[] = {
+		{missing, "Can't open '" + missing + "' for writing. Changes not saved"},
+		{"/dev/full", "Can't write '/dev/full'. Changes not saved"},
+	};
+	toggle_knob("a_enable");
+	for (const auto &c : cases) {
+		setenv("KELVANE_RC", c.path.c_str(), 1);
+		seen_dialog dialog = save();
+		EXPECT_EQ(dialog.text, c.text);
+		EXPECT_EQ(dialog.type, GTK_MESSAGE_ERROR);
+		EXPECT_EQ(dialog.buttons, GTK_BUTTONS_CLOSE);
+		EXPECT_TRUE(gtk_widget_get_sensitive(save_button));
+		EXPECT_EQ(pending_changes, 1);
+		EXPECT_EQ(lists.knobs[0].modified, 1);
+		EXPECT_EQ(lists.knobs[0].saved_knob_on, 1);
+		EXPECT_EQ(cell_text(knob_store, 0, column_mark), change_mark);
+	}
+}
+
+TEST_F(SaveQuit, QuitWhenCleanEndsAtOnceAndStoresTheSize)
+{
+	resize_to(640, 500);
+	answer_dialogs({GTK_RESPONSE_YES});
+	EXPECT_TRUE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
+	EXPECT_TRUE(answered_dialogs().empty());
+	EXPECT_TRUE(geometry_written());
+}
+
+TEST_F(SaveQuit, QuitAnsweredOtherThanYesKeepsEverything)
+{
+	toggle_knob("a_enable");
+	resize_to(640, 500);
+	for (gint answer : {GTK_RESPONSE_NO, GTK_RESPONSE_DELETE_EVENT}) {
+		answer_dialogs({answer});
+		EXPECT_FALSE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
+		ASSERT_EQ(answered_dialogs().size(), 1u);
+		EXPECT_EQ(answered_dialogs()[0].text, "There are unsaved changes, quit anyway?");
+		EXPECT_EQ(answered_dialogs()[0].type, GTK_MESSAGE_QUESTION);
+		EXPECT_EQ(answered_dialogs()[0].buttons, GTK_BUTTONS_YES_NO);
+		EXPECT_EQ(pending_changes, 1);
+		EXPECT_EQ(cell_text(knob_store, 0, column_mark), change_mark);
+		EXPECT_FALSE(g_file_test(home.geometry_path().c_str(), G_FILE_TEST_EXISTS));
+	}
+}
+
+TEST_F(SaveQuit, QuitAnsweredYesEndsAndStoresTheSize)
+{
+	toggle_knob("a_enable");
+	resize_to(640, 500);
+	answer_dialogs({GTK_RESPONSE_YES});
+	EXPECT_TRUE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
+	EXPECT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_TRUE(geometry_written());
+}
+
+TEST_F(SaveQuit, CloseAnsweredNoKeepsTheWindow)
+{
+	toggle_knob("a_enable");
+	resize_to(640, 500);
+	bool destroyed = false;
+	g_signal_connect_swapped(main_window, "destroy", G_CALLBACK(+[](bool *d, GtkWidget *) { *d = true; }),
+				 &destroyed);
+	answer_dialogs({GTK_RESPONSE_NO});
+	EXPECT_FALSE(ends_main_loop([this] { close_by_window_manager(); }));
+	EXPECT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_FALSE(destroyed);
+	EXPECT_EQ(pending_changes, 1);
+	EXPECT_FALSE(g_file_test(home.geometry_path().c_str(), G_FILE_TEST_EXISTS));
+}
+
+TEST_F(SaveQuit, CloseWhenCleanDestroysAndStoresTheSizeOnce)
+{
+	expect_close_stores_size_once(0);
+}
+
+TEST_F(SaveQuit, CloseAnsweredYesDestroysAndStoresTheSizeOnce)
+{
+	toggle_knob("b_enable");
+	expect_close_stores_size_once(1);
+}
+
+TEST_F(SaveQuit, ShellReadsTheSavedValuesAsShown)
+{
+	edit_value("host", "\"two words\"");
+	edit_value("flags", "\"-a; -b # c\"");
+	edit_value("note", "\"x\"\necho injected");
+	save();
+	std::string command = "sh -c '. \"$1\"; printf \"%s|%s|%s\" \"$host\" \"$flags\" \"$note\"' sh " +
+			      home.rc_path();
+	std::FILE *shell = popen(command.c_str(), "r");
+	ASSERT_NE(shell, nullptr);
+	char output[256] = {};
+	std::fread(output, 1, sizeof output - 1, shell);
+	pclose(shell);
+	std::string shown;
+	for (int row = 0; row < 3; row++) {
+		std::string value = cell_text(string_store, row, column_state);
+		shown += (row > 0 ? "|" : "") + value.substr(1, value.size() - 2);
+	}
+	EXPECT_EQ(std::string(output), shown);
+	EXPECT_EQ(shown, "two words|-a; -b # c|x");
+}
+
+} // namespace
