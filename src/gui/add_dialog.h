@@ -1,8 +1,40 @@
 // The "Add new entry" window.
 #pragma once
 
+#include "model/rc_entry.h"
+
 #include <gtk/gtk.h>
 
 extern gboolean add_window_open; // set while the newest add window waits for an answer
 
+// Why Apply refuses an entry. The first five are tested in this order.
+enum add_fault {
+	add_ok = -1,
+	fault_empty = 0,  // name or value empty
+	fault_quotes,     // value not enclosed in double quotes
+	fault_duplicate,  // name already in use, in either array
+	fault_line_break, // CR or LF in name, value or comment
+	fault_name,       // name not a shell variable name
+	fault_no_memory,  // the array could not grow
+};
+
+// The three texts typed into one add window.
+struct new_entry_text {
+	const char *name;
+	const char *value;
+	const char *comment;
+};
+
+// Builds and shows an add window, unless the newest one still waits.
 void on_add_clicked(GtkButton *button, gpointer data);
+
+// The first fault of text, or add_ok; duplicates are sought among the
+// entries in use of both arrays.
+add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int knob_count,
+                          const rc_entry *strings, int string_count);
+
+// Whether value makes a knob: "YES" or "NO" in double quotes, case ignored.
+bool is_knob_value(const char *value);
+
+// Overwrites entry with the new, modified entry that text describes.
+void fill_new_entry(rc_entry *entry, const new_entry_text &text);

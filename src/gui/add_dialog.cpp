@@ -1,0 +1,245 @@
+// The "Add new entry" window: its widgets, the checks of Apply and the new entry.
+#include "gui/add_dialog.h"
+
+#include "gui/main_window.h"
+
+#include <cstring>
+#include <strings.h>
+
+gboolean add_window_open = FALSE;
+
+namespace {
+
+// The widgets one add window's handlers work on. Every window has its own,
+// so the buttons of an older window never reach a newer one.
+struct add_form {
+	GtkWidget *window;
+	GtkWidget *name_entry;
+	GtkWidget *value_entry;
+	GtkWidget *comment_entry;
+};
+
+// The most recently built add window while it exists; add_window_open speaks
+// for this window only, so closing an older one leaves the flag alone.
+add_form *newest_form = nullptr;
+
+struct fault_text {
+	const char *text;
+	GtkMessageType type;
+};
+
+// Indexed by add_fault.
+constexpr fault_text fault_texts[] = {
+	{"name and value cannot be empty", GTK_MESSAGE_ERROR},
+	{"value must begin and end with \".", GTK_MESSAGE_ERROR},
+	{"Duplicated entry", GTK_MESSAGE_WARNING},
+	{"name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
+	{"name must begin with a letter and hold only letters, digits and _", GTK_MESSAGE_ERROR},
+	{"Out of memory. Entry not added", GTK_MESSAGE_ERROR},
+};
+
+constexpr int knobs_page = 0;
+constexpr int strings_page = 1;
+
+bool is_ascii_letter(char c)
+{
+	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// What /bin/sh takes as an assignment and the reader reads back.
+bool is_variable_name(const char *name)
+{
+	if (!is_ascii_letter(name[0]))
+		return false;
+	for (const char *c = name + 1; *c != '\0'; c++) {
+		if (!is_ascii_letter(*c) && !(*c >= '0' && *c <= '9') && *c != '_')
+			return false;
+	}
+	return true;
+}
+
+bool has_line_break(const char *text)
+{
+	return std::strpbrk(text, "\r\n") != nullptr;
+}
+
+bool name_in_use(const char *name, const rc_entry *entries, int count)
+{
+	for (int i = 0; i < count; i++) {
+		if (names_equal(entries[i].name, name))
+			return true;
+	}
+	return false;
+}
+
+void show_fault(add_fault fault)
+{
+	const fault_text &message = fault_texts[fault];
+	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
+	                                           message.type, GTK_BUTTONS_CLOSE, "%s", message.text);
+	gtk_dialog_run(GTK_DIALOG(dialog));
+	gtk_widget_destroy(dialog);
+}
+
+// Files the entry at the end of its array and its list. Returns 0, or -1
+// when the full array cannot grow (nothing changed then).
+int add_entry(const new_entry_text &text)
+{
+	bool knob = is_knob_value(text.value);
+	rc_entry **entries = knob ? &gui_lists->knobs : &gui_lists->strings;
+	int *capacity = knob ? &gui_lists->knob_capacity : &gui_lists->string_capacity;
+	int *count = knob ? &gui_knob_count : &gui_string_count;
+	// A kind that neither file had starts with no room at all.
+	if (grow_entries(entries, capacity, *count) != 0)
+		return -1;
+	gui_knobs = gui_lists->knobs;
+	gui_strings = gui_lists->strings;
+
+	rc_entry *entry = *entries + *count;
+	fill_new_entry(entry, text);
+	pending_changes++;
+	gtk_widget_set_sensitive(save_button, TRUE);
+	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
+
+	GtkTreeIter row;
+	if (knob) {
+		gtk_list_store_append(knob_store, &row);
+		gtk_list_store_set(knob_store, &row, column_mark, change_mark, column_name, entry->name,
+		                   column_state, static_cast<gboolean>(entry->knob_on != 0), -1);
+	} else {
+		gtk_list_store_append(string_store, &row);
+		gtk_list_store_set(string_store, &row, column_mark, change_mark, column_name, entry->name,
+		                   column_state, entry->value, -1);
+	}
+	(*count)++;
+	return 0;
+}
+
+void on_apply_clicked(GtkButton *, gpointer data)
+{
+	add_form *form = static_cast<add_form *>(data);
+	if (form == newest_form)
+		add_window_open = FALSE;
+	new_entry_text text = {gtk_entry_get_text(GTK_ENTRY(form->name_entry)),
+	                       gtk_entry_get_text(GTK_ENTRY(form->value_entry)),
+	                       gtk_entry_get_text(GTK_ENTRY(form->comment_entry))};
+	add_fault fault = check_new_entry(text, gui_knobs, gui_knob_count, gui_strings, gui_string_count);
+	if (fault == add_ok && add_entry(text) != 0)
+		fault = fault_no_memory;
+	// The form may be gone once a message has run its own loop: return at once.
+	if (fault != add_ok) {
+		show_fault(fault);
+		return;
+	}
+	gtk_widget_destroy(form->window);
+}
+
+void on_cancel_clicked(GtkButton *, gpointer data)
+{
+	gtk_widget_destroy(static_cast<add_form *>(data)->window);
+}
+
+// Every way a window ends (Apply, Cancel, the window manager) comes here.
+void on_add_window_destroy(GtkWidget *, gpointer data)
+{
+	add_form *form = static_cast<add_form *>(data);
+	if (form == newest_form) {
+		newest_form = nullptr;
+		add_window_open = FALSE;
+	}
+	g_free(form);
+}
+
+GtkWidget *framed_entry(const char *label, const char *text, GtkWidget **entry)
+{
+	GtkWidget *frame = gtk_frame_new(label);
+	*entry = gtk_entry_new();
+	gtk_entry_set_max_length(GTK_ENTRY(*entry), field_size);
+	gtk_entry_set_text(GTK_ENTRY(*entry), text);
+	gtk_container_add(GTK_CONTAINER(frame), *entry);
+	return frame;
+}
+
+} // namespace
+
+add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int knob_count,
+                          const rc_entry *strings, int string_count)
+{
+	if (text.name[0] == '\0' || text.value[0] == '\0')
+		return fault_empty;
+	std::size_t value_length = std::strlen(text.value);
+	if (text.value[0] != '"' || text.value[value_length - 1] != '"')
+		return fault_quotes;
+	// Compare the name as it would be stored, cut to its field.
+	rc_entry candidate{};
+	copy_field(candidate.name, text.name);
+	if (name_in_use(candidate.name, knobs, knob_count) || name_in_use(candidate.name, strings, string_count))
+		return fault_duplicate;
+	if (has_line_break(text.name) || has_line_break(text.value) || has_line_break(text.comment))
+		return fault_line_break;
+	if (!is_variable_name(text.name))
+		return fault_name;
+	return add_ok;
+}
+
+bool is_knob_value(const char *value)
+{
+	return strncasecmp(value, "\"YES\"", field_size) == 0 || strncasecmp(value, "\"NO\"", field_size) == 0;
+}
+
+void fill_new_entry(rc_entry *entry, const new_entry_text &text)
+{
+	// Start from nothing: a knob's value fields stay empty.
+	*entry = rc_entry{};
+	copy_field(entry->name, text.name);
+	copy_field(entry->comment, text.comment);
+	entry->has_comment = text.comment[0] != '\0';
+	entry->is_new = 238;
+	entry->modified = 1;
+	entry->is_knob = is_knob_value(text.value);
+	if (entry->is_knob) {
+		entry->knob_on = strncasecmp(text.value, "\"YES\"", field_size) == 0;
+		entry->saved_knob_on = entry->knob_on;
+	} else {
+		copy_value(entry->value, text.value);
+		copy_value(entry->saved_value, text.value);
+	}
+}
+
+void on_add_clicked(GtkButton *, gpointer)
+{
+	if (add_window_open)
+		return;
+	add_window_open = TRUE;
+	add_form *form = g_new0(add_form, 1);
+	newest_form = form;
+
+	form->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+	gtk_window_set_position(GTK_WINDOW(form->window), GTK_WIN_POS_CENTER);
+	gtk_window_set_resizable(GTK_WINDOW(form->window), TRUE);
+	gtk_window_set_title(GTK_WINDOW(form->window), "Add new entry");
+	g_signal_connect(form->window, "destroy", G_CALLBACK(on_add_window_destroy), form);
+
+	GtkWidget *apply_button = gtk_button_new_from_stock(GTK_STOCK_APPLY);
+	g_signal_connect(apply_button, "clicked", G_CALLBACK(on_apply_clicked), form);
+	GtkWidget *cancel_button = gtk_button_new_from_stock(GTK_STOCK_CANCEL);
+	g_signal_connect(cancel_button, "clicked", G_CALLBACK(on_cancel_clicked), form);
+
+	GtkWidget *box = gtk_vbox_new(FALSE, 0);
+	GtkWidget *button_box = gtk_hbutton_box_new();
+	gtk_box_pack_start(GTK_BOX(button_box), apply_button, FALSE, FALSE, 0);
+	gtk_box_pack_start(GTK_BOX(button_box), cancel_button, FALSE, FALSE, 0);
+
+	GtkWidget *name_frame = framed_entry("Name", "", &form->name_entry);
+	GtkWidget *value_frame = framed_entry("Value", "\"\"", &form->value_entry);
+	GtkWidget *comment_frame = framed_entry("Optional Comment", "", &form->comment_entry);
+	GtkWidget *separator = gtk_hseparator_new();
+
+	gtk_box_pack_start(GTK_BOX(box), name_frame, TRUE, TRUE, 0);
+	gtk_box_pack_start(GTK_BOX(box), value_frame, TRUE, TRUE, 0);
+	gtk_box_pack_start(GTK_BOX(box), comment_frame, TRUE, TRUE, 0);
+	gtk_box_pack_start(GTK_BOX(box), separator, TRUE, TRUE, 0);
+	gtk_box_pack_start(GTK_BOX(box), button_box, TRUE, TRUE, 0);
+	gtk_container_add(GTK_CONTAINER(form->window), box);
+	gtk_widget_show_all(form->window);
+}

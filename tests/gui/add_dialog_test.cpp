@@ -1,0 +1,488 @@
+// The add-entry window: its checks, the new entry, growth of the arrays, several windows.
+#include "gui/add_dialog.h"
+#include "gui/main_window.h"
+#include "gui_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// An array of entries with the given names and room for capacity entries.
+rc_entry *entries_of(std::initializer_list<const char *> names, int capacity, bool knobs)
+{
+	rc_entry *entries = capacity > 0 ? static_cast<rc_entry *>(calloc(capacity, sizeof(rc_entry))) : nullptr;
+	int i = 0;
+	for (const char *name : names) {
+		copy_field(entries[i].name, name);
+		entries[i].is_knob = knobs;
+		if (!knobs)
+			copy_field(entries[i].value, "\"v\"");
+		i++;
+	}
+	return entries;
+}
+
+// Opens the main window on the given names, each array with room for twice its count.
+rc_lists *open_main_window(std::initializer_list<const char *> knobs,
+                           std::initializer_list<const char *> strings)
+{
+	rc_lists *lists = static_cast<rc_lists *>(calloc(1, sizeof(rc_lists)));
+	lists->knob_count = static_cast<int>(knobs.size());
+	lists->knob_capacity = 2 * lists->knob_count;
+	lists->knobs = entries_of(knobs, lists->knob_capacity, true);
+	lists->string_count = static_cast<int>(strings.size());
+	lists->string_capacity = 2 * lists->string_count;
+	lists->strings = entries_of(strings, lists->string_capacity, false);
+	create_main_window(lists);
+	process_events();
+	return lists;
+}
+
+GtkWidget *find_widget(GtkWidget *root, bool (*match)(GtkWidget *, const char *), const char *text)
+{
+	if (match(root, text))
+		return root;
+	if (!GTK_IS_CONTAINER(root))
+		return nullptr;
+	GtkWidget *found = nullptr;
+	GList *children = gtk_container_get_children(GTK_CONTAINER(root));
+	for (GList *l = children; l != nullptr && found == nullptr; l = l->next)
+		found = find_widget(GTK_WIDGET(l->data), match, text);
+	g_list_free(children);
+	return found;
+}
+
+bool is_button(GtkWidget *widget, const char *stock)
+{
+	return GTK_IS_BUTTON(widget) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), stock) == 0;
+}
+
+bool is_frame(GtkWidget *widget, const char *label)
+{
+	return GTK_IS_FRAME(widget) && g_strcmp0(gtk_frame_get_label(GTK_FRAME(widget)), label) == 0;
+}
+
+// The add windows that exist now.
+std::vector<GtkWidget *> add_windows()
+{
+	std::vector<GtkWidget *> found;
+	GList *windows = gtk_window_list_toplevels();
+	for (GList *l = windows; l != nullptr; l = l->next) {
+		if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "Add new entry") == 0)
+			found.push_back(GTK_WIDGET(l->data));
+	}
+	g_list_free(windows);
+	return found;
+}
+
+// Presses the main window's Add button; returns the window it built, or nullptr.
+GtkWidget *press_add()
+{
+	std::vector<GtkWidget *> before = add_windows();
+	gtk_button_clicked(GTK_BUTTON(row_button(1)));
+	process_events();
+	for (GtkWidget *window : add_windows()) {
+		if (std::find(before.begin(), before.end(), window) == before.end())
+			return window;
+	}
+	return nullptr;
+}
+
+GtkEntry *entry_of(GtkWidget *window, const char *frame)
+{
+	return GTK_ENTRY(gtk_bin_get_child(GTK_BIN(find_widget(window, is_frame, frame))));
+}
+
+void type_into(GtkWidget *window, const char *name, const char *value, const char *comment = "")
+{
+	gtk_entry_set_text(entry_of(window, "Name"), name);
+	gtk_entry_set_text(entry_of(window, "Value"), value);
+	gtk_entry_set_text(entry_of(window, "Optional Comment"), comment);
+}
+
+// Presses Apply and returns the messages it showed, answered with Close. An
+// answer left unused stays queued, so the watch for dialogs keeps running.
+std::vector<seen_dialog> press_apply(GtkWidget *window)
+{
+	answer_dialogs({GTK_RESPONSE_CLOSE});
+	gtk_button_clicked(GTK_BUTTON(find_widget(window, is_button, "gtk-apply")));
+	process_events();
+	return answered_dialogs();
+}
+
+bool exists(GtkWidget *window)
+{
+	std::vector<GtkWidget *> windows = add_windows();
+	return std::find(windows.begin(), windows.end(), window) != windows.end();
+}
+
+int rows(GtkListStore *store)
+{
+	return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr);
+}
+
+int current_page()
+{
+	return gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook));
+}
+
+const rc_entry existing_knobs[] = {{"sshd_enable", "", "", "", 0, 0, 0, 1, 0, 0, nullptr}};
+const rc_entry existing_strings[] = {{"hostname", "\"h\"", "\"h\"", "", 0, 0, 0, 0, 0, 0, nullptr}};
+
+add_fault check(const char *name, const char *value, const char *comment = "")
+{
+	return check_new_entry({name, value, comment}, existing_knobs, 1, existing_strings, 1);
+}
+
+// Window tests run with a scratch HOME and fail on toolkit criticals.
+class AddWindow : public gui_test {};
+class AddWindowGrowth : public gui_test {};
+class AddWindows : public gui_test {};
+
+} // namespace
+
+TEST(AddCheck, FirstFailingTestInOrderDecides)
+{
+	struct {
+		const char *name, *value, *comment;
+		add_fault fault;
+	} cases[] = {
+		{"", "\"x\"", "", fault_empty},
+		{"a", "", "", fault_empty},
+		{"", "bad", "", fault_empty},            // empty before quoting
+		{"hostname", "", "", fault_empty},       // empty before duplicate
+		{"a", "\"x", "", fault_quotes},
+		{"a", "x\"", "", fault_quotes},
+		{"a", "\"x\" ", "", fault_quotes},
+		{"hostname", "x", "", fault_quotes},     // quoting before duplicate
+		{"hostname", "\"YES\"", "", fault_duplicate},
+		{"sshd_enable", "\"x\"", "", fault_duplicate},
+		{"sshd_enable", "\"x\"", "a\nb", fault_duplicate},
+		{"a", "\"x\ny\"", "", fault_line_break},
+		{"a", "\"x\"", "c\rd", fault_line_break},
+		{"a\n", "\"x\"", "", fault_line_break},  // line break before name rules
+		{"1abc", "\"x\"", "", fault_name},
+		{"_a", "\"x\"", "", fault_name},
+		{"a-b", "\"x\"", "", fault_name},
+		{"a b", "\"x\"", "", fault_name},
+		{"\xc3\xa9t\xc3\xa9", "\"x\"", "", fault_name},
+		{"Hostname", "\"x\"", "", add_ok},       // case tells names apart
+		{"a_1Z", "\"x\"", "any # text", add_ok},
+		{"a", "\"", "", add_ok},                 // one quote is first and last
+	};
+	for (const auto &c : cases)
+		EXPECT_EQ(check(c.name, c.value, c.comment), c.fault) << c.name << " = " << c.value;
+}
+
+TEST(AddCheck, NameCutToItsFieldIsDuplicate)
+{
+	std::string stored(field_size - 1, 'a');
+	rc_entry knob{};
+	copy_field(knob.name, stored);
+	std::string typed = stored + "b";
+	EXPECT_EQ(check_new_entry({typed.c_str(), "\"x\"", ""}, &knob, 1, nullptr, 0), fault_duplicate);
+}
+
+TEST(AddKnobValue, OnlyQuotedYesOrNoInAnyCase)
+{
+	struct {
+		const char *value;
+		bool knob;
+	} cases[] = {
+		{"\"YES\"", true}, {"\"yes\"", true}, {"\"No\"", true}, {"\"nO\"", true},
+		{"\"\"", false},   {"\"", false},     {"YES", false},   {"\"YES \"", false},
+		{"\"NONE\"", false},
+	};
+	for (const auto &c : cases)
+		EXPECT_EQ(is_knob_value(c.value), c.knob) << c.value;
+}
+
+TEST(AddFill, KnobKeepsStateAndNoValue)
+{
+	rc_entry entry{};
+	copy_field(entry.value, "left over");
+	fill_new_entry(&entry, {"ntpd_enable", "\"yes\"", "time"});
+	EXPECT_STREQ(entry.name, "ntpd_enable");
+	EXPECT_STREQ(entry.value, "");
+	EXPECT_STREQ(entry.comment, "time");
+	EXPECT_EQ(entry.has_comment, 1);
+	EXPECT_EQ(entry.is_new, 238);
+	EXPECT_EQ(entry.modified, 1);
+	EXPECT_EQ(entry.is_knob, 1);
+	EXPECT_EQ(entry.knob_on, 1);
+	EXPECT_EQ(entry.saved_knob_on, 1);
+}
+
+TEST(AddFill, StringKeepsValueAsSavedValue)
+{
+	rc_entry entry{};
+	fill_new_entry(&entry, {"motd", "\"No way\"", ""});
+	EXPECT_EQ(entry.is_knob, 0);
+	EXPECT_STREQ(entry.value, "\"No way\"");
+	EXPECT_STREQ(entry.saved_value, "\"No way\"");
+	EXPECT_EQ(entry.has_comment, 0);
+	EXPECT_EQ(entry.knob_on, 0);
+	EXPECT_EQ(entry.modified, 1);
+}
+
+TEST(AddFill, OverlongValueStaysQuoted)
+{
+	std::string value = "\"" + std::string(400, 'x') + "\"";
+	rc_entry entry{};
+	fill_new_entry(&entry, {"long", value.c_str(), ""});
+	std::string_view stored = field_text(entry.value);
+	EXPECT_EQ(stored.size(), field_size - 1);
+	EXPECT_EQ(stored.back(), '"');
+}
+
+TEST_F(AddWindow, BuiltWithThreeFramesAndButtons)
+{
+	open_main_window({}, {});
+	GtkWidget *window = press_add();
+	ASSERT_NE(window, nullptr);
+	EXPECT_TRUE(add_window_open);
+	EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(window)), nullptr);
+	EXPECT_FALSE(gtk_window_get_modal(GTK_WINDOW(window)));
+	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Name")), "");
+	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Value")), "\"\"");
+	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Optional Comment")), "");
+	EXPECT_EQ(gtk_entry_get_max_length(entry_of(window, "Name")), 255);
+	EXPECT_NE(find_widget(window, is_button, "gtk-cancel"), nullptr);
+}
+
+TEST_F(AddWindow, AddWhileOpenBuildsNothing)
+{
+	open_main_window({}, {});
+	ASSERT_NE(press_add(), nullptr);
+	EXPECT_EQ(press_add(), nullptr);
+	EXPECT_EQ(add_windows().size(), 1u);
+}
+
+TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
+{
+	open_main_window({"sshd_enable"}, {"hostname"});
+	GtkWidget *window = press_add();
+	struct {
+		const char *name, *value, *comment, *text;
+		GtkMessageType type;
+	} cases[] = {
+		{"", "bad", "", "name and value cannot be empty", GTK_MESSAGE_ERROR},
+		{"new_name", "", "", "name and value cannot be empty", GTK_MESSAGE_ERROR},
+		{"hostname", "\"x", "", "value must begin and end with \".", GTK_MESSAGE_ERROR},
+		{"hostname", "\"YES\"", "", "Duplicated entry", GTK_MESSAGE_WARNING},
+		{"new_name", "\"a\rb\"", "", "name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
+		{"new_name", "\"x\"", "a\nb", "name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
+		{"9lives", "\"x\"", "", "name must begin with a letter and hold only letters, digits and _",
+		 GTK_MESSAGE_ERROR},
+	};
+	for (const auto &c : cases) {
+		type_into(window, c.name, c.value, c.comment);
+		std::vector<seen_dialog> seen = press_apply(window);
+		ASSERT_EQ(seen.size(), 1u) << c.text;
+		EXPECT_EQ(seen[0].text, c.text);
+		EXPECT_EQ(seen[0].type, c.type);
+		EXPECT_EQ(seen[0].buttons, GTK_BUTTONS_CLOSE);
+		EXPECT_TRUE(exists(window));
+		EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Name")), c.name);
+	}
+	EXPECT_EQ(gui_knob_count + gui_string_count, 2);
+	EXPECT_EQ(pending_changes, 0);
+	EXPECT_FALSE(gtk_widget_get_sensitive(save_button));
+}
+
+TEST_F(AddWindow, EmptyQuotedValueAddsMarkedString)
+{
+	open_main_window({"sshd_enable"}, {"hostname"});
+	GtkWidget *window = press_add();
+	gtk_entry_set_text(entry_of(window, "Name"), "ifconfig_em0");
+	gtk_entry_set_text(entry_of(window, "Optional Comment"), "uplink");
+	EXPECT_TRUE(press_apply(window).empty());
+	EXPECT_FALSE(exists(window));
+	EXPECT_FALSE(add_window_open);
+	ASSERT_EQ(gui_string_count, 2);
+	EXPECT_STREQ(gui_strings[1].value, "\"\"");
+	EXPECT_EQ(gui_strings[1].has_comment, 1);
+	EXPECT_EQ(current_page(), 1);
+	ASSERT_EQ(rows(string_store), 2);
+	EXPECT_EQ(cell_text(string_store, 1, column_mark), "gtk-save");
+	EXPECT_EQ(cell_text(string_store, 1, column_name), "ifconfig_em0");
+	EXPECT_EQ(cell_text(string_store, 1, column_state), "\"\"");
+	EXPECT_EQ(pending_changes, 1);
+	EXPECT_TRUE(gtk_widget_get_sensitive(save_button));
+}
+
+TEST_F(AddWindow, QuotedYesOrNoAddsKnobInAnyCase)
+{
+	open_main_window({"sshd_enable"}, {"hostname"});
+	const struct {
+		const char *name, *value;
+		gboolean on;
+	} cases[] = {{"ntpd_enable", "\"yes\"", TRUE}, {"sendmail_enable", "\"No\"", FALSE}};
+	for (const auto &c : cases) {
+		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 1);
+		GtkWidget *window = press_add();
+		type_into(window, c.name, c.value);
+		EXPECT_TRUE(press_apply(window).empty());
+		EXPECT_EQ(current_page(), 0);
+		int last = gui_knob_count - 1;
+		EXPECT_STREQ(gui_knobs[last].name, c.name);
+		EXPECT_EQ(gui_knobs[last].knob_on, c.on);
+		EXPECT_EQ(cell_text(knob_store, last, column_mark), "gtk-save");
+		EXPECT_EQ(cell_state(last), c.on == TRUE);
+	}
+	EXPECT_EQ(gui_knob_count, 3);
+	EXPECT_EQ(gui_string_count, 1);
+	EXPECT_EQ(pending_changes, 2);
+}
+
+TEST_F(AddWindow, SingleQuoteCharacterAddsString)
+{
+	open_main_window({"sshd_enable"}, {"hostname"});
+	GtkWidget *window = press_add();
+	type_into(window, "odd", "\"");
+	EXPECT_TRUE(press_apply(window).empty());
+	ASSERT_EQ(gui_string_count, 2);
+	EXPECT_STREQ(gui_strings[1].value, "\"");
+	EXPECT_EQ(gui_knob_count, 1);
+}
+
+TEST_F(AddWindow, CancelAfterRejectedApplyStoresNothing)
+{
+	open_main_window({}, {"hostname"});
+	GtkWidget *window = press_add();
+	type_into(window, "hostname", "\"x\"");
+	EXPECT_EQ(press_apply(window).size(), 1u);
+	gtk_button_clicked(GTK_BUTTON(find_widget(window, is_button, "gtk-cancel")));
+	process_events();
+	EXPECT_TRUE(add_windows().empty());
+	EXPECT_FALSE(add_window_open);
+	EXPECT_EQ(gui_string_count, 1);
+	EXPECT_EQ(pending_changes, 0);
+}
+
+TEST_F(AddWindowGrowth, EntriesBeyondMergedCapacityAllKept)
+{
+	// Two knobs of room, and no room at all for strings.
+	rc_lists *lists = open_main_window({"a_enable"}, {});
+	char name[32];
+	for (int i = 0; i < 20; i++) {
+		GtkWidget *window = press_add();
+		std::snprintf(name, sizeof name, i % 2 ? "k%02d" : "s%02d", i);
+		type_into(window, name, i % 2 ? "\"YES\"" : "\"v\"");
+		ASSERT_TRUE(press_apply(window).empty());
+	}
+	EXPECT_EQ(gui_knobs, lists->knobs);
+	EXPECT_EQ(gui_strings, lists->strings);
+	ASSERT_EQ(gui_knob_count, 11);
+	ASSERT_EQ(gui_string_count, 10);
+	for (int i = 0; i < 10; i++) {
+		std::snprintf(name, sizeof name, "s%02d", 2 * i);
+		EXPECT_STREQ(gui_strings[i].name, name);
+		EXPECT_EQ(cell_text(string_store, i, column_name), name);
+		std::snprintf(name, sizeof name, "k%02d", 2 * i + 1);
+		EXPECT_STREQ(gui_knobs[i + 1].name, name);
+		EXPECT_EQ(cell_text(knob_store, i + 1, column_name), name);
+	}
+	EXPECT_STREQ(gui_knobs[0].name, "a_enable");
+	EXPECT_EQ(pending_changes, 20);
+}
+
+TEST_F(AddWindowGrowth, FailedGrowthKeepsWindowAndEntries)
+{
+#if defined(__SANITIZE_ADDRESS__)
+	GTEST_SKIP() << "the sanitizer's allocator does not run under an address-space limit";
+#endif
+	// A full array of 100000 untouched entries: doubling it needs ~100 MB more
+	// address space than the limit allows.
+	constexpr int full = 100000;
+	rc_lists *lists = open_main_window({}, {"hostname"});
+	rc_entry *big = static_cast<rc_entry *>(calloc(full, sizeof(rc_entry)));
+	big[0] = lists->strings[0];
+	free(lists->strings);
+	lists->strings = gui_strings = big;
+	lists->string_capacity = gui_string_count = full;
+	GtkWidget *window = press_add();
+	type_into(window, "motd", "\"x\"");
+
+	long pages = 0;
+	FILE *statm = std::fopen("/proc/self/statm", "r");
+	ASSERT_EQ(std::fscanf(statm, "%ld", &pages), 1);
+	std::fclose(statm);
+	rlimit old_limit;
+	getrlimit(RLIMIT_AS, &old_limit);
+	rlimit limit = {static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + (64L << 20)), old_limit.rlim_max};
+	setrlimit(RLIMIT_AS, &limit);
+	std::vector<seen_dialog> seen = press_apply(window);
+	setrlimit(RLIMIT_AS, &old_limit);
+
+	ASSERT_EQ(seen.size(), 1u);
+	EXPECT_EQ(seen[0].text, "Out of memory. Entry not added");
+	EXPECT_EQ(seen[0].type, GTK_MESSAGE_ERROR);
+	EXPECT_TRUE(exists(window));
+	EXPECT_EQ(gui_strings, lists->strings);
+	EXPECT_EQ(gui_string_count, full);
+	EXPECT_EQ(pending_changes, 0);
+}
+
+TEST_F(AddWindows, EachWindowAppliesItsOwnTexts)
+{
+	open_main_window({}, {});
+	GtkWidget *older = press_add();
+	type_into(older, "", "\"x\"");
+	EXPECT_EQ(press_apply(older).size(), 1u);
+	EXPECT_FALSE(add_window_open);
+	GtkWidget *newer = press_add();
+	ASSERT_NE(newer, nullptr);
+	type_into(older, "older", "\"o\"");
+	type_into(newer, "newer", "\"n\"");
+	EXPECT_TRUE(press_apply(older).empty());
+	EXPECT_FALSE(exists(older));
+	EXPECT_TRUE(exists(newer));
+	ASSERT_EQ(gui_string_count, 1);
+	EXPECT_STREQ(gui_strings[0].name, "older");
+	EXPECT_TRUE(add_window_open) << "the newer window still waits";
+	EXPECT_EQ(press_add(), nullptr);
+}
+
+TEST_F(AddWindows, ClosingOlderWindowKeepsNewerOneWaiting)
+{
+	open_main_window({}, {});
+	GtkWidget *older = press_add();
+	type_into(older, "", "");
+	press_apply(older);
+	GtkWidget *newer = press_add();
+	gtk_button_clicked(GTK_BUTTON(find_widget(older, is_button, "gtk-cancel")));
+	process_events();
+	EXPECT_TRUE(exists(newer));
+	EXPECT_TRUE(add_window_open);
+	EXPECT_EQ(press_add(), nullptr);
+	gtk_button_clicked(GTK_BUTTON(find_widget(newer, is_button, "gtk-cancel")));
+	process_events();
+	EXPECT_FALSE(add_window_open);
+	EXPECT_NE(press_add(), nullptr);
+}
+
+TEST_F(AddWindows, WindowManagerCloseCountsAsCancel)
+{
+	open_main_window({}, {});
+	GtkWidget *window = press_add();
+	GdkEvent *event = gdk_event_new(GDK_DELETE);
+	event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+	event->any.send_event = TRUE;
+	gtk_main_do_event(event);
+	gdk_event_free(event);
+	process_events();
+	EXPECT_FALSE(exists(window));
+	EXPECT_FALSE(add_window_open);
+	EXPECT_EQ(gui_string_count + gui_knob_count, 0);
+	EXPECT_NE(press_add(), nullptr);
+}
