@@ -2,6 +2,7 @@
 #include "gui/add_dialog.h"
 
 #include "gui/main_window.h"
+#include "rcfile/shell_text.h"
 
 #include <cstring>
 #include <strings.h>
@@ -35,6 +36,7 @@ constexpr fault_text fault_texts[] = {
 	{"Duplicated entry", GTK_MESSAGE_WARNING},
 	{"name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
 	{"name must begin with a letter and hold only letters, digits and _", GTK_MESSAGE_ERROR},
+	{open_quote_message, GTK_MESSAGE_ERROR},
 	{"Out of memory. Entry not added", GTK_MESSAGE_ERROR},
 };
 
@@ -170,7 +172,7 @@ add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int
 	std::size_t value_length = std::strlen(text.value);
 	if (text.value[0] != '"' || text.value[value_length - 1] != '"')
 		return fault_quotes;
-	// Compare the name as it would be stored, cut to its field.
+	// Test the texts as they would be stored, cut to their fields.
 	rc_entry candidate{};
 	copy_field(candidate.name, text.name);
 	if (name_in_use(candidate.name, knobs, knob_count) || name_in_use(candidate.name, strings, string_count))
@@ -179,6 +181,10 @@ add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int
 		return fault_line_break;
 	if (!is_variable_name(text.name))
 		return fault_name;
+	// A lone '"' passes the test of its first and last character.
+	copy_value(candidate.value, text.value);
+	if (!shell_text_is_closed(field_text(candidate.value)))
+		return fault_open_quote;
 	return add_ok;
 }
 

@@ -2,6 +2,9 @@
 #include "gui/editing.h"
 
 #include "gui/main_window.h"
+#include "rcfile/shell_text.h"
+
+#include <cstring>
 
 #include <string>
 
@@ -53,6 +56,15 @@ void show_comment(GtkTreeSelection *selection, const rc_entry *entries, int coun
 		}
 	}
 	info_context_id = context;
+}
+
+// A value that would run on into the next line of rc.conf is never taken.
+void refuse_value()
+{
+	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
+						   GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", open_quote_message);
+	gtk_dialog_run(GTK_DIALOG(dialog));
+	gtk_widget_destroy(dialog);
 }
 
 } // namespace
@@ -122,12 +134,19 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 	if (!gtk_tree_model_get_iter_from_string(model, &iter, path))
 		return;
 	std::string text(first_line(new_text != nullptr ? new_text : ""));
+	// The row and the entry keep their old value when sh could not read the new one.
+	char stored[field_size];
+	copy_value(stored, text);
+	if (!shell_text_is_closed(field_text(stored))) {
+		refuse_value();
+		return;
+	}
 	gtk_list_store_set(string_store, &iter, column_state, text.c_str(), -1);
 	int index = entry_of_row(model, &iter, gui_strings, gui_string_count);
 	if (index < 0)
 		return;
 	rc_entry &entry = gui_strings[index];
-	copy_value(entry.value, text);
+	std::memcpy(entry.value, stored, field_size);
 	show_mark(string_store, &iter, count_edit(entry, value_differs(entry), &pending_changes));
 }
 

@@ -177,7 +177,10 @@ TEST(AddCheck, FirstFailingTestInOrderDecides)
 		{"\xc3\xa9t\xc3\xa9", "\"x\"", "", fault_name},
 		{"Hostname", "\"x\"", "", add_ok},       // case tells names apart
 		{"a_1Z", "\"x\"", "any # text", add_ok},
-		{"a", "\"", "", add_ok},                 // one quote is first and last
+		{"a", "\"", "", fault_open_quote},       // one quote is first and last, but open
+		{"a", "\"x\"y\"", "", fault_open_quote},
+		{"a1", "\"x\\\"", "", fault_open_quote},  // the closing quote is escaped
+		{"hostname", "\"", "", fault_duplicate}, // open quote after the named tests
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(check(c.name, c.value, c.comment), c.fault) << c.name << " = " << c.value;
@@ -344,15 +347,19 @@ TEST_F(AddWindow, QuotedYesOrNoAddsKnobInAnyCase)
 	EXPECT_EQ(pending_changes, 2);
 }
 
-TEST_F(AddWindow, SingleQuoteCharacterAddsString)
+// sh would read the lines after a lone '"' into the value: it is refused.
+TEST_F(AddWindow, SingleQuoteCharacterIsRefused)
 {
 	open_main_window({"sshd_enable"}, {"hostname"});
 	GtkWidget *window = press_add();
 	type_into(window, "odd", "\"");
-	EXPECT_TRUE(press_apply(window).empty());
-	ASSERT_EQ(gui_string_count, 2);
-	EXPECT_STREQ(gui_strings[1].value, "\"");
-	EXPECT_EQ(gui_knob_count, 1);
+	std::vector<seen_dialog> seen = press_apply(window);
+	ASSERT_EQ(seen.size(), 1u);
+	EXPECT_EQ(seen[0].text, "value must close every quote it opens and not end with \\");
+	EXPECT_EQ(seen[0].type, GTK_MESSAGE_ERROR);
+	EXPECT_TRUE(exists(window));
+	EXPECT_EQ(gui_string_count, 1);
+	EXPECT_EQ(pending_changes, 0);
 }
 
 TEST_F(AddWindow, CancelAfterRejectedApplyStoresNothing)

@@ -149,6 +149,22 @@ TEST_F(Editing, ValueIsCutAtItsFirstLineBreak)
 	EXPECT_STREQ(lists.strings[1].value, "\"-y\"");
 }
 
+// sh would read the lines after an open quote into the value.
+TEST_F(Editing, ValueWithAnOpenQuoteIsRefused)
+{
+	edit_value("flags", "\"-y\"");
+	for (const char *open : {"\"new", "\"a\"b\"", "x\\"}) {
+		answer_dialogs({GTK_RESPONSE_CLOSE});
+		edit_value("host", open);
+		process_events();
+		ASSERT_EQ(answered_dialogs().size(), 1u) << open;
+		EXPECT_EQ(answered_dialogs()[0].type, GTK_MESSAGE_ERROR);
+		EXPECT_STREQ(lists.strings[0].value, "\"box\"") << open;
+		EXPECT_EQ(cell_text(string_store, 0, column_state), "\"box\"");
+		EXPECT_EQ(pending_changes, 1);
+	}
+}
+
 TEST_F(Editing, RowOutsideTheStoreChangesNothing)
 {
 	g_signal_emit_by_name(column_renderer(page_view(0), 2), "toggled", "7");
