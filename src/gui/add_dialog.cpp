@@ -1,6 +1,7 @@
 // The "Add new entry" window: its widgets, the checks of Apply and the new entry.
 #include "gui/add_dialog.h"
 
+#include "gui/editing.h"
 #include "gui/main_window.h"
 #include "rcfile/shell_text.h"
 
@@ -65,22 +66,10 @@ bool has_line_break(const char *text)
 	return std::strpbrk(text, "\r\n") != nullptr;
 }
 
-bool name_in_use(const char *name, const rc_entry *entries, int count)
-{
-	for (int i = 0; i < count; i++) {
-		if (names_equal(entries[i].name, name))
-			return true;
-	}
-	return false;
-}
-
 void show_fault(add_fault fault)
 {
 	const fault_text &message = fault_texts[fault];
-	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
-	                                           message.type, GTK_BUTTONS_CLOSE, "%s", message.text);
-	gtk_dialog_run(GTK_DIALOG(dialog));
-	gtk_widget_destroy(dialog);
+	run_message(message.type, GTK_BUTTONS_CLOSE, "%s", message.text);
 }
 
 // Files the entry at the end of its array and its list. Returns 0, or -1
@@ -103,16 +92,7 @@ int add_entry(const new_entry_text &text)
 	gtk_widget_set_sensitive(save_button, TRUE);
 	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
 
-	GtkTreeIter row;
-	if (knob) {
-		gtk_list_store_append(knob_store, &row);
-		gtk_list_store_set(knob_store, &row, column_mark, change_mark, column_name, entry->name,
-		                   column_state, static_cast<gboolean>(entry->knob_on != 0), -1);
-	} else {
-		gtk_list_store_append(string_store, &row);
-		gtk_list_store_set(string_store, &row, column_mark, change_mark, column_name, entry->name,
-		                   column_state, entry->value, -1);
-	}
+	append_row(knob ? knob_store : string_store, *entry, change_mark);
 	(*count)++;
 	return 0;
 }
@@ -175,7 +155,8 @@ add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int
 	// Test the texts as they would be stored, cut to their fields.
 	rc_entry candidate{};
 	copy_field(candidate.name, text.name);
-	if (name_in_use(candidate.name, knobs, knob_count) || name_in_use(candidate.name, strings, string_count))
+	if (find_entry(knobs, knob_count, candidate.name) >= 0 ||
+	    find_entry(strings, string_count, candidate.name) >= 0)
 		return fault_duplicate;
 	if (has_line_break(text.name) || has_line_break(text.value) || has_line_break(text.comment))
 		return fault_line_break;

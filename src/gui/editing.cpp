@@ -58,15 +58,6 @@ void show_comment(GtkTreeSelection *selection, const rc_entry *entries, int coun
 	info_context_id = context;
 }
 
-// A value that would run on into the next line of rc.conf is never taken.
-void refuse_value()
-{
-	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
-						   GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", open_quote_message);
-	gtk_dialog_run(GTK_DIALOG(dialog));
-	gtk_widget_destroy(dialog);
-}
-
 } // namespace
 
 int find_entry(const rc_entry *entries, int count, const char *name)
@@ -138,7 +129,7 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 	char stored[field_size];
 	copy_value(stored, text);
 	if (!shell_text_is_closed(field_text(stored))) {
-		refuse_value();
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", open_quote_message);
 		return;
 	}
 	gtk_list_store_set(string_store, &iter, column_state, text.c_str(), -1);

@@ -111,56 +111,71 @@ GtkWidget *new_scrolled_window(GtkWidget *view)
 	return scrolled;
 }
 
+// Fills store from the entries; comments read from a file are shown, never
+// written back.
+void fill_store(GtkListStore *store, rc_entry *entries, int count)
+{
+	for (int i = 0; i < count; i++) {
+		entries[i].has_comment = 0;
+		append_row(store, entries[i], "");
+	}
+}
+
+// A view on store with the mark, the name and the state column; the state
+// renderer's signal is connected before its column is made.
+GtkWidget *new_view(GtkListStore *store, const column_layout (&columns)[3], GtkCellRenderer *state,
+		    GCallback selection_changed)
+{
+	GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
+	GtkTreeView *tree = GTK_TREE_VIEW(view);
+	gtk_tree_view_append_column(tree, new_column(columns[0], gtk_cell_renderer_pixbuf_new(), 0));
+	gtk_tree_view_append_column(tree, new_column(columns[1], gtk_cell_renderer_text_new(), 1));
+	gtk_tree_view_append_column(tree, new_column(columns[2], state, 2));
+	connect(finish_view(view), "changed", selection_changed);
+	return view;
+}
+
 GtkWidget *new_knob_view()
 {
 	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
-	for (int i = 0; i < gui_knob_count; i++) {
-		rc_entry &entry = gui_knobs[i];
-		// Comments read from a file are shown, never written back.
-		entry.has_comment = 0;
-		GtkTreeIter iter;
-		gtk_list_store_append(knob_store, &iter);
-		std::string name(field_text(entry.name));
-		gtk_list_store_set(knob_store, &iter, column_mark, "", column_name, name.c_str(),
-				   column_state, entry.knob_on != 0, -1);
-	}
-	GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(knob_store));
-	GtkTreeView *tree = GTK_TREE_VIEW(view);
-	gtk_tree_view_append_column(tree, new_column(knob_columns[0], gtk_cell_renderer_pixbuf_new(), 0));
-	gtk_tree_view_append_column(tree, new_column(knob_columns[1], gtk_cell_renderer_text_new(), 1));
+	fill_store(knob_store, gui_knobs, gui_knob_count);
 	GtkCellRenderer *toggle = gtk_cell_renderer_toggle_new();
 	connect(toggle, "toggled", G_CALLBACK(on_knob_toggled));
-	gtk_tree_view_append_column(tree, new_column(knob_columns[2], toggle, 2));
-	connect(finish_view(view), "changed", G_CALLBACK(on_knob_selection_changed));
-	return view;
+	return new_view(knob_store, knob_columns, toggle, G_CALLBACK(on_knob_selection_changed));
 }
 
 GtkWidget *new_string_view()
 {
 	string_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
-	for (int i = 0; i < gui_string_count; i++) {
-		rc_entry &entry = gui_strings[i];
-		entry.has_comment = 0;
-		GtkTreeIter iter;
-		gtk_list_store_append(string_store, &iter);
-		std::string name(field_text(entry.name));
-		std::string value(field_text(entry.value));
-		gtk_list_store_set(string_store, &iter, column_mark, "", column_name, name.c_str(),
-				   column_state, value.c_str(), -1);
-	}
-	GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(string_store));
-	GtkTreeView *tree = GTK_TREE_VIEW(view);
-	gtk_tree_view_append_column(tree, new_column(string_columns[0], gtk_cell_renderer_pixbuf_new(), 0));
-	gtk_tree_view_append_column(tree, new_column(string_columns[1], gtk_cell_renderer_text_new(), 1));
+	fill_store(string_store, gui_strings, gui_string_count);
 	GtkCellRenderer *value = gtk_cell_renderer_text_new();
 	g_object_set(value, "editable", TRUE, nullptr);
 	connect(value, "edited", G_CALLBACK(on_string_edited));
-	gtk_tree_view_append_column(tree, new_column(string_columns[2], value, 2));
-	connect(finish_view(view), "changed", G_CALLBACK(on_string_selection_changed));
-	return view;
+	return new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
 }
 
 } // namespace
+
+void append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
+{
+	GtkTreeIter row;
+	gtk_list_store_append(store, &row);
+	if (store == knob_store)
+		gtk_list_store_set(store, &row, column_mark, mark, column_name, entry.name, column_state,
+				   static_cast<gboolean>(entry.knob_on != 0), -1);
+	else
+		gtk_list_store_set(store, &row, column_mark, mark, column_name, entry.name, column_state,
+				   entry.value, -1);
+}
+
+gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument)
+{
+	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
+						   type, buttons, format, argument);
+	gint answer = gtk_dialog_run(GTK_DIALOG(dialog));
+	gtk_widget_destroy(dialog);
+	return answer;
+}
 
 void create_main_window(rc_lists *lists)
 {

@@ -25,6 +25,14 @@ extern GtkWidget *status_bar;
 extern GtkListStore *knob_store;
 extern GtkListStore *string_store;
 
+// Appends the row of entry to store (knob_store or string_store) with the
+// given change mark: "" or change_mark.
+void append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
+
+// Runs a message dialog over main_window and destroys it before returning the
+// answer. format has at most one conversion, filled with argument.
+gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument);
+
 // Builds the window from the merged, sorted lists, connects every handler
 // and shows it, without running the main loop.
 void create_main_window(rc_lists *lists);

@@ -32,15 +32,10 @@ constexpr message messages[] = {
 	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, "There are unsaved changes, quit anyway?"},
 };
 
-// Runs a message dialog over main_window; it is gone before the caller acts on the answer.
 gint ask(message_id id, const std::string &path)
 {
 	const message &m = messages[id];
-	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
-						   m.type, m.buttons, m.format, path.c_str());
-	gint answer = gtk_dialog_run(GTK_DIALOG(dialog));
-	gtk_widget_destroy(dialog);
-	return answer;
+	return run_message(m.type, m.buttons, m.format, path.c_str());
 }
 
 void clear_marks(GtkListStore *store)

@@ -61,25 +61,20 @@ void cut_back(int fd, off_t length)
 		;
 }
 
-void mark_saved(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count)
+// A written entry is as if just read from disk: saved state = current state.
+void mark_saved(rc_entry *entries, int count, bool knobs)
 {
-	for (int i = 0; i < knob_count; i++) {
-		rc_entry &knob = knobs[i];
-		if (knob.modified != 1)
+	for (int i = 0; i < count; i++) {
+		rc_entry &entry = entries[i];
+		if (entry.modified != 1)
 			continue;
-		knob.modified = 0;
-		knob.has_comment = 0;
-		knob.is_new = 0;
-		knob.saved_knob_on = knob.knob_on;
-	}
-	for (int i = 0; i < string_count; i++) {
-		rc_entry &string = strings[i];
-		if (string.modified != 1)
-			continue;
-		string.modified = 0;
-		string.has_comment = 0;
-		string.is_new = 0;
-		copy_value(string.saved_value, field_text(string.value));
+		entry.modified = 0;
+		entry.has_comment = 0;
+		entry.is_new = 0;
+		if (knobs)
+			entry.saved_knob_on = entry.knob_on;
+		else
+			copy_value(entry.saved_value, field_text(entry.value));
 	}
 }
 
@@ -142,6 +137,7 @@ int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_
 			;
 		return deltas_write_failed;
 	}
-	mark_saved(knobs, knob_count, strings, string_count);
+	mark_saved(knobs, knob_count, true);
+	mark_saved(strings, string_count, false);
 	return deltas_written;
 }
