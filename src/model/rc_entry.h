@@ -20,6 +20,7 @@ struct rc_entry {
 	int knob_on;                  // knobs only: current state
 	int saved_knob_on;            // knobs only: state as last read or saved
 	rc_entry *next;               // links nothing: the reader files records straight into arrays
+	int value_cut;                // strings only: the file's value did not fit; never edited or written
 };
 
 // The knob and string arrays of one file, or the merged pair. Slots from the

@@ -27,6 +27,7 @@ void carry_string(rc_entry &to, const rc_entry &from)
 {
 	std::memcpy(to.value, from.value, field_size);
 	std::memcpy(to.saved_value, from.saved_value, field_size);
+	to.value_cut = from.value_cut;
 }
 
 // Two keys are equal exactly when names_equal holds for their fields.

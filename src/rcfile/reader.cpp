@@ -54,17 +54,18 @@ bool starts_with(std::string_view text, std::string_view prefix)
 }
 
 // A string's value: the token's first byte, what follows up to a quote,
-// newline or NUL, then a closing quote.
+// newline or NUL, then a closing quote. A value too long for its field keeps
+// its beginning and is marked cut, so that it is never written back.
 void set_string_value(rc_entry *record, std::string_view text)
 {
 	std::size_t body = 1 + up_to_any(up_to_nul(text.substr(1)), "\"\n").size();
-	// copy_value cuts the same way whatever lies beyond field_size bytes.
+	// Whatever lies beyond field_size bytes is cut away anyway.
 	if (body > field_size)
 		body = field_size;
 	char quoted[field_size + 1];
 	std::memcpy(quoted, text.data(), body);
 	quoted[body] = '"';
-	copy_value(record->value, std::string_view(quoted, body + 1));
+	record->value_cut = copy_field(record->value, std::string_view(quoted, body + 1)) != 0;
 	std::memcpy(record->saved_value, record->value, field_size);
 }
 

@@ -138,8 +138,21 @@ TEST(Reader, CutsOverlongTextsToTheirFields)
 	read_lists read(text + "=\"" + text + "\" #" + text + "\n");
 	const rc_entry &e = read.lists.strings[0];
 	EXPECT_EQ(field_text(e.name), text.substr(0, field_size - 1));
-	EXPECT_EQ(field_text(e.saved_value), "\"" + text.substr(0, field_size - 3) + "\"");
+	EXPECT_EQ(field_text(e.saved_value), "\"" + text.substr(0, field_size - 2));
+	EXPECT_EQ(e.value_cut, 1);
 	EXPECT_EQ(field_text(e.comment), text.substr(0, field_size - 1));
+}
+
+// A value that fills its field exactly is whole; one byte more and it is cut.
+TEST(Reader, MarksOnlyValuesLongerThanTheirFieldAsCut)
+{
+	for (std::size_t length : {field_size - 3, field_size - 2}) {
+		const std::string value = "\"" + std::string(length, 'v') + "\"";
+		read_lists read("a=" + value + "\n");
+		const rc_entry &e = read.lists.strings[0];
+		EXPECT_EQ(e.value_cut, length > field_size - 3) << length;
+		EXPECT_EQ(field_text(e.value), value.substr(0, field_size - 1)) << length;
+	}
 }
 
 TEST(Reader, RandomBytesGiveOnlyAlphanumericNames)

@@ -135,8 +135,8 @@ int current_page()
 	return gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook));
 }
 
-const rc_entry existing_knobs[] = {{"sshd_enable", "", "", "", 0, 0, 0, 1, 0, 0, nullptr}};
-const rc_entry existing_strings[] = {{"hostname", "\"h\"", "\"h\"", "", 0, 0, 0, 0, 0, 0, nullptr}};
+const rc_entry existing_knobs[] = {{"sshd_enable", "", "", "", 0, 0, 0, 1, 0, 0, nullptr, 0}};
+const rc_entry existing_strings[] = {{"hostname", "\"h\"", "\"h\"", "", 0, 0, 0, 0, 0, 0, nullptr, 0}};
 
 add_fault check(const char *name, const char *value, const char *comment = "")
 {
