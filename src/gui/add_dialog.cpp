@@ -3,7 +3,7 @@
 
 #include "gui/editing.h"
 #include "gui/main_window.h"
-#include "rcfile/shell_text.h"
+#include "rcfile/value_check.h"
 
 #include <cstring>
 #include <strings.h>
@@ -37,7 +37,8 @@ constexpr fault_text fault_texts[] = {
 	{"Duplicated entry", GTK_MESSAGE_WARNING},
 	{"name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
 	{"name must begin with a letter and hold only letters, digits and _", GTK_MESSAGE_ERROR},
-	{open_quote_message, GTK_MESSAGE_ERROR},
+	{"name and comment must each fit in 254 bytes", GTK_MESSAGE_ERROR},
+	{nullptr, GTK_MESSAGE_ERROR}, // the value check's own text
 	{"Out of memory. Entry not added", GTK_MESSAGE_ERROR},
 };
 
@@ -66,10 +67,11 @@ bool has_line_break(const char *text)
 	return std::strpbrk(text, "\r\n") != nullptr;
 }
 
-void show_fault(add_fault fault)
+void show_fault(add_fault fault, const char *value)
 {
 	const fault_text &message = fault_texts[fault];
-	run_message(message.type, GTK_BUTTONS_CLOSE, "%s", message.text);
+	const char *text = fault == fault_value ? value_fault_text(check_value(value)) : message.text;
+	run_message(message.type, GTK_BUTTONS_CLOSE, "%s", text);
 }
 
 // Files the entry at the end of its array and its list. Returns 0, or -1
@@ -110,7 +112,7 @@ void on_apply_clicked(GtkButton *, gpointer data)
 		fault = fault_no_memory;
 	// The form may be gone once a message has run its own loop: return at once.
 	if (fault != add_ok) {
-		show_fault(fault);
+		show_fault(fault, text.value);
 		return;
 	}
 	gtk_widget_destroy(form->window);
@@ -162,10 +164,11 @@ add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int
 		return fault_line_break;
 	if (!is_variable_name(text.name))
 		return fault_name;
+	if (std::strlen(text.name) >= field_size || std::strlen(text.comment) >= field_size)
+		return fault_too_long;
 	// A lone '"' passes the test of its first and last character.
-	copy_value(candidate.value, text.value);
-	if (!shell_text_is_closed(field_text(candidate.value)))
-		return fault_open_quote;
+	if (check_value(text.value) != value_fault::none)
+		return fault_value;
 	return add_ok;
 }
 
@@ -188,14 +191,14 @@ void fill_new_entry(rc_entry *entry, const new_entry_text &text)
 		entry->knob_on = strncasecmp(text.value, "\"YES\"", field_size) == 0;
 		entry->saved_knob_on = entry->knob_on;
 	} else {
-		copy_value(entry->value, text.value);
-		copy_value(entry->saved_value, text.value);
+		copy_field(entry->value, text.value);
+		copy_field(entry->saved_value, text.value);
 	}
 }
 
 void on_add_clicked(GtkButton *, gpointer)
 {
-	if (add_window_open)
+	if (add_window_open || !finish_value_edit())
 		return;
 	add_window_open = TRUE;
 	add_form *form = g_new0(add_form, 1);

@@ -7,7 +7,7 @@
 
 extern gboolean add_window_open; // set while the newest add window waits for an answer
 
-// Why Apply refuses an entry. The first six are tested in this order.
+// Why Apply refuses an entry. All but the last are tested in this order.
 enum add_fault {
 	add_ok = -1,
 	fault_empty = 0,  // name or value empty
@@ -15,7 +15,8 @@ enum add_fault {
 	fault_duplicate,  // name already in use, in either array
 	fault_line_break, // CR or LF in name, value or comment
 	fault_name,       // name not a shell variable name
-	fault_open_quote, // value would run on into the next line for sh
+	fault_too_long,   // name or comment longer than a field holds
+	fault_value,      // check_value refuses the value, with a message of its own
 	fault_no_memory,  // the array could not grow
 };
 

@@ -1,14 +1,28 @@
 // Toggling knobs, editing string values, the change counter's rules, and the status bar comment.
 #include "gui/editing.h"
 
+#include "gui/display_text.h"
 #include "gui/main_window.h"
-#include "rcfile/shell_text.h"
-
-#include <cstring>
+#include "rcfile/value_check.h"
 
 #include <string>
 
 namespace {
+
+constexpr const char *too_long_to_edit = "value is too long to edit here: rc.conf keeps the value it holds";
+
+// The Value cell's editor while it is open, and our handlers on it.
+GtkCellEditable *value_editor;
+gulong editor_focus_out_id;
+gulong editor_done_id;
+gulong editor_popup_id;
+// The editor's context menu is up: the focus it takes is no end of the edit.
+bool editor_menu_shown;
+
+// A refused text waits here until its row's editor opens again.
+bool reopen_pending;
+std::string refused_name;
+std::string refused_text;
 
 // Rows know their entry by name only: the user may have re-sorted the store.
 int entry_of_row(GtkTreeModel *model, GtkTreeIter *iter, const rc_entry *entries, int count)
@@ -18,6 +32,14 @@ int entry_of_row(GtkTreeModel *model, GtkTreeIter *iter, const rc_entry *entries
 	int index = name != nullptr ? find_entry(entries, count, name) : -1;
 	g_free(name);
 	return index;
+}
+
+int string_of_path(const gchar *path, GtkTreeIter *iter)
+{
+	GtkTreeModel *model = GTK_TREE_MODEL(string_store);
+	if (!gtk_tree_model_get_iter_from_string(model, iter, path))
+		return -1;
+	return entry_of_row(model, iter, gui_strings, gui_string_count);
 }
 
 // Save follows the counter: sensitive after a counted change, insensitive once nothing is pending.
@@ -50,12 +72,96 @@ void show_comment(GtkTreeSelection *selection, const rc_entry *entries, int coun
 	// An emptied selection leaves the bar empty.
 	if (gtk_tree_selection_get_selected(selection, &model, &iter)) {
 		int index = entry_of_row(model, &iter, entries, count);
-		if (index >= 0) {
-			std::string comment(field_text(entries[index].comment));
-			gtk_statusbar_push(bar, context, comment.c_str());
-		}
+		if (index >= 0)
+			gtk_statusbar_push(bar, context, display_text(field_text(entries[index].comment)).c_str());
 	}
 	info_context_id = context;
+}
+
+// Stops watching the editor; from here on the renderer alone ends it.
+void forget_value_editor()
+{
+	if (value_editor == nullptr)
+		return;
+	g_signal_handler_disconnect(value_editor, editor_focus_out_id);
+	g_signal_handler_disconnect(value_editor, editor_done_id);
+	g_signal_handler_disconnect(value_editor, editor_popup_id);
+	g_object_remove_weak_pointer(G_OBJECT(value_editor), reinterpret_cast<gpointer *>(&value_editor));
+	value_editor = nullptr;
+	editor_menu_shown = false;
+}
+
+gboolean on_reopen_idle(gpointer)
+{
+	GtkTreeModel *model = GTK_TREE_MODEL(string_store);
+	GtkTreeIter iter;
+	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+	     more = gtk_tree_model_iter_next(model, &iter)) {
+		gchar *name = nullptr;
+		gtk_tree_model_get(model, &iter, column_name, &name, -1);
+		bool found = refused_name == name;
+		g_free(name);
+		if (!found)
+			continue;
+		GtkTreePath *path = gtk_tree_model_get_path(model, &iter);
+		GtkTreeView *view = GTK_TREE_VIEW(string_view);
+		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 1);
+		gtk_widget_grab_focus(string_view);
+		// The editor that opens here takes the refused text (on_value_editing_started).
+		gtk_tree_view_set_cursor(view, path, gtk_tree_view_get_column(view, column_state), TRUE);
+		gtk_tree_path_free(path);
+		break;
+	}
+	reopen_pending = false;
+	return FALSE;
+}
+
+// The row's editor cannot open again while the refused one is still being
+// taken down: that happens once the handlers have returned.
+void reopen_with(const char *name, std::string_view text)
+{
+	refused_name = name;
+	refused_text = text;
+	if (!reopen_pending)
+		g_idle_add(on_reopen_idle, nullptr);
+	reopen_pending = true;
+}
+
+gboolean on_cut_value_idle(gpointer editable)
+{
+	GtkCellEditable *editor = GTK_CELL_EDITABLE(editable);
+	if (gtk_widget_get_parent(GTK_WIDGET(editor)) != nullptr) {
+		g_object_set(editor, "editing-canceled", TRUE, nullptr);
+		gtk_cell_editable_editing_done(editor);
+		gtk_cell_editable_remove_widget(editor);
+	}
+	g_object_unref(editor);
+	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", too_long_to_edit);
+	return FALSE;
+}
+
+gboolean on_value_editor_focus_out(GtkWidget *, GdkEvent *, gpointer)
+{
+	if (!editor_menu_shown)
+		finish_value_edit();
+	return FALSE;
+}
+
+// Escape, or the renderer ending the edit: nothing more to watch.
+void on_value_editor_editing_done(GtkCellEditable *, gpointer)
+{
+	forget_value_editor();
+}
+
+void on_editor_menu_deactivate(GtkMenuShell *, gpointer)
+{
+	editor_menu_shown = false;
+}
+
+void on_value_editor_populate_popup(GtkEntry *, GtkMenu *menu, gpointer)
+{
+	editor_menu_shown = true;
+	g_signal_connect(menu, "deactivate", G_CALLBACK(on_editor_menu_deactivate), nullptr);
 }
 
 } // namespace
@@ -67,11 +173,6 @@ int find_entry(const rc_entry *entries, int count, const char *name)
 			return i;
 	}
 	return -1;
-}
-
-std::string_view first_line(std::string_view text)
-{
-	return text.substr(0, text.find_first_of("\r\n"));
 }
 
 bool knob_differs(const rc_entry &entry)
@@ -120,25 +221,69 @@ void on_knob_toggled(GtkCellRendererToggle *, gchar *path, gpointer)
 
 void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpointer)
 {
-	GtkTreeModel *model = GTK_TREE_MODEL(string_store);
+	forget_value_editor();
 	GtkTreeIter iter;
-	if (!gtk_tree_model_get_iter_from_string(model, &iter, path))
-		return;
-	std::string text(first_line(new_text != nullptr ? new_text : ""));
-	// The row and the entry keep their old value when sh could not read the new one.
-	char stored[field_size];
-	copy_value(stored, text);
-	if (!shell_text_is_closed(field_text(stored))) {
-		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", open_quote_message);
-		return;
-	}
-	gtk_list_store_set(string_store, &iter, column_state, text.c_str(), -1);
-	int index = entry_of_row(model, &iter, gui_strings, gui_string_count);
+	int index = string_of_path(path, &iter);
 	if (index < 0)
 		return;
 	rc_entry &entry = gui_strings[index];
-	std::memcpy(entry.value, stored, field_size);
+	std::string_view text = new_text != nullptr ? new_text : "";
+	if (entry.value_cut != 0) {
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", too_long_to_edit);
+		return;
+	}
+	// The text the row shows stands for the entry's own bytes, readable or not.
+	if (text == shown_value(entry))
+		return;
+	value_fault fault = check_value(text);
+	if (fault != value_fault::none) {
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", value_fault_text(fault));
+		reopen_with(entry.name, text);
+		return;
+	}
+	copy_field(entry.value, text);
+	gtk_list_store_set(string_store, &iter, column_state, shown_value(entry).c_str(), -1);
 	show_mark(string_store, &iter, count_edit(entry, value_differs(entry), &pending_changes));
+}
+
+void on_value_editing_started(GtkCellRenderer *, GtkCellEditable *editable, gchar *path, gpointer)
+{
+	GtkTreeIter iter;
+	int index = string_of_path(path, &iter);
+	if (index >= 0 && gui_strings[index].value_cut != 0) {
+		// The editor is only being set up: it is taken down once that is done.
+		if (GTK_IS_EDITABLE(editable))
+			gtk_editable_set_editable(GTK_EDITABLE(editable), FALSE);
+		g_idle_add(on_cut_value_idle, g_object_ref(editable));
+		return;
+	}
+	forget_value_editor();
+	if (!GTK_IS_ENTRY(editable))
+		return;
+	if (reopen_pending) {
+		gtk_entry_set_text(GTK_ENTRY(editable), refused_text.c_str());
+		reopen_pending = false;
+	}
+	value_editor = editable;
+	g_object_add_weak_pointer(G_OBJECT(editable), reinterpret_cast<gpointer *>(&value_editor));
+	editor_focus_out_id = g_signal_connect(editable, "focus-out-event", G_CALLBACK(on_value_editor_focus_out), nullptr);
+	editor_done_id = g_signal_connect(editable, "editing-done", G_CALLBACK(on_value_editor_editing_done), nullptr);
+	editor_popup_id = g_signal_connect(editable, "populate-popup", G_CALLBACK(on_value_editor_populate_popup), nullptr);
+}
+
+bool finish_value_edit()
+{
+	if (value_editor != nullptr) {
+		// A message about the text runs a main loop, in which the view may
+		// take the editor down itself.
+		GtkCellEditable *editor = GTK_CELL_EDITABLE(g_object_ref(value_editor));
+		forget_value_editor();
+		gtk_cell_editable_editing_done(editor);
+		if (gtk_widget_get_parent(GTK_WIDGET(editor)) != nullptr)
+			gtk_cell_editable_remove_widget(editor);
+		g_object_unref(editor);
+	}
+	return !reopen_pending;
 }
 
 void on_knob_selection_changed(GtkTreeSelection *selection, gpointer)

@@ -5,16 +5,11 @@
 
 #include <gtk/gtk.h>
 
-#include <string_view>
-
 // What an edit leaves on its row: the change mark set, taken away, or left alone.
 enum class edit_mark { set, cleared, kept };
 
 // Index of the first of the count entries whose name equals name, or -1.
 int find_entry(const rc_entry *entries, int count, const char *name);
-
-// The text up to its first line break: an assignment must stay on one line.
-std::string_view first_line(std::string_view text);
 
 // Whether a knob's current state counts as a change against its saved state.
 bool knob_differs(const rc_entry &entry);
@@ -30,8 +25,19 @@ edit_mark count_edit(rc_entry &entry, bool differs, int *pending);
 // The check box of a knob row was clicked: flips the knob and counts the change.
 void on_knob_toggled(GtkCellRendererToggle *renderer, gchar *path, gpointer data);
 
-// A Value cell was confirmed: stores its first line and counts the change.
+// A Value cell was confirmed: stores the text when it may be written to
+// rc.conf and counts the change; otherwise says why and opens the cell again
+// holding the text.
 void on_string_edited(GtkCellRendererText *renderer, gchar *path, gchar *new_text, gpointer data);
+
+// A Value cell's editor opened: watches it so that its text is not lost, or
+// refuses it when the value was too long to be read whole.
+void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editable, gchar *path, gpointer data);
+
+// Takes the text of a Value cell still being edited as if confirmed with
+// Enter. Returns false when a typed text was refused and waits to be
+// corrected, true otherwise.
+bool finish_value_edit();
 
 // Shows the comment of the selected knob in the status bar.
 void on_knob_selection_changed(GtkTreeSelection *selection, gpointer data);

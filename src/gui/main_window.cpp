@@ -3,6 +3,7 @@
 
 #include "gui/about_dialog.h"
 #include "gui/add_dialog.h"
+#include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/geometry.h"
 #include "gui/icons.h"
@@ -24,6 +25,7 @@ GtkWidget *notebook;          // page 0 "Knobs", page 1 "Strings"
 GtkWidget *status_bar;        // the selected row's comment
 GtkListStore *knob_store;     // mark, name, state
 GtkListStore *string_store;   // mark, name, value text
+GtkWidget *string_view;       // the view of string_store, whose Value cells are edited
 
 namespace {
 
@@ -151,6 +153,7 @@ GtkWidget *new_string_view()
 	GtkCellRenderer *value = gtk_cell_renderer_text_new();
 	g_object_set(value, "editable", TRUE, nullptr);
 	connect(value, "edited", G_CALLBACK(on_string_edited));
+	connect(value, "editing-started", G_CALLBACK(on_value_editing_started));
 	return new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
 }
 
@@ -160,12 +163,18 @@ void append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
 {
 	GtkTreeIter row;
 	gtk_list_store_append(store, &row);
+	std::string name = display_text(field_text(entry.name));
 	if (store == knob_store)
-		gtk_list_store_set(store, &row, column_mark, mark, column_name, entry.name, column_state,
+		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
 				   static_cast<gboolean>(entry.knob_on != 0), -1);
 	else
-		gtk_list_store_set(store, &row, column_mark, mark, column_name, entry.name, column_state,
-				   entry.value, -1);
+		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
+				   shown_value(entry).c_str(), -1);
+}
+
+std::string shown_value(const rc_entry &entry)
+{
+	return display_text(field_text(entry.value), entry.value_cut != 0);
 }
 
 gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument)
@@ -241,7 +250,7 @@ void create_main_window(rc_lists *lists)
 	gtk_box_set_homogeneous(GTK_BOX(main_box), FALSE);
 	gtk_container_add(GTK_CONTAINER(main_window), main_box);
 
-	GtkWidget *string_view = new_string_view();
+	string_view = new_string_view();
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), new_scrolled_window(string_view), string_label);
 
 	gtk_widget_show_all(main_window);

@@ -5,6 +5,8 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
+
 // Columns of knob_store and string_store.
 enum { column_mark = 0, column_name = 1, column_state = 2 };
 
@@ -24,10 +26,14 @@ extern GtkWidget *notebook;      // page 0 "Knobs", page 1 "Strings"
 extern GtkWidget *status_bar;
 extern GtkListStore *knob_store;
 extern GtkListStore *string_store;
+extern GtkWidget *string_view;   // the Strings tab's list
 
 // Appends the row of entry to store (knob_store or string_store) with the
 // given change mark: "" or change_mark.
 void append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
+
+// What a string's row shows of its value: the text, readable, marked when cut.
+std::string shown_value(const rc_entry &entry);
 
 // Runs a message dialog over main_window and destroys it before returning the
 // answer. format has at most one conversion, filled with argument.

@@ -1,6 +1,7 @@
 // The Save button, the Quit button, the window manager's close, and their message dialogs.
 #include "gui/save_quit.h"
 
+#include "gui/editing.h"
 #include "gui/geometry.h"
 #include "gui/main_window.h"
 #include "rcfile/delta_writer.h"
@@ -53,9 +54,12 @@ void reset_counter()
 	gtk_widget_set_sensitive(save_button, FALSE);
 }
 
-// Only a Yes lets changes go: No, Escape and closing the question all keep them.
+// Only a Yes lets changes go: No, Escape and closing the question all keep
+// them. A value still being typed counts first; a refused one keeps the window.
 bool may_discard_changes()
 {
+	if (!finish_value_edit())
+		return false;
 	return pending_changes <= 0 || ask(quit_anyway, "") == GTK_RESPONSE_YES;
 }
 
@@ -63,6 +67,8 @@ bool may_discard_changes()
 
 void on_save_clicked(GtkButton *, gpointer)
 {
+	if (!finish_value_edit())
+		return;
 	std::string path = local_rc_path();
 	if (pending_changes <= 0) {
 		ask(nothing_to_save, path);

@@ -71,19 +71,6 @@ bool is_frame(GtkWidget *widget, const char *label)
 	return GTK_IS_FRAME(widget) && g_strcmp0(gtk_frame_get_label(GTK_FRAME(widget)), label) == 0;
 }
 
-// The add windows that exist now.
-std::vector<GtkWidget *> add_windows()
-{
-	std::vector<GtkWidget *> found;
-	GList *windows = gtk_window_list_toplevels();
-	for (GList *l = windows; l != nullptr; l = l->next) {
-		if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "Add new entry") == 0)
-			found.push_back(GTK_WIDGET(l->data));
-	}
-	g_list_free(windows);
-	return found;
-}
-
 // Presses the main window's Add button; returns the window it built, or nullptr.
 GtkWidget *press_add()
 {
@@ -152,6 +139,8 @@ class AddWindows : public gui_test {};
 
 TEST(AddCheck, FirstFailingTestInOrderDecides)
 {
+	const std::string long_name(field_size, 'n');
+	const std::string long_value = "\"" + std::string(field_size - 2, 'v') + "\"";
 	struct {
 		const char *name, *value, *comment;
 		add_fault fault;
@@ -177,10 +166,15 @@ TEST(AddCheck, FirstFailingTestInOrderDecides)
 		{"\xc3\xa9t\xc3\xa9", "\"x\"", "", fault_name},
 		{"Hostname", "\"x\"", "", add_ok},       // case tells names apart
 		{"a_1Z", "\"x\"", "any # text", add_ok},
-		{"a", "\"", "", fault_open_quote},       // one quote is first and last, but open
-		{"a", "\"x\"y\"", "", fault_open_quote},
-		{"a1", "\"x\\\"", "", fault_open_quote},  // the closing quote is escaped
-		{"hostname", "\"", "", fault_duplicate}, // open quote after the named tests
+		{"a", "\"", "", fault_value},           // one quote is first and last, but open
+		{"a", "\"x\"y\"", "", fault_value},
+		{"a1", "\"x\\\"", "", fault_value},      // the closing quote is escaped
+		{"a", "\"a\";echo INJECTED;\"b\"", "", fault_value},
+		{"a", "\"$(echo ')\"", "", fault_value},
+		{"a", long_value.c_str(), "", fault_value},
+		{long_name.c_str(), "\"x\"", "", fault_too_long},
+		{"a", "\"x\"", long_name.c_str(), fault_too_long},
+		{"hostname", "\"", "", fault_duplicate}, // the value check after the named tests
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(check(c.name, c.value, c.comment), c.fault) << c.name << " = " << c.value;
@@ -237,16 +231,6 @@ TEST(AddFill, StringKeepsValueAsSavedValue)
 	EXPECT_EQ(entry.modified, 1);
 }
 
-TEST(AddFill, OverlongValueStaysQuoted)
-{
-	std::string value = "\"" + std::string(400, 'x') + "\"";
-	rc_entry entry{};
-	fill_new_entry(&entry, {"long", value.c_str(), ""});
-	std::string_view stored = field_text(entry.value);
-	EXPECT_EQ(stored.size(), field_size - 1);
-	EXPECT_EQ(stored.back(), '"');
-}
-
 TEST_F(AddWindow, BuiltWithThreeFramesAndButtons)
 {
 	open_main_window({}, {});
@@ -274,6 +258,7 @@ TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 {
 	open_main_window({"sshd_enable"}, {"hostname"});
 	GtkWidget *window = press_add();
+	const std::string long_comment(field_size, 'c');
 	struct {
 		const char *name, *value, *comment, *text;
 		GtkMessageType type;
@@ -285,6 +270,10 @@ TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 		{"new_name", "\"a\rb\"", "", "name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
 		{"new_name", "\"x\"", "a\nb", "name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
 		{"9lives", "\"x\"", "", "name must begin with a letter and hold only letters, digits and _",
+		 GTK_MESSAGE_ERROR},
+		{"new_name", "\"a\" \"b\"", "", "value must not hold a \" between the two that enclose it",
+		 GTK_MESSAGE_ERROR},
+		{"new_name", "\"a\"", long_comment.c_str(), "name and comment must each fit in 254 bytes",
 		 GTK_MESSAGE_ERROR},
 	};
 	for (const auto &c : cases) {
@@ -355,7 +344,7 @@ TEST_F(AddWindow, SingleQuoteCharacterIsRefused)
 	type_into(window, "odd", "\"");
 	std::vector<seen_dialog> seen = press_apply(window);
 	ASSERT_EQ(seen.size(), 1u);
-	EXPECT_EQ(seen[0].text, "value must close every quote it opens and not end with \\");
+	EXPECT_EQ(seen[0].text, "value must begin and end with \".");
 	EXPECT_EQ(seen[0].type, GTK_MESSAGE_ERROR);
 	EXPECT_TRUE(exists(window));
 	EXPECT_EQ(gui_string_count, 1);

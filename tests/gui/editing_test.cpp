@@ -2,6 +2,9 @@
 #include "gui/editing.h"
 #include "gui/main_window.h"
 #include "gui_test_util.h"
+#include "rcfile/value_check.h"
+
+#include <gdk/gdkkeysyms.h>
 
 #include <string>
 
@@ -16,16 +19,6 @@ TEST(FindEntry, FirstEntryOfTheNameWins)
 	EXPECT_EQ(find_entry(entries, 3, "b"), 1);
 	EXPECT_EQ(find_entry(entries, 3, "c"), -1);
 	EXPECT_EQ(find_entry(entries, 1, "b"), -1) << "only entries below the count are searched";
-}
-
-TEST(FirstLine, TextStopsAtTheFirstLineBreak)
-{
-	const char *const cases[][2] = {
-		{"\"a\"", "\"a\""}, {"\"a\"\nrm -rf /", "\"a\""}, {"\"a\"\r\n\"b\"", "\"a\""},
-		{"\"a\rb\"", "\"a"}, {"\n\"a\"", ""},
-	};
-	for (const auto &c : cases)
-		EXPECT_EQ(first_line(c[0]), c[1]) << c[0];
 }
 
 TEST(CountEdit, FollowsTheCounterRules)
@@ -130,39 +123,121 @@ TEST_F(Editing, ConfirmingAnUnchangedValueKeepsOtherChanges)
 TEST_F(Editing, CounterMatchesModifiedEntries)
 {
 	toggle_knob("a_enable");
-	edit_value("host", "x");
+	edit_value("host", "\"x\"");
 	edit_value("flags", "\"-y\"");
 	toggle_knob("b_enable");
 	toggle_knob("a_enable");
 	edit_value("flags", "\"-x\"");
 	EXPECT_EQ(pending_changes, modified_count());
 	EXPECT_EQ(pending_changes, 2);
-	EXPECT_STREQ(lists.strings[0].value, "x") << "values are stored as typed";
+	EXPECT_STREQ(lists.strings[0].value, "\"x\"");
 }
 
-TEST_F(Editing, ValueIsCutAtItsFirstLineBreak)
-{
-	edit_value("host", "\"new\"\nreboot");
-	EXPECT_STREQ(lists.strings[0].value, "\"new\"");
-	EXPECT_EQ(cell_text(string_store, 0, column_state), "\"new\"");
-	edit_value("flags", "\"-y\"\r");
-	EXPECT_STREQ(lists.strings[1].value, "\"-y\"");
-}
-
-// sh would read the lines after an open quote into the value.
-TEST_F(Editing, ValueWithAnOpenQuoteIsRefused)
+// A refused text changes nothing and comes back in the cell's editor.
+TEST_F(Editing, RefusedValueKeepsTheRowAndReopensTheEditorWithTheText)
 {
 	edit_value("flags", "\"-y\"");
-	for (const char *open : {"\"new", "\"a\"b\"", "x\\"}) {
+	const std::string too_long = "\"" + std::string(300, 'x') + "\"";
+	for (const char *typed : {"inet 10.0.0.1 netmask 255.255.255.0", "\"new", "\"a\";echo INJECTED;\"b\"",
+				  "\"$(echo ')\"", "\"x\"\nreboot", too_long.c_str()}) {
 		answer_dialogs({GTK_RESPONSE_CLOSE});
-		edit_value("host", open);
+		edit_value("host", typed);
 		process_events();
-		ASSERT_EQ(answered_dialogs().size(), 1u) << open;
+		ASSERT_EQ(answered_dialogs().size(), 1u) << typed;
+		EXPECT_EQ(answered_dialogs()[0].text, value_fault_text(check_value(typed)));
 		EXPECT_EQ(answered_dialogs()[0].type, GTK_MESSAGE_ERROR);
-		EXPECT_STREQ(lists.strings[0].value, "\"box\"") << open;
+		EXPECT_STREQ(lists.strings[0].value, "\"box\"") << typed;
 		EXPECT_EQ(cell_text(string_store, 0, column_state), "\"box\"");
 		EXPECT_EQ(pending_changes, 1);
+		GtkEntry *editor = value_editor_entry();
+		ASSERT_NE(editor, nullptr) << typed;
+		EXPECT_STREQ(gtk_entry_get_text(editor), typed);
+		g_object_set(editor, "editing-canceled", TRUE, nullptr);
+		gtk_cell_editable_editing_done(GTK_CELL_EDITABLE(editor));
+		gtk_cell_editable_remove_widget(GTK_CELL_EDITABLE(editor));
 	}
+}
+
+// A click elsewhere takes the focus from the editor: its text counts as
+// confirmed, and goes through the same check.
+TEST_F(Editing, EditorLosingTheFocusConfirmsItsText)
+{
+	GtkEntry *editor = open_value_editor("host");
+	ASSERT_NE(editor, nullptr);
+	gtk_entry_set_text(editor, "\"typed\"");
+	take_focus_from(editor);
+	EXPECT_EQ(value_editor_entry(), nullptr);
+	EXPECT_STREQ(lists.strings[0].value, "\"typed\"");
+	EXPECT_EQ(cell_text(string_store, 0, column_mark), change_mark);
+	EXPECT_EQ(pending_changes, 1);
+
+	editor = open_value_editor("flags");
+	gtk_entry_set_text(editor, "\"a\" \"b\"");
+	answer_dialogs({GTK_RESPONSE_CLOSE});
+	take_focus_from(editor);
+	EXPECT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_STREQ(lists.strings[1].value, "\"-x\"");
+	ASSERT_NE(value_editor_entry(), nullptr);
+	EXPECT_STREQ(gtk_entry_get_text(value_editor_entry()), "\"a\" \"b\"");
+}
+
+TEST_F(Editing, EscapeStillCancelsTheEdit)
+{
+	GtkEntry *editor = open_value_editor("host");
+	ASSERT_NE(editor, nullptr);
+	gtk_entry_set_text(editor, "\"typed\"");
+	GdkEvent *event = gdk_event_new(GDK_KEY_PRESS);
+	event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(editor))));
+	event->key.keyval = GDK_Escape;
+	gtk_widget_event(GTK_WIDGET(editor), event);
+	gdk_event_free(event);
+	process_events();
+	EXPECT_EQ(value_editor_entry(), nullptr);
+	EXPECT_STREQ(lists.strings[0].value, "\"box\"");
+	EXPECT_EQ(pending_changes, 0);
+}
+
+// A value read longer than its field is shown cut and never edited: the file keeps it whole.
+TEST_F(Editing, CutValueIsMarkedAndCannotBeEdited)
+{
+	lists.strings[1].value_cut = 1;
+	gtk_list_store_clear(string_store);
+	append_row(string_store, lists.strings[0], "");
+	append_row(string_store, lists.strings[1], "");
+	EXPECT_EQ(cell_text(string_store, 1, column_state), "\"-x\"\u2026");
+	answer_dialogs({GTK_RESPONSE_CLOSE, GTK_RESPONSE_CLOSE});
+	open_value_editor("flags");
+	process_events();
+	EXPECT_EQ(value_editor_entry(), nullptr);
+	edit_value("flags", "\"-y\"");
+	ASSERT_EQ(answered_dialogs().size(), 2u);
+	for (const seen_dialog &dialog : answered_dialogs())
+		EXPECT_EQ(dialog.text, "value is too long to edit here: rc.conf keeps the value it holds");
+	EXPECT_STREQ(lists.strings[1].value, "\"-x\"");
+	EXPECT_EQ(pending_changes, 0);
+}
+
+// Bytes that are not UTF-8 reach the toolkit as U+FFFD; confirming what the
+// row shows keeps the entry's own bytes.
+TEST_F(Editing, TextThatIsNotUtf8IsShownReadablyAndKeptUnlessEdited)
+{
+	copy_field(lists.strings[0].value, "\"caf\xe9\"");
+	copy_field(lists.strings[0].saved_value, "\"caf\xe9\"");
+	copy_field(lists.strings[0].comment, "r\xe9seau");
+	gtk_list_store_clear(string_store);
+	append_row(string_store, lists.strings[0], "");
+	const std::string shown = "\"caf\xEF\xBF\xBD\"";
+	EXPECT_EQ(cell_text(string_store, 0, column_state), shown);
+	select_row(1, "host");
+	EXPECT_EQ(status_text(), "r\xEF\xBF\xBDseau");
+	edit_value("host", shown.c_str());
+	EXPECT_STREQ(lists.strings[0].value, "\"caf\xe9\"");
+	EXPECT_EQ(pending_changes, 0);
+	answer_dialogs({GTK_RESPONSE_CLOSE});
+	edit_value("host", "\"caf\xEF\xBF\xBD!\"");
+	EXPECT_EQ(answered_dialogs().size(), 1u) << "a stand-in character would replace the bytes";
+	edit_value("host", "\"caf\xC3\xA9\"");
+	EXPECT_STREQ(lists.strings[0].value, "\"caf\xC3\xA9\"");
 }
 
 TEST_F(Editing, RowOutsideTheStoreChangesNothing)

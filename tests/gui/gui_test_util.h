@@ -90,6 +90,19 @@ void toggle_knob(const char *name);
 // Confirms text in the Value cell of the string row that shows name.
 void edit_value(const char *name, const char *text);
 
+// The add windows that exist now.
+std::vector<GtkWidget *> add_windows();
+
+// The Value cell's editor while one is open in the Strings list, else nullptr.
+GtkEntry *value_editor_entry();
+
+// Opens the Value cell's editor on the string row that shows name, as a
+// click on the cell does, and returns it (nullptr when none opened).
+GtkEntry *open_value_editor(const char *name);
+
+// Sends entry the focus-out event it gets when a click takes the focus elsewhere.
+void take_focus_from(GtkEntry *entry);
+
 // Selects the row that shows name in the view of a page; nullptr unselects.
 void select_row(int page, const char *name);
 

@@ -3,8 +3,12 @@
 #include "gui/save_quit.h"
 #include "gui_test_util.h"
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <string>
 
 namespace {
@@ -238,11 +242,67 @@ TEST_F(SaveQuit, CloseAnsweredYesDestroysAndStoresTheSizeOnce)
 	expect_close_stores_size_once(1);
 }
 
+// Save, Quit, Add and the window manager's close take a value still being
+// typed as confirmed; a refused one stops them, the text waiting in its cell.
+TEST_F(SaveQuit, ValueStillBeingTypedIsNeverLost)
+{
+	const struct {
+		const char *action;
+		std::function<void()> press;
+		const char *first_dialog; // the question, or the outcome of Save
+	} cases[] = {
+		{"Save", [] { gtk_button_clicked(GTK_BUTTON(save_button)); }, "Changes saved"},
+		{"Quit", [] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }, "There are unsaved changes, quit anyway?"},
+		{"close", [this] { close_by_window_manager(); }, "There are unsaved changes, quit anyway?"},
+		{"Add", [] { gtk_button_clicked(GTK_BUTTON(row_button(1))); }, nullptr},
+	};
+	for (const auto &c : cases) {
+		GtkEntry *editor = open_value_editor("host");
+		ASSERT_NE(editor, nullptr) << c.action;
+		gtk_entry_set_text(editor, "\"a\" \"b\"");
+		answer_dialogs({GTK_RESPONSE_CLOSE});
+		EXPECT_FALSE(ends_main_loop(c.press)) << c.action;
+		ASSERT_EQ(answered_dialogs().size(), 1u) << c.action;
+		EXPECT_EQ(answered_dialogs()[0].text, "value must not hold a \" between the two that enclose it");
+		editor = value_editor_entry();
+		ASSERT_NE(editor, nullptr) << c.action << ": the refused text is gone";
+
+		gtk_entry_set_text(editor, ("\"by " + std::string(c.action) + "\"").c_str());
+		answer_dialogs({GTK_RESPONSE_NO});
+		EXPECT_FALSE(ends_main_loop(c.press)) << c.action;
+		EXPECT_EQ(cell_text(string_store, 0, column_state), "\"by " + std::string(c.action) + "\"");
+		if (c.first_dialog != nullptr) {
+			ASSERT_FALSE(answered_dialogs().empty()) << c.action;
+			EXPECT_EQ(answered_dialogs()[0].text, c.first_dialog);
+		}
+		for (GtkWidget *window : add_windows())
+			gtk_widget_destroy(window);
+	}
+	EXPECT_EQ(count_of(read_file(home.rc_path()), "host=\"by Save\"\n"), 1);
+}
+
+// A file size limit makes the write fail: it is reported, the file is as it was.
+TEST_F(SaveQuit, FileSizeLimitFailsTheSaveCleanly)
+{
+	const std::string before = "a_enable=\"YES\"\n";
+	std::ofstream(home.rc_path(), std::ios::binary) << before;
+	edit_value("host", ("\"" + std::string(200, 'x') + "\"").c_str());
+	rlimit old_limit;
+	getrlimit(RLIMIT_FSIZE, &old_limit);
+	rlimit limit = {before.size() + 64, old_limit.rlim_max};
+	setrlimit(RLIMIT_FSIZE, &limit);
+	seen_dialog dialog = save();
+	setrlimit(RLIMIT_FSIZE, &old_limit);
+	EXPECT_EQ(dialog.text, "Can't write '" + home.rc_path() + "'. Changes not saved");
+	EXPECT_EQ(read_file(home.rc_path()), before);
+	EXPECT_EQ(pending_changes, 1);
+}
+
 TEST_F(SaveQuit, ShellReadsTheSavedValuesAsShown)
 {
 	edit_value("host", "\"two words\"");
 	edit_value("flags", "\"-a; -b # c\"");
-	edit_value("note", "\"x\"\necho injected");
+	edit_value("note", "\"x\"");
 	save();
 	std::string command = "sh -c '. \"$1\"; printf \"%s|%s|%s\" \"$host\" \"$flags\" \"$note\"' sh " +
 			      home.rc_path();

@@ -1,0 +1,305 @@
+// Checking a value before it reaches rc.conf, which root's /bin/sh runs at every boot.
+//
+// A value is accepted only in a form that sh and the reader agree on:
+//
+//   value    = '"' body '"'       no other '"', no line break, at most 254 bytes
+//   body     = { plain | '\' byte | '$' name | '${' param '}' | '$(' commands ')'
+//              | '`' commands '`' }
+//   param    = ['#'] name | name op { word byte | blank | '#' | '$' name | '${' param '}' }
+//   op       = ':-' | '-' | ':=' | '=' | ':+' | '+' | '%' | '%%' | '#' | '##'
+//   commands = [ command { '|' command } ]   words of word bytes, '$' name, '${' param '}'
+//              and '...' quotes; the first word of a command is no reserved word
+//
+// Everything outside this form is refused, even where sh would cope: a value
+// that sh cannot parse, or whose expansion fails ($((1/0)), ${x?}, ${1a}),
+// makes sh stop reading rc.conf and the boot goes on without the rest of it.
+#include "rcfile/value_check.h"
+
+#include "model/rc_entry.h"
+
+namespace {
+
+// The replacement character stands for bytes that could not be shown: a
+// value holding it would write the stand-in, not the bytes.
+constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
+
+constexpr std::string_view reserved_words[] = {"!",  "{",    "}",    "case", "do", "done",  "elif", "else",
+					       "esac", "fi", "for", "if", "in", "then", "until", "while"};
+
+bool is_name_start(char c)
+{
+	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool is_name_char(char c)
+{
+	return is_name_start(c) || (c >= '0' && c <= '9');
+}
+
+bool is_blank(char c)
+{
+	return c == ' ' || c == '\t';
+}
+
+// Bytes that sh takes as part of a plain word in a command: they quote,
+// redirect, separate and start nothing.
+bool is_word_byte(char c)
+{
+	return is_name_char(c) || std::string_view("./,:=+@%^~*?[]!-").find(c) != std::string_view::npos;
+}
+
+bool is_reserved(std::string_view word)
+{
+	for (std::string_view reserved : reserved_words)
+		if (word == reserved)
+			return true;
+	return false;
+}
+
+// A position in the text being checked.
+struct scanner {
+	std::string_view text;
+	std::size_t at;
+
+	bool done() const { return at >= text.size(); }
+	char peek(std::size_t ahead = 0) const { return at + ahead < text.size() ? text[at + ahead] : '\0'; }
+	bool next_is(char c) const { return !done() && text[at] == c; }
+};
+
+void skip_name(scanner &s)
+{
+	while (!s.done() && is_name_char(s.peek()))
+		s.at++;
+}
+
+value_fault scan_parameter(scanner &s);
+
+// A "$" inside a ${...} word or a command: only $name and ${...}.
+value_fault scan_inner_dollar(scanner &s, value_fault otherwise)
+{
+	if (is_name_start(s.peek(1))) {
+		s.at++;
+		skip_name(s);
+		return value_fault::none;
+	}
+	if (s.peek(1) == '{') {
+		s.at += 2;
+		return scan_parameter(s);
+	}
+	return otherwise;
+}
+
+// The operator of ${name op word}. "?" and ":?" are refused: they end sh
+// when the variable is unset.
+value_fault scan_operator(scanner &s)
+{
+	char c = s.peek();
+	if (c == ':') {
+		s.at++;
+		c = s.peek();
+		if (s.done())
+			return value_fault::unclosed;
+		if (c != '-' && c != '=' && c != '+')
+			return value_fault::bad_expansion;
+		s.at++;
+	} else if (c == '-' || c == '=' || c == '+') {
+		s.at++;
+	} else if (c == '%' || c == '#') {
+		s.at++;
+		if (s.next_is(c))
+			s.at++;
+	} else {
+		return value_fault::bad_expansion;
+	}
+	return value_fault::none;
+}
+
+// ${...}, from just after "${" through its "}".
+value_fault scan_parameter(scanner &s)
+{
+	bool length = s.next_is('#') && is_name_start(s.peek(1));
+	if (length)
+		s.at++;
+	if (!is_name_start(s.peek()))
+		return s.done() ? value_fault::unclosed : value_fault::bad_expansion;
+	skip_name(s);
+	if (s.done())
+		return value_fault::unclosed;
+	if (!s.next_is('}')) {
+		if (length)
+			return value_fault::bad_expansion;
+		if (value_fault fault = scan_operator(s); fault != value_fault::none)
+			return fault;
+		while (!s.done() && !s.next_is('}')) {
+			char c = s.peek();
+			if (c == '$') {
+				if (value_fault fault = scan_inner_dollar(s, value_fault::bad_expansion);
+				    fault != value_fault::none)
+					return fault;
+			} else if (is_word_byte(c) || is_blank(c) || c == '#') {
+				s.at++;
+			} else {
+				return value_fault::bad_expansion;
+			}
+		}
+		if (s.done())
+			return value_fault::unclosed;
+	}
+	s.at++;
+	return value_fault::none;
+}
+
+// One word of a command. Sets plain when it holds only word bytes, so that
+// it could be a reserved word.
+value_fault scan_word(scanner &s, bool in_parentheses, bool *plain)
+{
+	*plain = true;
+	while (!s.done() && !is_blank(s.peek()) && s.peek() != '|' && !(in_parentheses && s.peek() == ')')) {
+		char c = s.peek();
+		if (c == '\'') {
+			std::size_t end = s.text.find('\'', s.at + 1);
+			if (end == std::string_view::npos)
+				return value_fault::unclosed;
+			s.at = end + 1;
+			*plain = false;
+		} else if (c == '$') {
+			if (value_fault fault = scan_inner_dollar(s, value_fault::bad_command); fault != value_fault::none)
+				return fault;
+			*plain = false;
+		} else if (is_word_byte(c)) {
+			s.at++;
+		} else {
+			return value_fault::bad_command;
+		}
+	}
+	return value_fault::none;
+}
+
+// The commands of $(...) up to its ")" (not consumed), or of `...` to the end.
+value_fault scan_commands(scanner &s, bool in_parentheses)
+{
+	bool command_has_word = false;
+	bool after_pipe = false;
+	while (!s.done() && !(in_parentheses && s.next_is(')'))) {
+		char c = s.peek();
+		if (is_blank(c)) {
+			s.at++;
+		} else if (c == '|') {
+			if (!command_has_word)
+				return value_fault::bad_command;
+			command_has_word = false;
+			after_pipe = true;
+			s.at++;
+		} else {
+			std::size_t start = s.at;
+			bool plain = false;
+			if (value_fault fault = scan_word(s, in_parentheses, &plain); fault != value_fault::none)
+				return fault;
+			if (!command_has_word && plain && is_reserved(s.text.substr(start, s.at - start)))
+				return value_fault::bad_command;
+			command_has_word = true;
+		}
+	}
+	if (in_parentheses && s.done())
+		return value_fault::unclosed;
+	return after_pipe && !command_has_word ? value_fault::bad_command : value_fault::none;
+}
+
+// `...`: sh ends it at the next backquote, whatever lies between.
+value_fault scan_backquotes(scanner &s)
+{
+	std::size_t end = s.text.find('`', s.at + 1);
+	if (end == std::string_view::npos)
+		return value_fault::unclosed;
+	std::string_view inside = s.text.substr(s.at + 1, end - s.at - 1);
+	// A backslash there is taken away before the commands are read.
+	if (inside.find('\\') != std::string_view::npos)
+		return value_fault::bad_command;
+	scanner commands = {inside, 0};
+	s.at = end + 1;
+	return scan_commands(commands, false);
+}
+
+// The text between the enclosing double quotes.
+value_fault scan_body(std::string_view body)
+{
+	scanner s = {body, 0};
+	while (!s.done()) {
+		value_fault fault = value_fault::none;
+		char c = s.peek();
+		if (c == '\\') {
+			if (s.at + 1 == body.size())
+				return value_fault::escaped_end;
+			s.at += 2;
+		} else if (c == '`') {
+			fault = scan_backquotes(s);
+		} else if (c == '$' && s.peek(1) == '(') {
+			if (s.peek(2) == '(')
+				return value_fault::arithmetic;
+			s.at += 2;
+			fault = scan_commands(s, true);
+			s.at++;
+		} else if (c == '$' && s.peek(1) == '{') {
+			s.at += 2;
+			fault = scan_parameter(s);
+		} else {
+			s.at++;
+		}
+		if (fault != value_fault::none)
+			return fault;
+	}
+	return value_fault::none;
+}
+
+} // namespace
+
+value_fault check_value(std::string_view value)
+{
+	if (value.find_first_of("\r\n") != std::string_view::npos)
+		return value_fault::line_break;
+	if (value.size() < 2 || value.front() != '"' || value.back() != '"')
+		return value_fault::not_quoted;
+	std::string_view body = value.substr(1, value.size() - 2);
+	if (body.find('"') != std::string_view::npos)
+		return value_fault::inner_quote;
+	if (body.substr(0, 2) == "${")
+		return value_fault::leading_expansion;
+	if (value.size() > field_size - 1)
+		return value_fault::too_long;
+	if (body.find('\0') != std::string_view::npos || body.find(replacement_character) != std::string_view::npos)
+		return value_fault::unreadable;
+	return scan_body(body);
+}
+
+const char *value_fault_text(value_fault fault)
+{
+	switch (fault) {
+	case value_fault::none:
+		return "";
+	case value_fault::line_break:
+		return "value must fit on one line";
+	case value_fault::not_quoted:
+		return "value must begin and end with \".";
+	case value_fault::inner_quote:
+		return "value must not hold a \" between the two that enclose it";
+	case value_fault::leading_expansion:
+		return "value must not begin with ${: write $name instead of ${name}, or put other text first";
+	case value_fault::too_long:
+		return "value is too long: at most 254 bytes fit";
+	case value_fault::unreadable:
+		return "value holds characters that could not be shown (\xEF\xBF\xBD): type them again";
+	case value_fault::escaped_end:
+		return "value must not end with a backslash: it would hide the closing \"";
+	case value_fault::unclosed:
+		return "every $(, ${, ` and ' in the value must be closed";
+	case value_fault::arithmetic:
+		return "value must not use $((...)) arithmetic";
+	case value_fault::bad_expansion:
+		return "${...} must hold a variable name, or a name followed by one of :- - := = :+ + % %% # ## "
+		       "and plain text";
+	case value_fault::bad_command:
+		return "a command in $(...) or `...` may hold only words, '...' quotes and | between "
+		       "commands, and must not begin with a shell keyword";
+	}
+	return "";
+}
