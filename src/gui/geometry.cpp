@@ -76,10 +76,27 @@ int usable_side(int side)
 	return side < 0 || side > largest_side ? 0 : side;
 }
 
+// Opens the file only when it is the user's own regular file with no other
+// name: run as root with a user's HOME, a link there would aim the write at
+// any file, and a FIFO would hang the start or the quit. Returns -1 otherwise.
+int open_own_file(const char *path, int flags)
+{
+	int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+	if (fd == -1)
+		return -1;
+	struct stat info;
+	if (fstat(fd, &info) == -1 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+	    info.st_nlink != 1) {
+		close(fd);
+		return -1;
+	}
+	return fd;
+}
+
 // Reads the file into the two sides, or falls back to the default size.
 void read_geometry_file(const char *path)
 {
-	int fd = open(path, O_RDONLY | O_CLOEXEC);
+	int fd = open_own_file(path, O_RDONLY);
 	if (fd == -1) {
 		use_default_size();
 		return;
@@ -99,16 +116,14 @@ void read_geometry_file(const char *path)
 }
 
 // A file left half-written would give a wrong size at the next start; without
-// it the window opens at the default size. A device (a link to /dev/full)
-// holds nothing half-written, and the link is the user's to keep.
+// it the window opens at the default size. The stream is on the user's own
+// regular file, so nothing else can be removed here.
 void remove_if_damaged(const char *path, std::FILE *stream, int written)
 {
-	struct stat info;
 	bool failed = written < 0 || std::ferror(stream);
-	bool regular = fstat(fileno(stream), &info) == 0 && S_ISREG(info.st_mode);
 	if (std::fclose(stream) != 0)
 		failed = true;
-	if (failed && regular)
+	if (failed)
 		unlink(path);
 }
 
@@ -133,9 +148,15 @@ void store_geometry(int width, int height)
 	char path[path_size];
 	if (geometry_path(path) == -1)
 		return;
-	int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+	// Emptied only once known to be the user's own: O_TRUNC would empty
+	// another user's file before the check.
+	int fd = open_own_file(path, O_WRONLY | O_CREAT);
 	if (fd == -1)
 		return;
+	if (ftruncate(fd, 0) == -1) {
+		close(fd);
+		return;
+	}
 	std::FILE *stream = fdopen(fd, "a");
 	if (stream == nullptr) {
 		close(fd);

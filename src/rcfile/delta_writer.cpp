@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,19 +30,66 @@ void append_line(std::string &block, const rc_entry &entry, std::string_view val
 	block += '\n';
 }
 
-// Writes all of data, going on after short writes and interrupted calls.
-int write_all(int fd, const std::string &data)
+// While alive, a file size limit makes a write fail with EFBIG instead of
+// killing the program with SIGXFSZ half way through a block.
+struct sigxfsz_ignored {
+	struct sigaction previous {};
+	bool changed = false;
+
+	sigxfsz_ignored()
+	{
+		struct sigaction ignore {};
+		ignore.sa_handler = SIG_IGN;
+		sigemptyset(&ignore.sa_mask);
+		changed = sigaction(SIGXFSZ, &ignore, &previous) == 0;
+	}
+	~sigxfsz_ignored()
+	{
+		if (changed)
+			sigaction(SIGXFSZ, &previous, nullptr);
+	}
+	sigxfsz_ignored(const sigxfsz_ignored &) = delete;
+	sigxfsz_ignored &operator=(const sigxfsz_ignored &) = delete;
+};
+
+// Other saves wait for ours; a file system that cannot lock still gets the save.
+int lock_file(int fd)
 {
-	const char *next = data.data();
-	std::size_t left = data.size();
-	while (left > 0) {
-		ssize_t done = write(fd, next, left);
+	while (flock(fd, LOCK_EX) == -1) {
+		if (errno != EINTR)
+			return errno == EOPNOTSUPP || errno == ENOLCK ? 0 : -1;
+	}
+	return 0;
+}
+
+// Writes as much of data as it can, going on after short writes and
+// interrupted calls; returns how many bytes went out.
+std::size_t write_all(int fd, std::string_view data)
+{
+	std::size_t sent = 0;
+	while (sent < data.size()) {
+		ssize_t done = write(fd, data.data() + sent, data.size() - sent);
+		if (done < 0 && errno == EINTR)
+			continue;
+		if (done <= 0)
+			break;
+		sent += static_cast<std::size_t>(done);
+	}
+	return sent;
+}
+
+// Overwrites data at offset, going on after short writes and interrupted calls.
+int pwrite_all(int fd, std::string_view data, off_t offset)
+{
+	std::size_t sent = 0;
+	while (sent < data.size()) {
+		ssize_t done = pwrite(fd, data.data() + sent, data.size() - sent,
+				      offset + static_cast<off_t>(sent));
 		if (done < 0 && errno == EINTR)
 			continue;
 		if (done <= 0)
 			return -1;
-		next += done;
-		left -= static_cast<std::size_t>(done);
+		sent += static_cast<std::size_t>(done);
 	}
 	return 0;
 }
@@ -53,12 +102,50 @@ int sync_file(int fd)
 	return -1;
 }
 
-// Cutting back can fail in turn (a device such as /dev/full cannot be
-// cut); the save has failed either way, so there is nothing more to do.
-void cut_back(int fd, off_t length)
+int cut_back(int fd, off_t length)
 {
-	while (ftruncate(fd, length) == -1 && errno == EINTR)
-		;
+	while (ftruncate(fd, length) == -1) {
+		if (errno != EINTR)
+			return -1;
+	}
+	return 0;
+}
+
+// Bytes another writer put behind ours must stay, so ours become one comment
+// line where they are: the block starts with "\n#", its inner newlines turn
+// into blanks and its last byte ends the line.
+int comment_out(int fd, off_t start, std::string_view written)
+{
+	std::string line(written);
+	for (std::size_t i = 1; i + 1 < line.size(); i++) {
+		if (line[i] == '\n')
+			line[i] = ' ';
+	}
+	line.back() = '\n';
+	// pwrite on a descriptor opened with O_APPEND would append.
+	int flags = fcntl(fd, F_GETFL);
+	if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_APPEND) == -1)
+		return -1;
+	return pwrite_all(fd, line, start);
+}
+
+// Appends the block, syncs it, and takes it back when either fails, all
+// under the lock so that another save cannot append in between.
+int append_block(int fd, const std::string &block)
+{
+	if (lock_file(fd) == -1)
+		return -1;
+	struct stat before;
+	if (fstat(fd, &before) == -1)
+		return -1;
+	sigxfsz_ignored guard;
+	std::size_t sent = write_all(fd, block);
+	if (sent == block.size() && sync_file(fd) == 0)
+		return 0;
+	// A half-written block could leave an unterminated quote that stops the
+	// boot scripts. Should taking it back fail too, the save has failed anyway.
+	take_back(fd, before.st_size, std::string_view(block).substr(0, sent));
+	return -1;
 }
 
 // A written entry is as if just read from disk: saved state = current state.
@@ -106,37 +193,40 @@ std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry 
 	return block;
 }
 
+int take_back(int fd, off_t start, std::string_view written)
+{
+	if (written.empty())
+		return 0;
+	struct stat now;
+	if (fstat(fd, &now) == -1)
+		return -1;
+	off_t end = start + static_cast<off_t>(written.size());
+	int done = -1;
+	if (now.st_size == end)
+		done = cut_back(fd, start);
+	else if (now.st_size > end)
+		done = comment_out(fd, start, written);
+	// A file now shorter than the save left it was cut by someone else.
+	return done == 0 ? sync_file(fd) : -1;
+}
+
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count)
 {
-	const char *path = local_rc_path();
-	int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-	if (fd == -1)
-		return deltas_open_failed;
-
-	struct stat before;
-	if (fstat(fd, &before) == -1) {
-		close(fd);
-		return deltas_write_failed;
-	}
 	char date[date_size];
 	std::time_t now = std::time(nullptr);
 	if (ctime_r(&now, date) == nullptr)
 		date[0] = '\0';
 	std::string block = format_deltas(knobs, knob_count, strings, string_count, date);
 
-	// A half-written block could leave an unterminated quote that stops the
-	// boot scripts: on any failure the file goes back to its old length.
-	if (write_all(fd, block) == -1 || sync_file(fd) == -1) {
-		cut_back(fd, before.st_size);
-		close(fd);
+	int fd = open(local_rc_path(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+	if (fd == -1)
+		return deltas_open_failed;
+	int appended = append_block(fd, block);
+	// A synced block is whole on disk, so close's result cannot undo the save;
+	// the descriptor, and with it the lock, is gone whatever close returns.
+	close(fd);
+	if (appended == -1)
 		return deltas_write_failed;
-	}
-	// The descriptor is gone once close has returned, so cut back by path.
-	if (close(fd) == -1) {
-		while (truncate(path, before.st_size) == -1 && errno == EINTR)
-			;
-		return deltas_write_failed;
-	}
 	mark_saved(knobs, knob_count, true);
 	mark_saved(strings, string_count, false);
 	return deltas_written;

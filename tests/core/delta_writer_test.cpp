@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <regex.h>
@@ -64,6 +65,18 @@ bool matches(const std::string &text, const char *pattern)
 	bool found = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
 	regfree(&compiled);
 	return found;
+}
+
+// What a /bin/sh command line prints, marked when it does not exit with 0.
+std::string shell_output(const std::string &command)
+{
+	FILE *shell = popen(command.c_str(), "r");
+	if (shell == nullptr)
+		return "(no shell)";
+	char buffer[512] = {};
+	std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, shell);
+	std::string output(buffer, got);
+	return pclose(shell) == 0 ? output : output + "(failed)";
 }
 
 void write_file(const std::string &path, const std::string &text)
@@ -223,24 +236,81 @@ TEST_F(DeltaWriter, DeviceThatCannotSyncStillSaves)
 }
 
 // A file size limit a few bytes above the old length makes the block's write
-// stop part way, as a full disk would.
+// stop part way, as a full disk would; its signal must not kill the save.
 TEST_F(DeltaWriter, FailedWriteCutsTheFileBack)
 {
 	const std::string old_text = "a=\"1\"\n";
 	write_file(path, old_text);
 	pid_t child = fork();
 	if (child == 0) {
-		signal(SIGXFSZ, SIG_IGN);
 		rlimit limit{old_text.size() + 10, old_text.size() + 10};
 		setrlimit(RLIMIT_FSIZE, &limit);
 		rc_entry knobs[] = {knob("b_enable", 1)};
 		int result = write_deltas(knobs, 1, nullptr, 0);
-		_exit(result == deltas_write_failed && knobs[0].modified == 1 ? 0 : 1);
+		struct sigaction after {};
+		sigaction(SIGXFSZ, nullptr, &after);
+		bool restored = after.sa_handler == SIG_DFL;
+		_exit(result == deltas_write_failed && knobs[0].modified == 1 && restored ? 0 : 1);
 	}
 	int status = -1;
 	waitpid(child, &status, 0);
 	EXPECT_EQ(status, 0);
 	EXPECT_EQ(read_file(path), old_text);
+}
+
+// Bytes a writer without the lock appended behind a failed save stay whole;
+// the save's own bytes go, or become one comment line when they cannot.
+TEST_F(DeltaWriter, TakeBackSparesBytesAppendedBehind)
+{
+	const std::string ours = "\n# Kelvane generated deltas - Tue\nb=\"2";
+	struct {
+		std::string old_text, ours, theirs, after;
+	} cases[] = {
+		{"a=\"1\"\n", ours, "", "a=\"1\"\n"},
+		{"a=\"1\"", ours, "c=\"3\"\n", "a=\"1\"\n# Kelvane generated deltas - Tue b=\"\nc=\"3\"\n"},
+		{"a=\"1\"", "\n", "c=\"3\"\n", "a=\"1\"\nc=\"3\"\n"},
+	};
+	for (const auto &c : cases) {
+		write_file(path, c.old_text + c.ours + c.theirs);
+		int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+		EXPECT_EQ(take_back(fd, c.old_text.size(), c.ours), 0) << c.after;
+		close(fd);
+		EXPECT_EQ(read_file(path), c.after);
+		std::string check = "sh -n " + path + " && sh -c '. " + path + "; printf %s \"$a,$c\"'";
+		EXPECT_EQ(shell_output(check), c.theirs.empty() ? "1," : "1,3") << c.after;
+	}
+}
+
+// Saves started together by a barrier each append their whole block.
+TEST_F(DeltaWriter, SimultaneousSavesKeepEveryBlockWhole)
+{
+	constexpr int savers = 8;
+	int barrier[2];
+	ASSERT_EQ(pipe(barrier), 0);
+	for (int i = 0; i < savers; i++) {
+		if (fork() != 0)
+			continue;
+		alarm(10);
+		close(barrier[1]);
+		char go;
+		if (read(barrier[0], &go, 1) != 0) // end of file once the parent closes its end
+			_exit(2);
+		std::string name = "k" + std::to_string(i) + "_enable";
+		rc_entry knobs[] = {knob(name.c_str(), 1)};
+		_exit(write_deltas(knobs, 1, nullptr, 0) == deltas_written ? 0 : 1);
+	}
+	close(barrier[0]);
+	close(barrier[1]);
+	for (int i = 0; i < savers; i++) {
+		int status = -1;
+		wait(&status);
+		EXPECT_EQ(status, 0);
+	}
+	std::string text = read_file(path);
+	const char *form = "^(\n# Kelvane generated deltas - [^\n]+\nk[0-7]_enable=\"YES\"\n){8}$";
+	EXPECT_TRUE(matches(text, form)) << text;
+	for (int i = 0; i < savers; i++)
+		EXPECT_NE(text.find("\nk" + std::to_string(i) + "_enable="), std::string::npos) << i;
 }
 
 TEST_F(DeltaWriter, ShellReadsBackEveryValue)
@@ -251,10 +321,5 @@ TEST_F(DeltaWriter, ShellReadsBackEveryValue)
 	ASSERT_EQ(write_deltas(knobs, 2, strings, 4), deltas_written);
 	std::string command = "sh -c '. " + path +
 			      "; printf \"%s\\n\" \"$a_enable\" \"$b_enable\" \"$c\" \"$d\" \"$e\" \"$f\"'";
-	FILE *shell = popen(command.c_str(), "r");
-	ASSERT_NE(shell, nullptr);
-	char buffer[512] = {};
-	std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, shell);
-	EXPECT_EQ(pclose(shell), 0);
-	EXPECT_EQ(std::string(buffer, got), "YES\nNO\ntwo words\nends in $\nit's $ 5\n\n");
+	EXPECT_EQ(shell_output(command), "YES\nNO\ntwo words\nends in $\nit's $ 5\n\n");
 }

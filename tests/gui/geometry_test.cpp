@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,25 @@ protected:
 	std::string home;
 	std::string file;
 };
+
+// Loads and stores in a child, which alarm() ends should either block, and
+// says what became of the load.
+std::string load_and_store_in_child()
+{
+	pid_t child = fork();
+	if (child == 0) {
+		alarm(10);
+		load_geometry();
+		bool fell_back = geometry_width == 400 && geometry_height == 480;
+		store_geometry(640, 480);
+		_exit(fell_back ? 0 : 1);
+	}
+	int status = -1;
+	waitpid(child, &status, 0);
+	if (WIFSIGNALED(status))
+		return WTERMSIG(status) == SIGALRM ? "blocked" : "killed";
+	return WEXITSTATUS(status) == 0 ? "default size" : "size read from it";
+}
 
 } // namespace
 
@@ -119,6 +139,67 @@ TEST_F(Geometry, NewSizeReplacesFileWithTextForm)
 	load_geometry();
 	store_geometry(640, 480);
 	EXPECT_EQ(read(), "geometry=640,480\n");
+	write("geometry=800,600 and a longer tail\n");
+	load_geometry();
+	store_geometry(64, 48);
+	EXPECT_EQ(read(), "geometry=64,48\n");
+}
+
+// Run as root with a user's HOME, the program must not read, wait on or write
+// whatever that user puts at ~/.kelvanerc in place of a file of their own.
+TEST_F(Geometry, OnlyOwnRegularFileIsUsed)
+{
+	namespace fs = std::filesystem;
+	enum kind { link_to_file, dangling_link, hard_link, fifo, directory, foreign_file };
+	struct kind_case {
+		kind made;
+		const char *what;
+	};
+	constexpr kind_case cases[] = {
+		{link_to_file, "link to a file"}, {dangling_link, "dangling link"},
+		{hard_link, "second name of a file"}, {fifo, "FIFO"},
+		{directory, "directory"}, {foreign_file, "another user's file"},
+	};
+	const std::string line = "geometry=800,600\n";
+	const std::string elsewhere = home + "/elsewhere";
+	for (const kind_case &c : cases) {
+		fs::remove_all(file);
+		fs::remove(elsewhere);
+		if (c.made == link_to_file || c.made == hard_link)
+			std::ofstream(elsewhere) << line;
+		switch (c.made) {
+		case link_to_file:
+		case dangling_link:
+			fs::create_symlink(elsewhere, file);
+			break;
+		case hard_link:
+			fs::create_hard_link(elsewhere, file);
+			break;
+		case fifo:
+			ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+			break;
+		case directory:
+			fs::create_directory(file);
+			break;
+		case foreign_file:
+			if (geteuid() != 0) {
+				std::fprintf(stderr, "skipped \"%s\": only root can give a file away\n",
+				             c.what);
+				continue;
+			}
+			write(line);
+			ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+			break;
+		}
+		fs::file_type type = fs::symlink_status(file).type();
+		bool had_target = fs::exists(elsewhere);
+		EXPECT_EQ(load_and_store_in_child(), "default size") << c.what;
+		EXPECT_EQ(fs::symlink_status(file).type(), type) << c.what;
+		EXPECT_EQ(fs::exists(elsewhere), had_target) << c.what;
+		if (fs::is_regular_file(file)) {
+			EXPECT_EQ(read(), line) << c.what;
+		}
+	}
 }
 
 TEST_F(Geometry, UnwritableTargetIsSilent)
