@@ -1,12 +1,13 @@
-// Load benchmark: tokenizer throughput, reading and merging at three sizes, and whole console runs.
+// Load benchmark: tokenizer speed, loading at three sizes, whole console runs and hostile input.
 //
 // usage: load_bench KELVANE EXAMPLES [RUNS]
 //
 // KELVANE is the built program, EXAMPLES the folder holding defaults-rc.conf
 // and rc.conf, RUNS the number of runs of each whole process (default 200).
 // Generated files go to a fresh folder under TMPDIR (or /tmp), removed at the
-// end. Each size of the read-merge-sort step runs in its own child process, so
-// that the child's peak resident size (from wait4) is that step's alone.
+// end. Each size of the read-merge-sort step, and each hostile input, runs in
+// its own child process, so that the child's peak resident size (from wait4)
+// is that step's alone.
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
 #include "rcfile/tokenizer.h"
@@ -34,6 +35,8 @@ using clock_type = std::chrono::steady_clock;
 
 constexpr long tokenizer_bytes = 64L << 20;
 constexpr int sizes[] = {1000, 10000, 100000};
+constexpr int copies = 80000;
+constexpr long blank_line_bytes = 100000000;
 
 // The folder of generated files.
 std::string work_dir;
@@ -124,6 +127,32 @@ int write_pair(int n, const std::string &defaults, const std::string &machine)
 	return closed == 0 ? 0 : -1;
 }
 
+// Writes copies assignments of one knob, turned on and off in turn, the
+// first one on when first_on is set.
+int write_copies(const std::string &path, bool first_on)
+{
+	FILE *f = std::fopen(path.c_str(), "w");
+	if (f == nullptr)
+		return -1;
+	for (int i = 0; i < copies; i++)
+		std::fprintf(f, "moused_enable=\"%s\"\n", (i % 2 == 0) == first_on ? "YES" : "NO");
+	return std::fclose(f) == 0 ? 0 : -1;
+}
+
+// Writes a name, a line of bytes blanks, and one assignment after it.
+int write_blank_line(const std::string &path, long bytes)
+{
+	FILE *f = std::fopen(path.c_str(), "w");
+	if (f == nullptr)
+		return -1;
+	std::string blanks(1 << 20, ' ');
+	std::fputs("a", f);
+	for (long left = bytes; left > 0; left -= static_cast<long>(blanks.size()))
+		std::fwrite(blanks.data(), 1, std::min(blanks.size(), static_cast<std::size_t>(left)), f);
+	std::fputs("\nb=\"x\"\n", f);
+	return std::fclose(f) == 0 ? 0 : -1;
+}
+
 // Times the tokenizer over the file of size bytes: the best of three passes,
 // in MB/s (10^6 bytes); 0 when the file yields no token.
 double tokenizer_rate(const std::string &path, long size)
@@ -147,8 +176,17 @@ double tokenizer_rate(const std::string &path, long size)
 	return best;
 }
 
-// What start-up does with the two files, timed in wall and CPU seconds; the
-// arrays are freed after. Returns 0, or -1 when the merge failed.
+// A step measured in a child: works on the two files and gives its wall and
+// CPU seconds. Returns 0, or -1 when it failed.
+using step_fn = int (*)(const std::string &defaults, const std::string &machine, double *wall, double *cpu);
+
+void free_lists(rc_lists &lists)
+{
+	std::free(lists.knobs);
+	std::free(lists.strings);
+}
+
+// What start-up does with the two files, timed; the arrays are freed after.
 int load_merge_sort(const std::string &defaults, const std::string &machine, double *wall, double *cpu)
 {
 	rc_lists merged = {};
@@ -164,18 +202,49 @@ int load_merge_sort(const std::string &defaults, const std::string &machine, dou
 	sort_entries(merged.strings, merged.string_count);
 	*wall = seconds_since(start);
 	*cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
-	std::free(mine.knobs);
-	std::free(mine.strings);
-	std::free(merged.knobs);
-	std::free(merged.strings);
+	free_lists(mine);
+	free_lists(merged);
 	return 0;
 }
 
-// Runs load_merge_sort runs times in a child; gives the median wall and CPU
-// times and the child's peak resident size in KB. Returns 0, or -1 when the
-// child failed.
-int measure_in_child(const std::string &defaults, const std::string &machine, int runs, double took[2],
-		     long *peak_kb)
+// Reads both files untimed, then times merge_lists alone.
+int merge_only(const std::string &defaults, const std::string &machine, double *wall, double *cpu)
+{
+	rc_lists merged = {};
+	rc_lists mine = {};
+	read_rc_file(defaults.c_str(), &merged);
+	read_rc_file(machine.c_str(), &mine);
+	flush_tokenizer();
+	auto start = clock_type::now();
+	std::clock_t cpu_start = std::clock();
+	int result = merge_lists(&merged, &mine);
+	*wall = seconds_since(start);
+	*cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+	free_lists(mine);
+	free_lists(merged);
+	return result;
+}
+
+// Times reading the first file alone; fails unless it holds exactly one
+// string, the assignment behind the blank line.
+int read_only(const std::string &path, const std::string &, double *wall, double *cpu)
+{
+	rc_lists lists = {};
+	auto start = clock_type::now();
+	std::clock_t cpu_start = std::clock();
+	read_rc_file(path.c_str(), &lists);
+	flush_tokenizer();
+	*wall = seconds_since(start);
+	*cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+	int result = lists.knob_count == 0 && lists.string_count == 1 ? 0 : -1;
+	free_lists(lists);
+	return result;
+}
+
+// Runs step runs times in a child; gives the median wall and CPU times and
+// the child's peak resident size in KB. Returns 0, or -1 when the child failed.
+int measure_in_child(step_fn step, const std::string &defaults, const std::string &machine, int runs,
+		     double took[2], long *peak_kb)
 {
 	int fds[2];
 	if (pipe(fds) != 0)
@@ -186,7 +255,7 @@ int measure_in_child(const std::string &defaults, const std::string &machine, in
 		std::vector<double> walls, cpus;
 		for (int i = 0; i < runs; i++) {
 			double wall = 0, cpu = 0;
-			if (load_merge_sort(defaults, machine, &wall, &cpu) != 0)
+			if (step(defaults, machine, &wall, &cpu) != 0)
 				_exit(1);
 			walls.push_back(wall);
 			cpus.push_back(cpu);
@@ -273,7 +342,7 @@ void report_load()
 		double took[2] = {0, 0};
 		long peak_kb = 0;
 		int runs = n >= 100000 ? 5 : 21;
-		if (write_pair(n, d, m) != 0 || measure_in_child(d, m, runs, took, &peak_kb) != 0) {
+		if (write_pair(n, d, m) != 0 || measure_in_child(load_merge_sort, d, m, runs, took, &peak_kb) != 0) {
 			std::printf("    %8d failed\n", n);
 			return;
 		}
@@ -286,9 +355,36 @@ void report_load()
 	}
 	double idle[2] = {0, 0};
 	long idle_kb = 0;
-	if (measure_in_child("/dev/null", "/dev/null", 1, idle, &idle_kb) == 0)
+	if (measure_in_child(load_merge_sort, "/dev/null", "/dev/null", 1, idle, &idle_kb) == 0)
 		std::printf("    (two empty files: peak RSS %.1f MB)\n", idle_kb / 1024.0);
 	std::printf("    targets: 100000 under 0.2 s; 10x the entries at most ~12x the time\n");
+}
+
+// Input no real file holds, which must still load in linear time and in
+// memory bounded by its tokens.
+void report_hostile()
+{
+	std::string d = work_dir + "/copies-defaults";
+	std::string m = work_dir + "/copies-rc";
+	double took[2] = {0, 0};
+	long peak_kb = 0;
+	if (write_copies(d, true) != 0 || write_copies(m, false) != 0 ||
+	    measure_in_child(merge_only, d, m, 3, took, &peak_kb) != 0)
+		std::printf("(d) merge of %d copies of one name failed\n", copies);
+	else
+		std::printf("(d) merge_lists alone, %d copies of one knob in each file: wall %.5f s, "
+			    "CPU %.5f s, median of 3\n", copies, took[0], took[1]);
+	unlink(d.c_str());
+	unlink(m.c_str());
+
+	std::string blank = work_dir + "/blank-line";
+	if (write_blank_line(blank, blank_line_bytes) != 0 ||
+	    measure_in_child(read_only, blank, blank, 1, took, &peak_kb) != 0)
+		std::printf("(e) reading a name before a line of blanks failed\n");
+	else
+		std::printf("(e) read_rc_file of a name, %.1f MB of blanks and a newline: peak RSS %.1f MB, "
+			    "wall %.3f s\n", static_cast<double>(blank_line_bytes) / 1e6, peak_kb / 1024.0, took[0]);
+	unlink(blank.c_str());
 }
 
 void report_processes(const char *kelvane, const std::string &examples, int runs)
@@ -345,6 +441,7 @@ int main(int argc, char **argv)
 	report_tokenizer();
 	report_load();
 	report_processes(argv[1], argv[2], argc == 4 ? std::atoi(argv[3]) : 200);
+	report_hostile();
 	rmdir(work_dir.c_str());
 	return 0;
 }

@@ -97,42 +97,51 @@ int allocate_merged(int a, int b, rc_entry **entries, int *capacity)
 	return 0;
 }
 
+// Where a name stands in the merge: the latest of its merged slots, which
+// heads a chain through the others, and the machine entry whose fields they
+// all take, or -1 for none.
+struct name_slots {
+	int head;
+	int last_machine;
+};
+
 // Fills out (zero-filled, room for at least a + b) with the defaults' entries, then
 // lays the machine's over them: every merged entry of an equal name takes the
-// carried fields, a name not yet present is appended. The index keeps, per
-// name, its first merged slot and a chain of the slots that share the name,
-// so each machine entry costs one look-up instead of a pass over the array.
-// Returns the merged count, or -1 when memory for the index runs out.
+// carried fields, a name not yet present is appended. A carry overwrites every
+// carried field, so only the last machine entry of a name counts: the machine
+// pass only notes it, and each merged entry takes its fields once, which keeps
+// many copies of one name linear. Returns the merged count, or -1 when memory
+// for the index runs out.
 int merge_kind(const rc_entry *defaults, int a, const rc_entry *machine, int b, rc_entry *out,
 	       carry_fn carry)
 {
 	if (a + b == 0)
 		return 0;
 	try {
-		std::unordered_map<std::string_view, int> first;
+		std::unordered_map<std::string_view, name_slots> names;
 		std::vector<int> next(static_cast<std::size_t>(a) + static_cast<std::size_t>(b), -1);
-		first.reserve(static_cast<std::size_t>(a) + static_cast<std::size_t>(b));
+		names.reserve(static_cast<std::size_t>(a) + static_cast<std::size_t>(b));
 		int merged = a;
 		if (a > 0)
 			std::memcpy(out, defaults, static_cast<std::size_t>(a) * sizeof(rc_entry));
 		for (int i = 0; i < a; i++) {
-			auto [slot, added] = first.try_emplace(name_key(out[i]), i);
+			auto [slot, added] = names.try_emplace(name_key(out[i]), name_slots{i, -1});
 			if (!added) {
-				next[i] = slot->second;
-				slot->second = i;
+				next[i] = slot->second.head;
+				slot->second.head = i;
 			}
 		}
 		for (int i = 0; i < b; i++) {
-			auto found = first.find(name_key(machine[i]));
-			if (found == first.end()) {
-				out[merged] = machine[i];
-				first.emplace(name_key(out[merged]), merged);
-				merged++;
-				continue;
-			}
-			for (int k = found->second; k != -1; k = next[k])
-				carry(out[k], machine[i]);
+			auto [slot, added] = names.try_emplace(name_key(machine[i]), name_slots{merged, -1});
+			if (added)
+				out[merged++] = machine[i];
+			else
+				slot->second.last_machine = i;
 		}
+		for (const auto &[name, slots] : names)
+			if (slots.last_machine >= 0)
+				for (int k = slots.head; k != -1; k = next[k])
+					carry(out[k], machine[slots.last_machine]);
 		return merged;
 	} catch (const std::bad_alloc &) {
 		return -1;

@@ -10,7 +10,9 @@
 // looks past the end of the line, so a match needs at most the rest of the
 // current line in the buffer. The first newline at or after the position is
 // found once with memchr and remembered until it is consumed; a line that
-// arrives in many reads is searched only in its newly read part.
+// arrives in many reads is searched only in its newly read part. Rule 6 reads
+// less: only its name characters and the byte after them, so a name followed
+// by a long line never holds that line.
 //
 //   rule  line start  text                                   outcome
 //   1     yes         "#" run "\n"                           skipped
@@ -250,16 +252,20 @@ void match_skipped_line()
 		skip(1);
 }
 
-// Rule 6, or rule 10 when the name characters are not followed by "=".
+// Rule 6, or rule 10 when the name characters are not followed by "=". The
+// length counts from pos, since a refill moves the input to the front.
 int match_name()
 {
-	std::size_t end = line_limit(find_line_end());
-	const input_buffer &b = *buffer;
-	std::size_t at = b.pos;
-	while (at < end && is_name_char(b.data[at]))
-		at++;
-	if (at < end && b.data[at] == '=')
-		return make_token(at + 1 - b.pos);
+	input_buffer &b = *buffer;
+	std::size_t length = 0;
+	for (;;) {
+		while (b.pos + length < b.len && is_name_char(b.data[b.pos + length]))
+			length++;
+		if (b.pos + length < b.len || !fill_buffer())
+			break;
+	}
+	if (b.pos + length < b.len && b.data[b.pos + length] == '=')
+		return make_token(length + 1);
 	skip(1);
 	return 0;
 }

@@ -88,6 +88,7 @@ std::vector<rc_entry> reference_merge(const rc_entry *def, int a, const rc_entry
 			} else {
 				std::memcpy(out[k].value, mach[i].value, field_size);
 				std::memcpy(out[k].saved_value, mach[i].saved_value, field_size);
+				out[k].value_cut = mach[i].value_cut;
 			}
 		}
 		if (!matched)
@@ -119,7 +120,8 @@ std::vector<int> reference_sort(const rc_entry *entries, int n)
 }
 
 // Random entries drawn from a small pool of names, so that names repeat in
-// both files; the tag in the comment tells equal names apart.
+// both files; the tag in the comment tells equal names apart. Some string
+// values are marked cut.
 std::vector<rc_entry> random_entries(std::mt19937 &rng, int count, bool knobs)
 {
 	// Some names share their first 16 bytes or run to the field's end.
@@ -133,8 +135,23 @@ std::vector<rc_entry> random_entries(std::mt19937 &rng, int count, bool knobs)
 		std::string value = "\"v" + std::to_string(rng() % 1000) + "\"";
 		out.push_back(knobs ? knob(name.c_str(), rng() % 2, tag.c_str())
 				    : string_entry(name.c_str(), value.c_str(), tag.c_str()));
+		out.back().value_cut = !knobs && rng() % 4 == 0;
 	}
 	return out;
+}
+
+// Merges d and m as one kind and compares every byte with reference_merge.
+void expect_reference_merge(const std::vector<rc_entry> &d, const std::vector<rc_entry> &m, bool knobs)
+{
+	std::vector<rc_entry> expected = reference_merge(d.data(), static_cast<int>(d.size()), m.data(),
+							 static_cast<int>(m.size()));
+	const std::vector<rc_entry> none;
+	owned_lists def(knobs ? d : none, knobs ? none : d);
+	owned_lists mach(knobs ? m : none, knobs ? none : m);
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	const rc_entry *got = knobs ? def.lists.knobs : def.lists.strings;
+	ASSERT_EQ(static_cast<int>(expected.size()), knobs ? def.lists.knob_count : def.lists.string_count);
+	EXPECT_EQ(0, std::memcmp(expected.data(), got, expected.size() * sizeof(rc_entry)));
 }
 
 } // namespace
@@ -257,19 +274,48 @@ TEST(Merge, NoMemoryReturnsEnomemAndLeavesDefaultsUnchanged)
 	def.lists.knob_count = 1;
 }
 
+TEST(Merge, CutFlagTravelsWithTheValue)
+{
+	std::vector<rc_entry> d = {string_entry("was_cut", "\"d\""), string_entry("now_cut", "\"d\"")};
+	std::vector<rc_entry> m = {string_entry("was_cut", "\"m\""), string_entry("now_cut", "\"m\""),
+				   string_entry("new", "\"1\""), string_entry("new", "\"2\"")};
+	d[0].value_cut = m[1].value_cut = m[2].value_cut = 1;
+	owned_lists def({}, d);
+	owned_lists mach({}, m);
+	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
+	ASSERT_EQ(3, def.lists.string_count);
+	EXPECT_EQ(0, def.lists.strings[0].value_cut);
+	EXPECT_EQ(1, def.lists.strings[1].value_cut);
+	EXPECT_EQ(0, def.lists.strings[2].value_cut);
+}
+
 TEST(Merge, ManyRandomEntriesMatchNestedLoopMerge)
 {
 	std::mt19937 rng(7);
 	for (bool knobs : {true, false}) {
 		std::vector<rc_entry> d = random_entries(rng, 1500, knobs);
-		std::vector<rc_entry> m = random_entries(rng, 1500, knobs);
-		std::vector<rc_entry> expected = reference_merge(d.data(), 1500, m.data(), 1500);
-		owned_lists def(knobs ? d : std::vector<rc_entry>{}, knobs ? std::vector<rc_entry>{} : d);
-		owned_lists mach(knobs ? m : std::vector<rc_entry>{}, knobs ? std::vector<rc_entry>{} : m);
-		ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-		const rc_entry *got = knobs ? def.lists.knobs : def.lists.strings;
-		ASSERT_EQ(static_cast<int>(expected.size()), knobs ? def.lists.knob_count : def.lists.string_count);
-		EXPECT_EQ(0, std::memcmp(expected.data(), got, expected.size() * sizeof(rc_entry)));
+		expect_reference_merge(d, random_entries(rng, 1500, knobs), knobs);
+	}
+}
+
+// Neighbouring copies differ in state, value, cut flag and comment, so a
+// merge that carried from another copy than the last, or appended another
+// than the first, differs from the reference.
+TEST(Merge, ManyCopiesOfOneNameMatchNestedLoopMerge)
+{
+	for (bool knobs : {true, false}) {
+		std::vector<rc_entry> d, m;
+		for (int i = 0; i < 1000; i++) {
+			std::string tag = std::to_string(i);
+			std::string value = "\"" + tag + "\"";
+			const char *name = i % 3 == 0 ? "only_mine" : "shared";
+			d.push_back(knobs ? knob("shared", i % 2, tag.c_str())
+					  : string_entry("shared", value.c_str(), tag.c_str()));
+			m.push_back(knobs ? knob(name, i % 2, tag.c_str())
+					  : string_entry(name, value.c_str(), tag.c_str()));
+			m.back().value_cut = !knobs && i % 2 == 0;
+		}
+		expect_reference_merge(d, m, knobs);
 	}
 }
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::string_view_literals;
@@ -183,4 +185,68 @@ TEST(Tokenizer, TerminalLineIsTokenizedAtItsNewline)
 	alarm(0);
 	std::fclose(in);
 	close(master);
+}
+
+namespace {
+
+constexpr int blank_megabytes = 100;
+constexpr long bound_kb = 32 << 10;
+
+// Writes "a", blank_megabytes MB of blanks and a newline, then b="x" on a
+// line of its own, and closes out.
+void write_blank_line(FILE *out)
+{
+	const std::string blanks(1 << 20, ' ');
+	std::fputs("a", out);
+	for (int i = 0; i < blank_megabytes; i++)
+		std::fwrite(blanks.data(), 1, blanks.size(), out);
+	std::fputs("\nb=\"x\"\n", out);
+	std::fclose(out);
+}
+
+// Reads that input from a pipe fed by another process; exits 0 when b was
+// read and the peak resident size grew by less than bound_kb. The alarm ends
+// a tokenizer that stopped reading.
+[[noreturn]] void read_blank_line_and_exit()
+{
+	alarm(120);
+	int fds[2];
+	if (pipe(fds) != 0)
+		_exit(1);
+	pid_t writer = fork();
+	if (writer == 0) {
+		close(fds[0]);
+		write_blank_line(fdopen(fds[1], "w"));
+		_exit(0);
+	}
+	close(fds[1]);
+	FILE *in = fdopen(fds[0], "r");
+	rusage before = {};
+	rusage after = {};
+	getrusage(RUSAGE_SELF, &before);
+	set_tokenizer_input(in);
+	std::string tokens = drain_tokens();
+	getrusage(RUSAGE_SELF, &after);
+	std::fclose(in);
+	waitpid(writer, nullptr, 0);
+	long grown_kb = after.ru_maxrss - before.ru_maxrss;
+	if (tokens == "N:b= V:\"x\"" && grown_kb < bound_kb)
+		_exit(0);
+	std::fprintf(stderr, "tokens: %s, peak resident size grew by %ld KB\n", tokens.c_str(), grown_kb);
+	_exit(1);
+}
+
+} // namespace
+
+// Rule 6 needs only the name and the byte after it: a name before a line of
+// 100 MB of blanks must not hold the line in memory.
+TEST(Tokenizer, NameBeforeHugeBlankLineHoldsOnlyTheName)
+{
+	pid_t reader = fork();
+	ASSERT_NE(reader, -1);
+	if (reader == 0)
+		read_blank_line_and_exit();
+	int status = 0;
+	ASSERT_EQ(waitpid(reader, &status, 0), reader);
+	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
