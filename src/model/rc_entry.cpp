@@ -24,32 +24,14 @@ std::size_t cut_length(std::string_view src, std::size_t limit)
 	return is_continuation(src[cut]) ? limit : cut;
 }
 
-void store(char (&dst)[field_size], std::string_view src, std::size_t len)
-{
-	std::memcpy(dst, src.data(), len);
-	std::memset(dst + len, 0, field_size - len);
-}
-
 } // namespace
 
 int copy_field(char (&dst)[field_size], std::string_view src)
 {
 	std::size_t len = cut_length(src, field_size - 1);
-	store(dst, src, len);
+	std::memcpy(dst, src.data(), len);
+	std::memset(dst + len, 0, field_size - len);
 	return len == src.size() ? 0 : -1;
-}
-
-int copy_value(char (&dst)[field_size], std::string_view src)
-{
-	if (src.size() < field_size || src.empty() || src[0] != '"')
-		return copy_field(dst, src);
-	// Leave room for the closing quote; a backslash before it would escape it.
-	std::size_t len = cut_length(src, field_size - 2);
-	while (len > 1 && src[len - 1] == '\\')
-		len--;
-	store(dst, src, len);
-	dst[len] = '"';
-	return -1;
 }
 
 std::string_view field_text(const char (&field)[field_size])

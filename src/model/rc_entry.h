@@ -38,10 +38,6 @@ struct rc_lists {
 // UTF-8 character, always NUL-terminated. Returns 0, or -1 when src was cut.
 int copy_field(char (&dst)[field_size], std::string_view src);
 
-// Like copy_field, but a cut text that began with a double quote keeps a
-// closing quote (and no backslash before it), so sh still reads one word.
-int copy_value(char (&dst)[field_size], std::string_view src);
-
 // The text of a field: up to its NUL, at most field_size bytes.
 std::string_view field_text(const char (&field)[field_size]);
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <signal.h>
@@ -161,7 +162,7 @@ void mark_saved(rc_entry *entries, int count, bool knobs)
 		if (knobs)
 			entry.saved_knob_on = entry.knob_on;
 		else
-			copy_value(entry.saved_value, field_text(entry.value));
+			std::memcpy(entry.saved_value, entry.value, field_size);
 	}
 }
 

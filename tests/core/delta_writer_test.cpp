@@ -43,8 +43,8 @@ rc_entry knob(const char *name, int on, const char *comment = nullptr)
 rc_entry string(const char *name, const char *value, const char *comment = nullptr)
 {
 	rc_entry entry = modified(name, comment);
-	copy_value(entry.value, value);
-	copy_value(entry.saved_value, "\"old\"");
+	copy_field(entry.value, value);
+	copy_field(entry.saved_value, "\"old\"");
 	return entry;
 }
 

@@ -27,8 +27,8 @@ rc_entry string_entry(const char *name, const char *value, const char *comment =
 {
 	rc_entry e = {};
 	copy_field(e.name, name);
-	copy_value(e.value, value);
-	copy_value(e.saved_value, value);
+	copy_field(e.value, value);
+	copy_field(e.saved_value, value);
 	copy_field(e.comment, comment);
 	return e;
 }

@@ -8,15 +8,6 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-std::string quoted(std::size_t inner, char fill = 'x')
-{
-	return "\"" + std::string(inner, fill) + "\"";
-}
-
-} // namespace
-
 TEST(CopyField, CutsAtTwoHundredFiftyFourBytesAndKeepsTheNul)
 {
 	struct {
@@ -51,37 +42,6 @@ TEST(CopyField, ClearsTheRestOfTheField)
 	copy_field(field, "ab");
 	for (std::size_t i = 2; i < field_size; i++)
 		ASSERT_EQ(0, field[i]) << i;
-}
-
-TEST(CopyValue, FittingQuotedValueIsKeptAsIs)
-{
-	char field[field_size];
-	EXPECT_EQ(0, copy_value(field, quoted(252)));
-	EXPECT_EQ(quoted(252), field);
-}
-
-TEST(CopyValue, CutQuotedValueKeepsItsClosingQuote)
-{
-	char field[field_size];
-	EXPECT_EQ(-1, copy_value(field, quoted(300)));
-	EXPECT_EQ(quoted(252), field);
-	EXPECT_EQ(-1, copy_value(field, quoted(253)));
-	EXPECT_EQ(quoted(252), field);
-}
-
-TEST(CopyValue, CutDropsBackslashesBeforeTheClosingQuote)
-{
-	char field[field_size];
-	std::string src = "\"" + std::string(250, 'x') + "\\\\" + std::string(50, 'y') + "\"";
-	EXPECT_EQ(-1, copy_value(field, src));
-	EXPECT_EQ(quoted(250), field);
-}
-
-TEST(CopyValue, CutUnquotedValueGetsNoQuote)
-{
-	char field[field_size];
-	EXPECT_EQ(-1, copy_value(field, std::string(300, 'x')));
-	EXPECT_EQ(std::string(254, 'x'), field);
 }
 
 TEST(FieldText, StopsAtNulOrAtTheFieldsEnd)
