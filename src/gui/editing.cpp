@@ -140,9 +140,14 @@ gboolean on_cut_value_idle(gpointer editable)
 	return FALSE;
 }
 
-gboolean on_value_editor_focus_out(GtkWidget *, GdkEvent *, gpointer)
+// The focus moving elsewhere in the window ends the edit. When the whole
+// window loses the focus, the editor stays the window's focus widget and
+// stays open until the user comes back; its context menu takes the focus too.
+gboolean on_value_editor_focus_out(GtkWidget *editor, GdkEvent *, gpointer)
 {
-	if (!editor_menu_shown)
+	GtkWidget *window = gtk_widget_get_toplevel(editor);
+	bool window_left = GTK_IS_WINDOW(window) && gtk_window_get_focus(GTK_WINDOW(window)) == editor;
+	if (!window_left && !editor_menu_shown)
 		finish_value_edit();
 	return FALSE;
 }
@@ -246,7 +251,7 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 	show_mark(string_store, &iter, count_edit(entry, value_differs(entry), &pending_changes));
 }
 
-void on_value_editing_started(GtkCellRenderer *, GtkCellEditable *editable, gchar *path, gpointer)
+void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editable, gchar *path, gpointer)
 {
 	GtkTreeIter iter;
 	int index = string_of_path(path, &iter);
@@ -264,6 +269,10 @@ void on_value_editing_started(GtkCellRenderer *, GtkCellEditable *editable, gcha
 		gtk_entry_set_text(GTK_ENTRY(editable), refused_text.c_str());
 		reopen_pending = false;
 	}
+	// The renderer's own answer to a focus-out is to throw the text away.
+	g_signal_handlers_block_matched(editable, GSignalMatchType(G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_DATA),
+					g_signal_lookup("focus-out-event", GTK_TYPE_WIDGET), 0, nullptr, nullptr,
+					renderer);
 	value_editor = editable;
 	g_object_add_weak_pointer(G_OBJECT(editable), reinterpret_cast<gpointer *>(&value_editor));
 	editor_focus_out_id = g_signal_connect(editable, "focus-out-event", G_CALLBACK(on_value_editor_focus_out), nullptr);

@@ -148,6 +148,11 @@ temp_home::~temp_home()
 
 void gui_test::SetUp()
 {
+	// Windows open at the middle of the screen. With the pointer there, the
+	// X server's focus would follow it into whichever test's window lies
+	// under it, so a window here gets the focus only from its own test.
+	gdk_display_warp_pointer(gdk_display_get_default(), gdk_screen_get_default(), 0, 0);
+	gdk_flush();
 	// A critical is a failed precondition in the toolkit, a warning such as
 	// Pango's on invalid UTF-8 a misuse: either is a bug in the caller.
 	g_log_set_always_fatal(GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_FATAL_MASK));
@@ -291,15 +296,14 @@ GtkEntry *open_value_editor(const char *name)
 	return value_editor_entry();
 }
 
-void take_focus_from(GtkEntry *entry)
+void set_window_focus(GtkWidget *window, bool in)
 {
 	GdkEvent *event = gdk_event_new(GDK_FOCUS_CHANGE);
-	event->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(entry))));
+	event->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
 	event->focus_change.send_event = TRUE;
-	event->focus_change.in = FALSE;
-	gtk_widget_send_focus_change(GTK_WIDGET(entry), event);
+	event->focus_change.in = in;
+	gtk_main_do_event(event);
 	gdk_event_free(event);
-	process_events();
 }
 
 void select_row(int page, const char *name)

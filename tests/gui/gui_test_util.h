@@ -100,8 +100,9 @@ GtkEntry *value_editor_entry();
 // click on the cell does, and returns it (nullptr when none opened).
 GtkEntry *open_value_editor(const char *name);
 
-// Sends entry the focus-out event it gets when a click takes the focus elsewhere.
-void take_focus_from(GtkEntry *entry);
+// What the X server does when it gives window the keyboard focus or takes it
+// away; the toolkit moves the focus between widgets only within a window that has it.
+void set_window_focus(GtkWidget *window, bool in);
 
 // Selects the row that shows name in the view of a page; nullptr unselects.
 void select_row(int page, const char *name);
