@@ -274,21 +274,6 @@ TEST(Merge, NoMemoryReturnsEnomemAndLeavesDefaultsUnchanged)
 	def.lists.knob_count = 1;
 }
 
-TEST(Merge, CutFlagTravelsWithTheValue)
-{
-	std::vector<rc_entry> d = {string_entry("was_cut", "\"d\""), string_entry("now_cut", "\"d\"")};
-	std::vector<rc_entry> m = {string_entry("was_cut", "\"m\""), string_entry("now_cut", "\"m\""),
-				   string_entry("new", "\"1\""), string_entry("new", "\"2\"")};
-	d[0].value_cut = m[1].value_cut = m[2].value_cut = 1;
-	owned_lists def({}, d);
-	owned_lists mach({}, m);
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	ASSERT_EQ(3, def.lists.string_count);
-	EXPECT_EQ(0, def.lists.strings[0].value_cut);
-	EXPECT_EQ(1, def.lists.strings[1].value_cut);
-	EXPECT_EQ(0, def.lists.strings[2].value_cut);
-}
-
 TEST(Merge, ManyRandomEntriesMatchNestedLoopMerge)
 {
 	std::mt19937 rng(7);
