@@ -5,6 +5,8 @@
 #include "gui/main_window.h"
 #include "rcfile/value_check.h"
 
+#include <gdk/gdkkeysyms.h>
+
 #include <cstring>
 #include <strings.h>
 
@@ -44,6 +46,8 @@ constexpr fault_text fault_texts[] = {
 
 constexpr int knobs_page = 0;
 constexpr int strings_page = 1;
+constexpr int border_width = 10;      // as the main window's
+constexpr int entry_width_chars = 40; // room for a typical value at a glance
 
 bool is_ascii_letter(char c)
 {
@@ -74,6 +78,16 @@ void show_fault(add_fault fault, const char *value)
 	run_message(message.type, GTK_BUTTONS_CLOSE, "%s", text);
 }
 
+// Puts the cursor on a row, wherever the list's order has put it, which
+// selects it (its comment shows) and scrolls it into view.
+void show_row(GtkWidget *view, GtkListStore *store, GtkTreeIter *row)
+{
+	GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(store), row);
+	gtk_tree_view_set_cursor(GTK_TREE_VIEW(view), path, nullptr, FALSE);
+	gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(view), path, nullptr, FALSE, 0, 0);
+	gtk_tree_path_free(path);
+}
+
 // Files the entry at the end of its array and its list. Returns 0, or -1
 // when the full array cannot grow (nothing changed then).
 int add_entry(const new_entry_text &text)
@@ -94,9 +108,27 @@ int add_entry(const new_entry_text &text)
 	gtk_widget_set_sensitive(save_button, TRUE);
 	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
 
-	append_row(knob ? knob_store : string_store, *entry, change_mark);
+	GtkListStore *store = knob ? knob_store : string_store;
+	GtkTreeIter row = append_row(store, *entry, change_mark);
 	(*count)++;
+	show_row(knob ? knob_view : string_view, store, &row);
 	return 0;
+}
+
+gboolean on_close_idle(gpointer window)
+{
+	gtk_widget_destroy(GTK_WIDGET(window));
+	g_object_unref(window);
+	return FALSE;
+}
+
+// The button that was pressed is still at work when its handler returns: a
+// screen reader's press signals it afterwards. So the window goes out of sight
+// now and is destroyed once that is over.
+void close_form(add_form *form)
+{
+	gtk_widget_hide(form->window);
+	g_idle_add(on_close_idle, g_object_ref(form->window));
 }
 
 void on_apply_clicked(GtkButton *, gpointer data)
@@ -115,12 +147,12 @@ void on_apply_clicked(GtkButton *, gpointer data)
 		show_fault(fault, text.value);
 		return;
 	}
-	gtk_widget_destroy(form->window);
+	close_form(form);
 }
 
 void on_cancel_clicked(GtkButton *, gpointer data)
 {
-	gtk_widget_destroy(static_cast<add_form *>(data)->window);
+	close_form(static_cast<add_form *>(data));
 }
 
 // Every way a window ends (Apply, Cancel, the window manager) comes here.
@@ -139,6 +171,9 @@ GtkWidget *framed_entry(const char *label, const char *text, GtkWidget **entry)
 	GtkWidget *frame = gtk_frame_new(label);
 	*entry = gtk_entry_new();
 	gtk_entry_set_max_length(GTK_ENTRY(*entry), field_size);
+	gtk_entry_set_width_chars(GTK_ENTRY(*entry), entry_width_chars);
+	// Enter in any field presses Apply.
+	gtk_entry_set_activates_default(GTK_ENTRY(*entry), TRUE);
 	gtk_entry_set_text(GTK_ENTRY(*entry), text);
 	gtk_container_add(GTK_CONTAINER(frame), *entry);
 	return frame;
@@ -210,10 +245,16 @@ void on_add_clicked(GtkButton *, gpointer)
 	gtk_window_set_title(GTK_WINDOW(form->window), "Add new entry");
 	g_signal_connect(form->window, "destroy", G_CALLBACK(on_add_window_destroy), form);
 
+	gtk_container_set_border_width(GTK_CONTAINER(form->window), border_width);
 	GtkWidget *apply_button = gtk_button_new_from_stock(GTK_STOCK_APPLY);
 	g_signal_connect(apply_button, "clicked", G_CALLBACK(on_apply_clicked), form);
+	gtk_widget_set_can_default(apply_button, TRUE);
 	GtkWidget *cancel_button = gtk_button_new_from_stock(GTK_STOCK_CANCEL);
 	g_signal_connect(cancel_button, "clicked", G_CALLBACK(on_cancel_clicked), form);
+	GtkAccelGroup *keys = gtk_accel_group_new();
+	gtk_window_add_accel_group(GTK_WINDOW(form->window), keys);
+	g_object_unref(keys);
+	gtk_widget_add_accelerator(cancel_button, "clicked", keys, GDK_Escape, GdkModifierType(0), GtkAccelFlags(0));
 
 	GtkWidget *box = gtk_vbox_new(FALSE, 0);
 	GtkWidget *button_box = gtk_hbutton_box_new();
@@ -231,5 +272,6 @@ void on_add_clicked(GtkButton *, gpointer)
 	gtk_box_pack_start(GTK_BOX(box), separator, TRUE, TRUE, 0);
 	gtk_box_pack_start(GTK_BOX(box), button_box, TRUE, TRUE, 0);
 	gtk_container_add(GTK_CONTAINER(form->window), box);
+	gtk_widget_grab_default(apply_button);
 	gtk_widget_show_all(form->window);
 }

@@ -25,6 +25,7 @@ GtkWidget *notebook;          // page 0 "Knobs", page 1 "Strings"
 GtkWidget *status_bar;        // the selected row's comment
 GtkListStore *knob_store;     // mark, name, state
 GtkListStore *string_store;   // mark, name, value text
+GtkWidget *knob_view;         // the view of knob_store
 GtkWidget *string_view;       // the view of string_store, whose Value cells are edited
 
 namespace {
@@ -35,6 +36,9 @@ struct column_layout {
 	const char *attribute; // renderer property bound to the model column
 	gboolean resizable;
 };
+
+// Room the Strings list gives a name before it is ellipsized, in characters.
+constexpr int name_width_chars = 16;
 
 // The three columns of each view, in model column order.
 constexpr column_layout knob_columns[] = {
@@ -98,6 +102,8 @@ GtkTreeSelection *finish_view(GtkWidget *view)
 	gtk_tree_view_columns_autosize(tree);
 	for (int i = 0; i < 3; i++)
 		gtk_tree_view_column_set_sort_column_id(gtk_tree_view_get_column(tree, i), i);
+	// Typing in the list finds a name, as users expect: by its beginning, case ignored.
+	gtk_tree_view_set_search_column(tree, column_name);
 	GtkTreeSelection *selection = gtk_tree_view_get_selection(tree);
 	gtk_tree_selection_set_mode(selection, GTK_SELECTION_SINGLE);
 	return selection;
@@ -137,6 +143,14 @@ GtkWidget *new_view(GtkListStore *store, const column_layout (&columns)[3], GtkC
 	return view;
 }
 
+GtkCellRenderer *column_renderer_of(GtkWidget *view, int column)
+{
+	GList *cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(gtk_tree_view_get_column(GTK_TREE_VIEW(view), column)));
+	GtkCellRenderer *renderer = GTK_CELL_RENDERER(cells->data);
+	g_list_free(cells);
+	return renderer;
+}
+
 GtkWidget *new_knob_view()
 {
 	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
@@ -154,12 +168,17 @@ GtkWidget *new_string_view()
 	g_object_set(value, "editable", TRUE, nullptr);
 	connect(value, "edited", G_CALLBACK(on_string_edited));
 	connect(value, "editing-started", G_CALLBACK(on_value_editing_started));
-	return new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
+	GtkWidget *view = new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
+	// The values are what is edited here: a long name gives way to them,
+	// ending in an ellipsis, until the user widens its column.
+	g_object_set(column_renderer_of(view, column_name), "ellipsize", PANGO_ELLIPSIZE_END, "width-chars",
+		     name_width_chars, nullptr);
+	return view;
 }
 
 } // namespace
 
-void append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
+GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
 {
 	GtkTreeIter row;
 	gtk_list_store_append(store, &row);
@@ -170,6 +189,7 @@ void append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
 	else
 		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
 				   shown_value(entry).c_str(), -1);
+	return row;
 }
 
 std::string shown_value(const rc_entry &entry)
@@ -232,7 +252,7 @@ void create_main_window(rc_lists *lists)
 	gui_knob_count = lists->knob_count;
 	gui_string_count = lists->string_count;
 
-	GtkWidget *knob_view = new_knob_view();
+	knob_view = new_knob_view();
 	GtkWidget *separator = gtk_hseparator_new();
 	GtkWidget *knob_page = new_scrolled_window(knob_view);
 	gtk_container_set_border_width(GTK_CONTAINER(main_window), 10);

@@ -26,11 +26,12 @@ extern GtkWidget *notebook;      // page 0 "Knobs", page 1 "Strings"
 extern GtkWidget *status_bar;
 extern GtkListStore *knob_store;
 extern GtkListStore *string_store;
+extern GtkWidget *knob_view;     // the Knobs tab's list
 extern GtkWidget *string_view;   // the Strings tab's list
 
 // Appends the row of entry to store (knob_store or string_store) with the
-// given change mark: "" or change_mark.
-void append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
+// given change mark: "" or change_mark. The row stays valid when the store is sorted.
+GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
 
 // What a string's row shows of its value: the text, readable, marked when cut.
 std::string shown_value(const rc_entry &entry);

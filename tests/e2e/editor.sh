@@ -94,7 +94,8 @@ go_to_row() {
 	xdotool key "${keys[@]}"
 }
 
-# Fills in and applies the add window: name, value, comment.
+# Fills in the add window (name, value, comment) and ends it with a key: alt+a
+# (Apply), Return (Enter applies) or Escape (cancels).
 add_entry() {
 	local window
 	focus "$main"
@@ -108,8 +109,8 @@ add_entry() {
 	xdotool type --delay 5 "$2"
 	xdotool key Tab
 	xdotool type --delay 5 "$3"
-	xdotool key alt+a
-	wait_until no_other_window || fail "Apply did not close the add window for $1"
+	xdotool key "$4"
+	wait_until no_other_window || fail "$4 did not close the add window for $1"
 }
 
 # The test's own pair of files. Merged and sorted, the knobs are apache_enable,
@@ -162,11 +163,15 @@ go_to_row 2
 xdotool key space
 go_to_row 3
 xdotool key space space
+# Typing finds a name, case ignored: sshd_enable, which is then cleared.
+xdotool type --delay 5 'SSHD_EN'
+xdotool key Escape space
 
-# Strings: the notebook's next page takes the focus along; edit ntpd_flags.
+# Strings: the notebook's next page takes the focus along; find and edit ntpd_flags.
 xdotool key ctrl+alt+Next Right Right
-go_to_row 1
-xdotool key Return
+go_to_row 0
+xdotool type --delay 5 'ntpd_fl'
+xdotool key Escape Return
 xdotool type --delay 5 '"-g -p /var/run/ntpd.pid"'
 xdotool key Return
 
@@ -190,8 +195,9 @@ xdotool type --delay 5 '.example.org"'
 # The Knobs tab, near the window's top left corner whatever the theme.
 xdotool mousemove --window "$main" 36 24 click 1 mousemove 0 0
 
-add_entry moused_enable '"YES"' 'mouse daemon'
-add_entry ifconfig_em0 '"inet 10.0.0.2 netmask 255.255.255.0"' 'office LAN'
+add_entry moused_enable '"YES"' 'mouse daemon' alt+a
+add_entry ifconfig_em0 '"inet 10.0.0.2 netmask 255.255.255.0"' 'office LAN' Return
+add_entry thrown_away '"x"' 'not added' Escape
 
 focus "$main"
 xdotool key alt+s
@@ -232,6 +238,7 @@ fi
 cat >"$work/expected-lines" <<'EOF'
 cron_enable="NO"
 ntpd_enable="YES"
+sshd_enable="NO"
 moused_enable="YES"	# mouse daemon
 hostname="gate.example.org"
 ntpd_flags="-g -p /var/run/ntpd.pid"
@@ -249,7 +256,7 @@ values=$(sh -c '. "$1" && printf "%s\n" "$cron_enable" "$ntpd_enable" "$sshd_ena
 	fail "sh cannot read the saved rc.conf"
 expected_values='NO
 YES
-YES
+NO
 YES
 gate.example.org
 -g -p /var/run/ntpd.pid

@@ -3,6 +3,7 @@
 #include "gui/main_window.h"
 #include "gui_test_util.h"
 
+#include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -242,8 +243,85 @@ TEST_F(AddWindow, BuiltWithThreeFramesAndButtons)
 	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Name")), "");
 	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Value")), "\"\"");
 	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Optional Comment")), "");
-	EXPECT_EQ(gtk_entry_get_max_length(entry_of(window, "Name")), 255);
+	EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(window)), 10u);
+	for (const char *frame : {"Name", "Value", "Optional Comment"}) {
+		EXPECT_EQ(gtk_entry_get_max_length(entry_of(window, frame)), 255);
+		EXPECT_EQ(gtk_entry_get_width_chars(entry_of(window, frame)), 40);
+	}
 	EXPECT_NE(find_widget(window, is_button, "gtk-cancel"), nullptr);
+}
+
+// Enter in any field applies, Escape cancels.
+TEST_F(AddWindow, EnterAppliesAndEscapeCancels)
+{
+	open_main_window({}, {"hostname"});
+	const struct {
+		const char *field;
+		guint key;
+		int strings_after;
+	} cases[] = {{"Name", GDK_Return, 2}, {"Optional Comment", GDK_KP_Enter, 3}, {"Value", GDK_Escape, 3}};
+	int added = 0;
+	for (const auto &c : cases) {
+		GtkWidget *window = press_add();
+		std::string name = "new_" + std::to_string(added++);
+		type_into(window, name.c_str(), "\"x\"");
+		set_window_focus(window, true);
+		gtk_widget_grab_focus(GTK_WIDGET(entry_of(window, c.field)));
+		send_key(GTK_WIDGET(entry_of(window, c.field)), c.key);
+		EXPECT_TRUE(wait_for([&] { return !exists(window); })) << c.field;
+		EXPECT_EQ(gui_string_count, c.strings_after) << c.field;
+	}
+}
+
+// The new row is selected and in view, in whatever order the list shows.
+TEST_F(AddWindow, NewRowIsSelectedAndInViewWithItsComment)
+{
+	std::vector<std::string> names;
+	std::vector<test_string> strings;
+	for (int i = 0; i < 300; i++)
+		names.push_back("name_" + std::to_string(1000 + i));
+	for (const std::string &name : names)
+		strings.push_back({name.c_str(), "\"\"", ""});
+	rc_lists lists = make_lists({}, strings);
+	create_main_window(&lists);
+	GtkTreeViewColumn *name_column = gtk_tree_view_get_column(page_view(1), column_name);
+	for (const char *name : {"zz_last", "aa_first"}) {
+		GtkWidget *window = press_add();
+		type_into(window, name, "\"v\"", "its comment");
+		ASSERT_TRUE(press_apply(window).empty());
+		GtkTreeView *view = page_view(1);
+		GtkTreeModel *model = nullptr;
+		GtkTreeIter iter;
+		ASSERT_TRUE(gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, &iter));
+		GtkTreePath *path = gtk_tree_model_get_path(model, &iter);
+		GtkTreePath *first = nullptr, *last = nullptr;
+		EXPECT_TRUE(wait_for([&] { return gtk_tree_view_get_visible_range(view, &first, &last); }));
+		EXPECT_TRUE(gtk_tree_path_compare(first, path) <= 0 && gtk_tree_path_compare(path, last) <= 0) << name;
+		EXPECT_EQ(cell_text(string_store, gtk_tree_path_get_indices(path)[0], column_name), name);
+		EXPECT_EQ(status_text(), "its comment");
+		gtk_tree_path_free(path);
+		gtk_tree_path_free(first);
+		gtk_tree_path_free(last);
+		// Sorted by name, descending: the next one lands at the end.
+		gtk_tree_view_column_clicked(name_column);
+		gtk_tree_view_column_clicked(name_column);
+	}
+}
+
+// A screen reader presses buttons through the accessibility layer, which
+// goes on signalling the button after the press.
+TEST_F(AddWindow, ButtonsPressedByAScreenReaderCloseTheWindowCleanly)
+{
+	open_main_window({}, {});
+	for (const char *stock : {"gtk-cancel", "gtk-apply"}) {
+		GtkWidget *window = press_add();
+		type_into(window, "read_aloud", "\"x\"");
+		AtkObject *button = gtk_widget_get_accessible(find_widget(window, is_button, stock));
+		ASSERT_TRUE(ATK_IS_ACTION(button)) << "the accessibility layer is not loaded";
+		EXPECT_TRUE(atk_action_do_action(ATK_ACTION(button), 0));
+		EXPECT_TRUE(wait_for([&] { return !exists(window); })) << stock;
+	}
+	EXPECT_EQ(gui_string_count, 1);
 }
 
 TEST_F(AddWindow, AddWhileOpenBuildsNothing)

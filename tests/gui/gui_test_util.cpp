@@ -4,6 +4,7 @@
 #include "gui/main_window.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -120,6 +121,48 @@ void process_events()
 {
 	while (gtk_events_pending())
 		gtk_main_iteration_do(FALSE);
+}
+
+bool wait_for(const std::function<bool()> &condition)
+{
+	gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+	// Wakes the loop up to look at the clock when no event comes.
+	guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+	bool held;
+	while (!(held = condition()) && g_get_monotonic_time() < deadline)
+		gtk_main_iteration_do(TRUE);
+	g_source_remove(tick);
+	return held;
+}
+
+void send_key(GtkWidget *widget, guint keyval)
+{
+	GdkKeymapKey *keys = nullptr;
+	gint n_keys = 0;
+	gdk_keymap_get_entries_for_keyval(gdk_keymap_get_default(), keyval, &keys, &n_keys);
+	gunichar character = gdk_keyval_to_unicode(keyval);
+	gchar text[8] = {};
+	if (character != 0)
+		g_unichar_to_utf8(character, text);
+	for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+		GdkEvent *event = gdk_event_new(type);
+		event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(gtk_widget_get_toplevel(widget))));
+		event->key.send_event = TRUE;
+		event->key.time = GDK_CURRENT_TIME;
+		event->key.keyval = keyval;
+		event->key.string = g_strdup(text);
+		event->key.length = static_cast<gint>(strlen(text));
+		event->key.hardware_keycode = n_keys > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
+		gtk_main_do_event(event);
+		gdk_event_free(event);
+	}
+	g_free(keys);
+}
+
+void send_keys(GtkWidget *widget, const char *text)
+{
+	for (const char *c = text; *c != '\0'; c++)
+		send_key(widget, gdk_unicode_to_keyval(static_cast<unsigned char>(*c)));
 }
 
 bool ends_main_loop(const std::function<void()> &action)

@@ -27,6 +27,16 @@ const std::vector<seen_dialog> &answered_dialogs();
 // Runs the main loop until nothing is pending.
 void process_events();
 
+// Runs the main loop until condition holds, for at most ten seconds; returns
+// whether it held.
+bool wait_for(const std::function<bool()> &condition);
+
+// Presses and releases a key in the window of widget, which has the focus there.
+void send_key(GtkWidget *widget, guint keyval);
+
+// send_key for every character of text.
+void send_keys(GtkWidget *widget, const char *text);
+
 // Runs action from inside gtk_main. Returns true when the action ended the
 // loop (gtk_main_quit), false when the loop was still running after it.
 bool ends_main_loop(const std::function<void()> &action);

@@ -190,6 +190,57 @@ TEST_F(MainWindow, HandlersAreConnectedWithoutData)
 	}
 }
 
+// Typing in a list finds a name by its beginning, case ignored, and selects
+// it, so the status bar shows its comment.
+TEST_F(MainWindow, TypingFindsANameAndShowsItsComment)
+{
+	lists = make_lists({{"sshd_flags_enable", 0, ""}, {"sshd_enable", 1, "Start sshd"}, {"syslogd_enable", 1, ""}},
+			   {{"ntpd_enable_x", "\"\"", ""}, {"ntpd_flags", "\"-g\"", "Flags to ntpd"}});
+	create_main_window(&lists);
+	set_window_focus(main_window, true);
+	const struct {
+		int page;
+		const char *typed, *found, *comment;
+	} cases[] = {{0, "SSHD_EN", "sshd_enable", "Start sshd"}, {1, "ntpd_fl", "ntpd_flags", "Flags to ntpd"}};
+	for (const auto &c : cases) {
+		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), c.page);
+		GtkTreeView *view = page_view(c.page);
+		gtk_widget_grab_focus(GTK_WIDGET(view));
+		send_keys(GTK_WIDGET(view), c.typed);
+		EXPECT_TRUE(wait_for([&] { return status_text() == c.comment; })) << c.typed;
+		GtkTreeModel *model = nullptr;
+		GtkTreeIter iter;
+		ASSERT_TRUE(gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, &iter));
+		gchar *name = nullptr;
+		gtk_tree_model_get(model, &iter, column_name, &name, -1);
+		EXPECT_STREQ(name, c.found);
+		g_free(name);
+	}
+}
+
+// At the first size the values, what is edited, stay in sight beside the
+// longest names of real files.
+TEST_F(MainWindow, ValueColumnStaysInSightAtTheFirstSize)
+{
+	const std::string value = "\"" + std::string(200, 'v') + "\"";
+	lists = make_lists({}, {{"rfcomm_pppd_server_two_channel", value.c_str(), ""}, {"ifconfig_em0", "\"DHCP\"", ""}});
+	create_main_window(&lists);
+	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 1);
+	GtkTreeView *view = page_view(1);
+	GtkAllocation shown;
+	ASSERT_TRUE(wait_for([&] {
+		gtk_widget_get_allocation(GTK_WIDGET(view), &shown);
+		return gtk_widget_get_mapped(GTK_WIDGET(view)) && shown.width > 1;
+	}));
+	gint width, height;
+	gtk_window_get_size(GTK_WINDOW(main_window), &width, &height);
+	EXPECT_EQ(width, 400);
+	int before_value = gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 0)) +
+			   gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 1));
+	EXPECT_GE(shown.width - before_value, 150);
+	EXPECT_TRUE(gtk_tree_view_column_get_resizable(gtk_tree_view_get_column(view, 1)));
+}
+
 TEST_F(MainWindow, SortingByNameReordersRowsButNotEntries)
 {
 	build();
