@@ -203,9 +203,9 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 
 	std::string syntax = "sh -n " + dir + "/all 2>&1";
 	FILE *check = popen(syntax.c_str(), "r");
-	char message[512] = {};
-	std::fread(message, 1, sizeof message - 1, check);
-	EXPECT_EQ(pclose(check), 0) << message;
+	char message[512];
+	std::string said(message, std::fread(message, 1, sizeof message, check));
+	EXPECT_EQ(pclose(check), 0) << said;
 	ASSERT_EQ(std::system(("sh " + dir + "/driver.sh " + dir).c_str()), 0);
 
 	std::vector<std::string> fields;

@@ -308,15 +308,15 @@ TEST_F(SaveQuit, ShellReadsTheSavedValuesAsShown)
 			      home.rc_path();
 	std::FILE *shell = popen(command.c_str(), "r");
 	ASSERT_NE(shell, nullptr);
-	char output[256] = {};
-	std::fread(output, 1, sizeof output - 1, shell);
+	char buffer[256];
+	std::string output(buffer, std::fread(buffer, 1, sizeof buffer, shell));
 	pclose(shell);
 	std::string shown;
 	for (int row = 0; row < 3; row++) {
 		std::string value = cell_text(string_store, row, column_state);
 		shown += (row > 0 ? "|" : "") + value.substr(1, value.size() - 2);
 	}
-	EXPECT_EQ(std::string(output), shown);
+	EXPECT_EQ(output, shown);
 	EXPECT_EQ(shown, "two words|-a; -b # c|x");
 }
 
