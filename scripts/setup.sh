@@ -5,7 +5,7 @@ set -eu
 
 packages="build-essential cmake pkg-config libgtk2.0-dev googletest libgtest-dev
 clang libclang-rt-dev xvfb xauth xdotool x11-apps x11-utils imagemagick valgrind mandoc
-desktop-file-utils libgail-common"
+desktop-file-utils libgail-common gettext locales"
 
 missing=""
 for p in $packages; do

@@ -1,4 +1,5 @@
 // Start-up: the command line, loading and merging both files, and the mode.
+#include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
@@ -78,6 +79,12 @@ int main(int argc, char **argv)
 	}
 
 	if (have_display) {
+#ifdef KELVANE_NLS
+		// The window speaks the user's language; the toolkit sets the locale.
+		bindtextdomain(text_domain, KELVANE_LOCALEDIR);
+		bind_textdomain_codeset(text_domain, "UTF-8");
+		textdomain(text_domain);
+#endif
 		// The toolkit sees the program's name and what the options left.
 		int gtk_argc = argc - optind + 1;
 		char **gtk_argv = argv + optind - 1;

@@ -1,6 +1,7 @@
 // The About dialog: credits, licence and logo.
 #include "gui/about_dialog.h"
 
+#include "gui/i18n.h"
 #include "gui/icons.h"
 #include "gui/main_window.h"
 #include "version.h"
@@ -47,7 +48,7 @@ void on_about_clicked(GtkButton *, gpointer)
 	                      "authors", authors,
 	                      "artists", artists,
 	                      "copyright", "Copyright (c) 2024-2026 The Kelvane developers",
-	                      "comments", "A user friendly rc.conf editor",
+	                      "comments", _("A user friendly rc.conf editor"),
 	                      "license", license,
 	                      "logo", logo_pixbuf,
 	                      "name", kelvane_name,

@@ -2,6 +2,7 @@
 #include "gui/add_dialog.h"
 
 #include "gui/editing.h"
+#include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "rcfile/value_check.h"
 
@@ -34,14 +35,14 @@ struct fault_text {
 
 // Indexed by add_fault.
 constexpr fault_text fault_texts[] = {
-	{"name and value cannot be empty", GTK_MESSAGE_ERROR},
-	{"value must begin and end with \".", GTK_MESSAGE_ERROR},
-	{"Duplicated entry", GTK_MESSAGE_WARNING},
-	{"name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
-	{"name must begin with a letter and hold only letters, digits and _", GTK_MESSAGE_ERROR},
-	{"name and comment must each fit in 254 bytes", GTK_MESSAGE_ERROR},
+	{N_("name and value cannot be empty"), GTK_MESSAGE_ERROR},
+	{N_("value must begin and end with \"."), GTK_MESSAGE_ERROR},
+	{N_("Duplicated entry"), GTK_MESSAGE_WARNING},
+	{N_("name, value and comment must fit on one line"), GTK_MESSAGE_ERROR},
+	{N_("name must begin with a letter and hold only letters, digits and _"), GTK_MESSAGE_ERROR},
+	{N_("name and comment must each fit in 254 bytes"), GTK_MESSAGE_ERROR},
 	{nullptr, GTK_MESSAGE_ERROR}, // the value check's own text
-	{"Out of memory. Entry not added", GTK_MESSAGE_ERROR},
+	{N_("Out of memory. Entry not added"), GTK_MESSAGE_ERROR},
 };
 
 constexpr int knobs_page = 0;
@@ -75,7 +76,7 @@ void show_fault(add_fault fault, const char *value)
 {
 	const fault_text &message = fault_texts[fault];
 	const char *text = fault == fault_value ? value_fault_text(check_value(value)) : message.text;
-	run_message(message.type, GTK_BUTTONS_CLOSE, "%s", text);
+	run_message(message.type, GTK_BUTTONS_CLOSE, "%s", _(text));
 }
 
 // Puts the cursor on a row, wherever the list's order has put it, which
@@ -242,7 +243,7 @@ void on_add_clicked(GtkButton *, gpointer)
 	form->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
 	gtk_window_set_position(GTK_WINDOW(form->window), GTK_WIN_POS_CENTER);
 	gtk_window_set_resizable(GTK_WINDOW(form->window), TRUE);
-	gtk_window_set_title(GTK_WINDOW(form->window), "Add new entry");
+	gtk_window_set_title(GTK_WINDOW(form->window), _("Add new entry"));
 	g_signal_connect(form->window, "destroy", G_CALLBACK(on_add_window_destroy), form);
 
 	gtk_container_set_border_width(GTK_CONTAINER(form->window), border_width);
@@ -261,9 +262,9 @@ void on_add_clicked(GtkButton *, gpointer)
 	gtk_box_pack_start(GTK_BOX(button_box), apply_button, FALSE, FALSE, 0);
 	gtk_box_pack_start(GTK_BOX(button_box), cancel_button, FALSE, FALSE, 0);
 
-	GtkWidget *name_frame = framed_entry("Name", "", &form->name_entry);
-	GtkWidget *value_frame = framed_entry("Value", "\"\"", &form->value_entry);
-	GtkWidget *comment_frame = framed_entry("Optional Comment", "", &form->comment_entry);
+	GtkWidget *name_frame = framed_entry(_("Name"), "", &form->name_entry);
+	GtkWidget *value_frame = framed_entry(_("Value"), "\"\"", &form->value_entry);
+	GtkWidget *comment_frame = framed_entry(_("Optional Comment"), "", &form->comment_entry);
 	GtkWidget *separator = gtk_hseparator_new();
 
 	gtk_box_pack_start(GTK_BOX(box), name_frame, TRUE, TRUE, 0);

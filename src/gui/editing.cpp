@@ -2,6 +2,7 @@
 #include "gui/editing.h"
 
 #include "gui/display_text.h"
+#include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "rcfile/value_check.h"
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-constexpr const char *too_long_to_edit = "value is too long to edit here: rc.conf keeps the value it holds";
+constexpr const char *too_long_to_edit = N_("value is too long to edit here: rc.conf keeps the value it holds");
 
 // The Value cell's editor while it is open, and our handlers on it.
 GtkCellEditable *value_editor;
@@ -136,7 +137,7 @@ gboolean on_cut_value_idle(gpointer editable)
 		gtk_cell_editable_remove_widget(editor);
 	}
 	g_object_unref(editor);
-	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", too_long_to_edit);
+	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", _(too_long_to_edit));
 	return FALSE;
 }
 
@@ -234,7 +235,7 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 	rc_entry &entry = gui_strings[index];
 	std::string_view text = new_text != nullptr ? new_text : "";
 	if (entry.value_cut != 0) {
-		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", too_long_to_edit);
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", _(too_long_to_edit));
 		return;
 	}
 	// The text the row shows stands for the entry's own bytes, readable or not.
@@ -242,7 +243,7 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 		return;
 	value_fault fault = check_value(text);
 	if (fault != value_fault::none) {
-		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", value_fault_text(fault));
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", _(value_fault_text(fault)));
 		reopen_with(entry.name, text);
 		return;
 	}

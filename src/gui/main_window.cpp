@@ -6,6 +6,7 @@
 #include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/geometry.h"
+#include "gui/i18n.h"
 #include "gui/icons.h"
 #include "gui/save_quit.h"
 #include "version.h"
@@ -42,14 +43,15 @@ constexpr int name_width_chars = 16;
 
 // The three columns of each view, in model column order.
 constexpr column_layout knob_columns[] = {
-	{"S", "stock-id", FALSE},
-	{"Name", "text", TRUE},
-	{"Enabled", "active", TRUE},
+	// TRANSLATORS: "S" heads the narrow column that marks changed rows with a save icon.
+	{N_("S"), "stock-id", FALSE},
+	{N_("Name"), "text", TRUE},
+	{N_("Enabled"), "active", TRUE},
 };
 constexpr column_layout string_columns[] = {
-	{"S", "stock-id", FALSE},
-	{"Name", "text", TRUE},
-	{"Value", "text", TRUE},
+	{N_("S"), "stock-id", FALSE},
+	{N_("Name"), "text", TRUE},
+	{N_("Value"), "text", TRUE},
 };
 
 // Handlers take no user data and no flags anywhere in the editor.
@@ -77,7 +79,7 @@ GtkWidget *new_about_button()
 	GtkWidget *alignment = gtk_alignment_new(0.5, 0.5, 0.0, 0.0);
 	GtkWidget *box = gtk_hbox_new(FALSE, 2);
 	GtkWidget *image = gtk_image_new_from_stock("gtk-about", GTK_ICON_SIZE_MENU);
-	GtkWidget *label = gtk_label_new_with_mnemonic("A_bout");
+	GtkWidget *label = gtk_label_new_with_mnemonic(_("A_bout"));
 	gtk_container_add(GTK_CONTAINER(button), alignment);
 	gtk_container_add(GTK_CONTAINER(alignment), box);
 	gtk_box_pack_start(GTK_BOX(box), image, FALSE, FALSE, 0);
@@ -88,7 +90,7 @@ GtkWidget *new_about_button()
 GtkTreeViewColumn *new_column(const column_layout &layout, GtkCellRenderer *renderer, int model_column)
 {
 	GtkTreeViewColumn *column = gtk_tree_view_column_new_with_attributes(
-		layout.title, renderer, layout.attribute, model_column, nullptr);
+		_(layout.title), renderer, layout.attribute, model_column, nullptr);
 	gtk_tree_view_column_set_resizable(column, layout.resizable);
 	gtk_tree_view_column_set_alignment(column, 0.5);
 	return column;
@@ -229,10 +231,10 @@ void create_main_window(rc_lists *lists)
 	GtkWidget *quit_button = gtk_button_new_from_stock("gtk-quit");
 	GtkWidget *about_button = new_about_button();
 	GtkWidget *add_button = gtk_button_new_from_stock("gtk-add");
-	set_tip(save_button, "Save changes");
-	set_tip(add_button, "Add a new entry");
-	set_tip(about_button, "About Kelvane");
-	set_tip(quit_button, "Exit Kelvane");
+	set_tip(save_button, _("Save changes"));
+	set_tip(add_button, _("Add a new entry"));
+	set_tip(about_button, _("About Kelvane"));
+	set_tip(quit_button, _("Exit Kelvane"));
 	gtk_widget_set_sensitive(save_button, FALSE);
 
 	GtkWidget *button_box = gtk_hbutton_box_new();
@@ -257,8 +259,10 @@ void create_main_window(rc_lists *lists)
 	GtkWidget *knob_page = new_scrolled_window(knob_view);
 	gtk_container_set_border_width(GTK_CONTAINER(main_window), 10);
 
-	GtkWidget *knob_label = gtk_label_new("Knobs");
-	GtkWidget *string_label = gtk_label_new("Strings");
+	// TRANSLATORS: the tab of the YES/NO variables, each shown with a check box.
+	GtkWidget *knob_label = gtk_label_new(_("Knobs"));
+	// TRANSLATORS: the tab of every other variable, each with a value to edit.
+	GtkWidget *string_label = gtk_label_new(_("Strings"));
 	notebook = gtk_notebook_new();
 	status_bar = gtk_statusbar_new();
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), knob_page, knob_label);

@@ -3,6 +3,7 @@
 
 #include "gui/editing.h"
 #include "gui/geometry.h"
+#include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "rcfile/delta_writer.h"
 
@@ -26,17 +27,17 @@ struct message {
 };
 
 constexpr message messages[] = {
-	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "There are no unsaved changes"},
-	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "Changes saved"},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "Can't open '%s' for writing. Changes not saved"},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "Can't write '%s'. Changes not saved"},
-	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, "There are unsaved changes, quit anyway?"},
+	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("There are no unsaved changes")},
+	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("Changes saved")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't open '%s' for writing. Changes not saved")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't write '%s'. Changes not saved")},
+	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, N_("There are unsaved changes, quit anyway?")},
 };
 
 gint ask(message_id id, const std::string &path)
 {
 	const message &m = messages[id];
-	return run_message(m.type, m.buttons, m.format, path.c_str());
+	return run_message(m.type, m.buttons, _(m.format), path.c_str());
 }
 
 void clear_marks(GtkListStore *store)

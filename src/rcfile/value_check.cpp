@@ -17,6 +17,9 @@
 
 #include "model/rc_entry.h"
 
+// Marks a text for the message catalogue; the window translates it when it shows it.
+#define N_(text) text
+
 namespace {
 
 // The replacement character stands for bytes that could not be shown: a
@@ -277,29 +280,30 @@ const char *value_fault_text(value_fault fault)
 	case value_fault::none:
 		return "";
 	case value_fault::line_break:
-		return "value must fit on one line";
+		return N_("value must fit on one line");
 	case value_fault::not_quoted:
-		return "value must begin and end with \".";
+		return N_("value must begin and end with \".");
 	case value_fault::inner_quote:
-		return "value must not hold a \" between the two that enclose it";
+		return N_("value must not hold a \" between the two that enclose it");
 	case value_fault::leading_expansion:
-		return "value must not begin with ${: write $name instead of ${name}, or put other text first";
+		return N_("value must not begin with ${: write $name instead of ${name}, or put other text first");
 	case value_fault::too_long:
-		return "value is too long: at most 254 bytes fit";
+		return N_("value is too long: at most 254 bytes fit");
 	case value_fault::unreadable:
-		return "value holds characters that could not be shown (\xEF\xBF\xBD): type them again";
+		return N_("value holds characters that could not be shown (\xEF\xBF\xBD): type them again");
 	case value_fault::escaped_end:
-		return "value must not end with a backslash: it would hide the closing \"";
+		return N_("value must not end with a backslash: it would hide the closing \"");
 	case value_fault::unclosed:
-		return "every $(, ${, ` and ' in the value must be closed";
+		return N_("every $(, ${, ` and ' in the value must be closed");
 	case value_fault::arithmetic:
-		return "value must not use $((...)) arithmetic";
+		return N_("value must not use $((...)) arithmetic");
 	case value_fault::bad_expansion:
-		return "${...} must hold a variable name, or a name followed by one of :- - := = :+ + % %% # ## "
-		       "and plain text";
+		// xgettext:no-c-format
+		return N_("${...} must hold a variable name, or a name followed by one of :- - := = :+ + % %% # ## "
+		       "and plain text");
 	case value_fault::bad_command:
-		return "a command in $(...) or `...` may hold only words, '...' quotes and | between "
-		       "commands, and must not begin with a shell keyword";
+		return N_("a command in $(...) or `...` may hold only words, '...' quotes and | between "
+		       "commands, and must not begin with a shell keyword");
 	}
 	return "";
 }

@@ -19,7 +19,12 @@ entry="$prefix/share/applications/kelvane.desktop"
 
 [ -x "$prefix/bin/kelvane" ] || fail "no executable bin/kelvane"
 cmp -s "$page" "$source_dir/doc/kelvane.1" || fail "manual page missing or changed: $page"
-cmp -s "$entry" "$source_dir/doc/kelvane.desktop" || fail "desktop entry missing or changed"
+for key in Name GenericName Comment; do
+	grep -q "^$key=" "$entry" || fail "desktop entry without $key"
+	for language in $(cat "$source_dir/po/LINGUAS"); do
+		grep -q "^$key\[$language\]=" "$entry" || fail "desktop entry without $key[$language]"
+	done
+done
 for size in 16 32 48 64; do
 	icon="$prefix/share/icons/hicolor/${size}x${size}/apps/kelvane.xpm"
 	[ -f "$icon" ] || fail "no icon $icon"
@@ -31,6 +36,17 @@ lint=$(mandoc -T lint "$page" 2>&1) || fail "mandoc: $lint"
 [ -z "$lint" ] || fail "mandoc: $lint"
 validate=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $validate"
 [ -z "$validate" ] || fail "desktop-file-validate: $validate"
+
+# The port's packing list names exactly the files the install puts down (the
+# ports framework compresses manual pages), and marks the catalogues, and
+# only them, as belonging to the NLS option.
+plist="$source_dir/packaging/freebsd/pkg-plist"
+listed=$(sed -e 's/^%%NLS%%//' -e 's|^\(share/man/.*\)\.gz$|\1|' "$plist" | sort)
+installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
+[ "$listed" = "$installed" ] ||
+	fail "pkg-plist and the install differ:"$'\n'"$(diff <(echo "$listed") <(echo "$installed"))"
+! grep -v '^%%NLS%%' "$plist" | grep -q '^share/locale/' || fail "a catalogue in pkg-plist lacks %%NLS%%"
+! grep '^%%NLS%%' "$plist" | grep -vq '^%%NLS%%share/locale/' || fail "%%NLS%% marks a file outside share/locale"
 
 "$prefix/bin/kelvane" -v | grep -q '^Kelvane 0\.6\.8 "Lanternfall"$' || fail "installed kelvane -v"
 echo "install: ok"

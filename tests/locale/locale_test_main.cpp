@@ -1,0 +1,40 @@
+// Entry of the tests in German: a locale made for the run in a scratch
+// folder named by LOCPATH, so that no root is needed, and the catalogues of
+// the build folder.
+#include "gui/i18n.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char **argv)
+{
+	testing::InitGoogleTest(&argc, argv);
+	// Listing the tests happens at build time, where there may be no display.
+	if (GTEST_FLAG_GET(list_tests))
+		return RUN_ALL_TESTS();
+	char folder[] = "/tmp/kelvane-locale-XXXXXX";
+	if (mkdtemp(folder) == nullptr)
+		return 1;
+	std::string make = std::string("localedef -i de_DE -f UTF-8 ") + folder + "/de_DE.UTF-8";
+	int made = std::system(make.c_str());
+	setenv("LOCPATH", folder, 1);
+	setenv("LC_ALL", "de_DE.UTF-8", 1);
+	unsetenv("LANGUAGE");
+	bindtextdomain(text_domain, KELVANE_BUILD_LOCALEDIR);
+	bind_textdomain_codeset(text_domain, "UTF-8");
+	textdomain(text_domain);
+	int result = 1;
+	if (made != 0)
+		std::fprintf(stderr, "locale_tests: localedef could not make de_DE.UTF-8\n");
+	else if (!gtk_init_check(&argc, &argv))
+		std::fprintf(stderr, "locale_tests: cannot open the display (is DISPLAY set?)\n");
+	else
+		result = RUN_ALL_TESTS();
+	std::filesystem::remove_all(folder);
+	return result;
+}
