@@ -63,13 +63,17 @@ int lock_file(int fd)
 	return 0;
 }
 
-// Writes as much of data as it can, going on after short writes and
-// interrupted calls; returns how many bytes went out.
-std::size_t write_all(int fd, std::string_view data)
+// Writes as much of data as it can, at the end of the file, or at offset
+// when one is given, going on after short writes and interrupted calls;
+// returns how many bytes went out.
+std::size_t write_all(int fd, std::string_view data, off_t offset = -1)
 {
 	std::size_t sent = 0;
 	while (sent < data.size()) {
-		ssize_t done = write(fd, data.data() + sent, data.size() - sent);
+		const char *next = data.data() + sent;
+		std::size_t left = data.size() - sent;
+		ssize_t done = offset < 0 ? write(fd, next, left)
+					  : pwrite(fd, next, left, offset + static_cast<off_t>(sent));
 		if (done < 0 && errno == EINTR)
 			continue;
 		if (done <= 0)
@@ -77,22 +81,6 @@ std::size_t write_all(int fd, std::string_view data)
 		sent += static_cast<std::size_t>(done);
 	}
 	return sent;
-}
-
-// Overwrites data at offset, going on after short writes and interrupted calls.
-int pwrite_all(int fd, std::string_view data, off_t offset)
-{
-	std::size_t sent = 0;
-	while (sent < data.size()) {
-		ssize_t done = pwrite(fd, data.data() + sent, data.size() - sent,
-				      offset + static_cast<off_t>(sent));
-		if (done < 0 && errno == EINTR)
-			continue;
-		if (done <= 0)
-			return -1;
-		sent += static_cast<std::size_t>(done);
-	}
-	return 0;
 }
 
 // A device that cannot be synced (/dev/null) has nothing to lose.
@@ -127,7 +115,7 @@ int comment_out(int fd, off_t start, std::string_view written)
 	int flags = fcntl(fd, F_GETFL);
 	if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_APPEND) == -1)
 		return -1;
-	return pwrite_all(fd, line, start);
+	return write_all(fd, line, start) == line.size() ? 0 : -1;
 }
 
 // Appends the block, syncs it, and takes it back when either fails, all

@@ -17,6 +17,8 @@
 
 #include "model/rc_entry.h"
 
+#include <iterator>
+
 // Marks a text for the message catalogue; the window translates it when it shows it.
 #define N_(text) text
 
@@ -254,6 +256,25 @@ value_fault scan_body(std::string_view body)
 	return value_fault::none;
 }
 
+// Indexed by value_fault.
+constexpr const char *fault_texts[] = {
+	"",
+	N_("value must fit on one line"),
+	N_("value must begin and end with \"."),
+	N_("value must not hold a \" between the two that enclose it"),
+	N_("value must not begin with ${: write $name instead of ${name}, or put other text first"),
+	N_("value is too long: at most 254 bytes fit"),
+	N_("value holds characters that could not be shown (\xEF\xBF\xBD): type them again"),
+	N_("value must not end with a backslash: it would hide the closing \""),
+	N_("every $(, ${, ` and ' in the value must be closed"),
+	N_("value must not use $((...)) arithmetic"),
+	// xgettext:no-c-format
+	N_("${...} must hold a variable name, or a name followed by one of :- - := = :+ + % %% # ## and plain text"),
+	N_("a command in $(...) or `...` may hold only words, '...' quotes and | between commands, and must not "
+	   "begin with a shell keyword"),
+};
+static_assert(std::size(fault_texts) == static_cast<std::size_t>(value_fault::bad_command) + 1);
+
 } // namespace
 
 value_fault check_value(std::string_view value)
@@ -276,34 +297,5 @@ value_fault check_value(std::string_view value)
 
 const char *value_fault_text(value_fault fault)
 {
-	switch (fault) {
-	case value_fault::none:
-		return "";
-	case value_fault::line_break:
-		return N_("value must fit on one line");
-	case value_fault::not_quoted:
-		return N_("value must begin and end with \".");
-	case value_fault::inner_quote:
-		return N_("value must not hold a \" between the two that enclose it");
-	case value_fault::leading_expansion:
-		return N_("value must not begin with ${: write $name instead of ${name}, or put other text first");
-	case value_fault::too_long:
-		return N_("value is too long: at most 254 bytes fit");
-	case value_fault::unreadable:
-		return N_("value holds characters that could not be shown (\xEF\xBF\xBD): type them again");
-	case value_fault::escaped_end:
-		return N_("value must not end with a backslash: it would hide the closing \"");
-	case value_fault::unclosed:
-		return N_("every $(, ${, ` and ' in the value must be closed");
-	case value_fault::arithmetic:
-		return N_("value must not use $((...)) arithmetic");
-	case value_fault::bad_expansion:
-		// xgettext:no-c-format
-		return N_("${...} must hold a variable name, or a name followed by one of :- - := = :+ + % %% # ## "
-		       "and plain text");
-	case value_fault::bad_command:
-		return N_("a command in $(...) or `...` may hold only words, '...' quotes and | between "
-		       "commands, and must not begin with a shell keyword");
-	}
-	return "";
+	return fault_texts[static_cast<int>(fault)];
 }
