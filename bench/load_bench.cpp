@@ -165,7 +165,7 @@ double tokenizer_rate(const std::string &path, long size)
 		auto start = clock_type::now();
 		long bytes = 0;
 		set_tokenizer_input(f);
-		while (next_token() != 0)
+		while (next_token() != token_end)
 			bytes += static_cast<long>(token_text().size());
 		double took = seconds_since(start);
 		std::fclose(f);

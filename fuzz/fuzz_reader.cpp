@@ -13,6 +13,18 @@ bool ascii_alnum(char c)
 	return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+// What sh takes as a variable's name, not beginning with "_".
+bool shell_name(const char (&name)[field_size])
+{
+	if (!ascii_alnum(name[0]) || (name[0] >= '0' && name[0] <= '9'))
+		return false;
+	for (const char *c = name; *c != '\0'; c++) {
+		if (!ascii_alnum(*c) && *c != '_')
+			return false;
+	}
+	return true;
+}
+
 bool terminated(const char (&field)[field_size])
 {
 	return std::memchr(field, '\0', field_size) != nullptr;
@@ -26,7 +38,7 @@ void check_entries(const rc_entry *entries, int count, int capacity, int is_knob
 		const rc_entry &e = entries[i];
 		if (!terminated(e.name) || !terminated(e.value) || !terminated(e.saved_value) || !terminated(e.comment))
 			std::abort();
-		if (!ascii_alnum(e.name[0]) || e.is_knob != is_knob || e.modified != 0 || e.has_comment != 0)
+		if (!shell_name(e.name) || e.is_knob != is_knob || e.modified != 0 || e.has_comment != 0)
 			std::abort();
 		if (is_knob && (e.value[0] != '\0' || e.knob_on != e.saved_knob_on))
 			std::abort();

@@ -1,9 +1,7 @@
 // Start-up: the command line, loading and merging both files, and the mode.
 #include "gui/i18n.h"
 #include "gui/main_window.h"
-#include "rcfile/merge.h"
-#include "rcfile/reader.h"
-#include "rcfile/tokenizer.h"
+#include "rcfile/load.h"
 #include "version.h"
 
 #include <gtk/gtk.h>
@@ -50,12 +48,6 @@ const char *env_or(const char *name, const char *fallback)
 	return value != nullptr ? value : fallback;
 }
 
-void clear_comment_flags(rc_entry *entries, int count)
-{
-	for (int i = 0; i < count; i++)
-		entries[i].has_comment = 0;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -95,21 +87,10 @@ int main(int argc, char **argv)
 
 	const char *defaults_path = env_or("KELVANE_RC_DEFAULTS", default_defaults_path);
 	const char *rc_path = env_or("KELVANE_RC", default_rc_path);
-	rc_lists machine = {};
-	read_rc_file(defaults_path, &merged);
-	read_rc_file(rc_path, &machine);
-	flush_tokenizer();
-
-	if (merge_lists(&merged, &machine) != 0) {
+	if (load_settings(defaults_path, rc_path, &merged) != 0) {
 		std::perror("merge_lists()");
 		return 1;
 	}
-	std::free(machine.knobs);
-	std::free(machine.strings);
-	sort_entries(merged.knobs, merged.knob_count);
-	sort_entries(merged.strings, merged.string_count);
-	clear_comment_flags(merged.knobs, merged.knob_count);
-	clear_comment_flags(merged.strings, merged.string_count);
 
 	if (window_mode)
 		build_main_window(&merged);

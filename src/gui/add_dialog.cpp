@@ -167,11 +167,12 @@ void on_add_window_destroy(GtkWidget *, gpointer data)
 	g_free(form);
 }
 
-GtkWidget *framed_entry(const char *label, const char *text, GtkWidget **entry)
+// An entry of up to max_length characters, 0 for any number.
+GtkWidget *framed_entry(const char *label, const char *text, int max_length, GtkWidget **entry)
 {
 	GtkWidget *frame = gtk_frame_new(label);
 	*entry = gtk_entry_new();
-	gtk_entry_set_max_length(GTK_ENTRY(*entry), field_size);
+	gtk_entry_set_max_length(GTK_ENTRY(*entry), max_length);
 	gtk_entry_set_width_chars(GTK_ENTRY(*entry), entry_width_chars);
 	// Enter in any field presses Apply.
 	gtk_entry_set_activates_default(GTK_ENTRY(*entry), TRUE);
@@ -262,9 +263,10 @@ void on_add_clicked(GtkButton *, gpointer)
 	gtk_box_pack_start(GTK_BOX(button_box), apply_button, FALSE, FALSE, 0);
 	gtk_box_pack_start(GTK_BOX(button_box), cancel_button, FALSE, FALSE, 0);
 
-	GtkWidget *name_frame = framed_entry(_("Name"), "", &form->name_entry);
-	GtkWidget *value_frame = framed_entry(_("Value"), "\"\"", &form->value_entry);
-	GtkWidget *comment_frame = framed_entry(_("Optional Comment"), "", &form->comment_entry);
+	GtkWidget *name_frame = framed_entry(_("Name"), "", field_size, &form->name_entry);
+	// A value cut at the entry's limit would lose its closing quote: the check says it is too long.
+	GtkWidget *value_frame = framed_entry(_("Value"), "\"\"", 0, &form->value_entry);
+	GtkWidget *comment_frame = framed_entry(_("Optional Comment"), "", field_size, &form->comment_entry);
 	GtkWidget *separator = gtk_hseparator_new();
 
 	gtk_box_pack_start(GTK_BOX(box), name_frame, TRUE, TRUE, 0);

@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
 constexpr std::string_view ellipsis = "\xE2\x80\xA6";
+constexpr std::string_view line_break = "\xE2\x8F\x8E"; // RETURN SYMBOL, for a value that spans lines
 
 } // namespace
 
@@ -18,7 +19,14 @@ std::string display_text(std::string_view bytes, bool cut)
 		const gchar *end = nullptr;
 		g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), &end);
 		std::size_t valid = static_cast<std::size_t>(end - bytes.data());
-		shown.append(bytes.substr(0, valid));
+		for (std::string_view rest = bytes.substr(0, valid); !rest.empty();) {
+			std::size_t newline = rest.find('\n');
+			shown.append(rest.substr(0, newline));
+			if (newline == std::string_view::npos)
+				break;
+			shown.append(line_break);
+			rest.remove_prefix(newline + 1);
+		}
 		if (valid == bytes.size())
 			break;
 		// A NUL is not invalid UTF-8, but it would end the text early.

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
-// bytes as valid UTF-8: each byte that is not part of a UTF-8 character
-// becomes U+FFFD; a text that was cut ends in an ellipsis.
+// bytes as valid UTF-8 on one line: each byte that is not part of a UTF-8
+// character becomes U+FFFD, a line break U+23CE; a text that was cut ends in
+// an ellipsis.
 std::string display_text(std::string_view bytes, bool cut = false);

@@ -4,6 +4,8 @@
 #include "gui/display_text.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
+#include "rcfile/delta_writer.h"
+#include "rcfile/load.h"
 #include "rcfile/value_check.h"
 
 #include <string>
@@ -11,14 +13,26 @@
 namespace {
 
 constexpr const char *too_long_to_edit = N_("value is too long to edit here: rc.conf keeps the value it holds");
+constexpr const char *as_written_to_edit =
+	N_("value is written in a form that cannot be shown here as one quoted text: rc.conf keeps the value it holds");
+// TRANSLATORS: %1$s is a variable's name, %2$s the file that sets it, %3$s the local rc.conf.
+constexpr const char *set_later_to_edit = N_("%1$s is set in '%2$s', which is read after '%3$s' at boot, so a change "
+					     "saved here would not count: change it in '%2$s'");
+// TRANSLATORS: shown for a row whose value comes from a file read after rc.conf; %1$s is that file, %2$s rc.conf.
+constexpr const char *set_later_note = N_("Set in '%1$s', which is read after '%2$s' at boot");
 
 // The Value cell's editor while it is open, and our handlers on it.
 GtkCellEditable *value_editor;
 gulong editor_focus_out_id;
 gulong editor_done_id;
 gulong editor_popup_id;
+gulong editor_changed_id;
+std::string editor_row_text; // what the row showed when the editor opened
 // The editor's context menu is up: the focus it takes is no end of the edit.
 bool editor_menu_shown;
+
+// Why the editor being taken down may not edit its value.
+std::string lock_shown;
 
 // A refused text waits here until its row's editor opens again.
 bool reopen_pending;
@@ -61,6 +75,26 @@ void show_mark(GtkListStore *store, GtkTreeIter *iter, edit_mark mark)
 	}
 }
 
+std::string later_file_of(const rc_entry &entry)
+{
+	return display_text(later_files().at(static_cast<std::size_t>(entry.later_file - 1)));
+}
+
+// What the status bar says of a row: its comment, and the file that sets it
+// when that is read after rc.conf.
+std::string row_note(const rc_entry &entry)
+{
+	std::string note = display_text(field_text(entry.comment));
+	if (entry.later_file == 0)
+		return note;
+	gchar *set = g_strdup_printf(_(set_later_note), later_file_of(entry).c_str(),
+				     display_text(local_rc_path()).c_str());
+	std::string text = set;
+	g_free(set);
+	std::size_t words = note.find_first_not_of(" \t");
+	return words == std::string::npos ? text : text + " \xE2\x80\x94 " + note.substr(words);
+}
+
 // The status bar holds at most one message: the comment of the row selected last.
 void show_comment(GtkTreeSelection *selection, const rc_entry *entries, int count)
 {
@@ -74,7 +108,7 @@ void show_comment(GtkTreeSelection *selection, const rc_entry *entries, int coun
 	if (gtk_tree_selection_get_selected(selection, &model, &iter)) {
 		int index = entry_of_row(model, &iter, entries, count);
 		if (index >= 0)
-			gtk_statusbar_push(bar, context, display_text(field_text(entries[index].comment)).c_str());
+			gtk_statusbar_push(bar, context, row_note(entries[index]).c_str());
 	}
 	info_context_id = context;
 }
@@ -87,9 +121,18 @@ void forget_value_editor()
 	g_signal_handler_disconnect(value_editor, editor_focus_out_id);
 	g_signal_handler_disconnect(value_editor, editor_done_id);
 	g_signal_handler_disconnect(value_editor, editor_popup_id);
+	g_signal_handler_disconnect(value_editor, editor_changed_id);
 	g_object_remove_weak_pointer(G_OBJECT(value_editor), reinterpret_cast<gpointer *>(&value_editor));
 	value_editor = nullptr;
 	editor_menu_shown = false;
+	gtk_widget_set_sensitive(save_button, pending_changes > 0);
+}
+
+// A text being typed that differs from the row's is a change Save can take.
+void on_value_editor_changed(GtkEditable *editor, gpointer)
+{
+	bool differs = editor_row_text != gtk_entry_get_text(GTK_ENTRY(editor));
+	gtk_widget_set_sensitive(save_button, pending_changes > 0 || differs);
 }
 
 gboolean on_reopen_idle(gpointer)
@@ -137,7 +180,7 @@ gboolean on_cut_value_idle(gpointer editable)
 		gtk_cell_editable_remove_widget(editor);
 	}
 	g_object_unref(editor);
-	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", _(too_long_to_edit));
+	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", lock_shown.c_str());
 	return FALSE;
 }
 
@@ -171,6 +214,22 @@ void on_value_editor_populate_popup(GtkEntry *, GtkMenu *menu, gpointer)
 }
 
 } // namespace
+
+std::string lock_message(const rc_entry &entry)
+{
+	if (entry.later_file != 0) {
+		gchar *text = g_strdup_printf(_(set_later_to_edit), display_text(field_text(entry.name)).c_str(),
+					      later_file_of(entry).c_str(), display_text(local_rc_path()).c_str());
+		std::string message = text;
+		g_free(text);
+		return message;
+	}
+	if ((entry.value_lock & value_as_written) != 0)
+		return _(as_written_to_edit);
+	if ((entry.value_lock & value_too_long) != 0)
+		return _(too_long_to_edit);
+	return "";
+}
 
 int find_entry(const rc_entry *entries, int count, const char *name)
 {
@@ -220,6 +279,10 @@ void on_knob_toggled(GtkCellRendererToggle *, gchar *path, gpointer)
 	if (index < 0)
 		return;
 	rc_entry &entry = gui_knobs[index];
+	if (std::string locked = lock_message(entry); !locked.empty()) {
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", locked.c_str());
+		return;
+	}
 	gtk_list_store_set(knob_store, &iter, column_state, was_on ? FALSE : TRUE, -1);
 	entry.knob_on = was_on ? 0 : 1;
 	show_mark(knob_store, &iter, count_edit(entry, knob_differs(entry), &pending_changes));
@@ -234,8 +297,8 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 		return;
 	rc_entry &entry = gui_strings[index];
 	std::string_view text = new_text != nullptr ? new_text : "";
-	if (entry.value_cut != 0) {
-		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", _(too_long_to_edit));
+	if (std::string locked = lock_message(entry); !locked.empty()) {
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", locked.c_str());
 		return;
 	}
 	// The text the row shows stands for the entry's own bytes, readable or not.
@@ -256,7 +319,8 @@ void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editab
 {
 	GtkTreeIter iter;
 	int index = string_of_path(path, &iter);
-	if (index >= 0 && gui_strings[index].value_cut != 0) {
+	if (index >= 0 && !lock_message(gui_strings[index]).empty()) {
+		lock_shown = lock_message(gui_strings[index]);
 		// The editor is only being set up: it is taken down once that is done.
 		if (GTK_IS_EDITABLE(editable))
 			gtk_editable_set_editable(GTK_EDITABLE(editable), FALSE);
@@ -276,9 +340,15 @@ void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editab
 					renderer);
 	value_editor = editable;
 	g_object_add_weak_pointer(G_OBJECT(editable), reinterpret_cast<gpointer *>(&value_editor));
-	editor_focus_out_id = g_signal_connect(editable, "focus-out-event", G_CALLBACK(on_value_editor_focus_out), nullptr);
+	editor_row_text = index >= 0 ? shown_value(gui_strings[index]) : "";
+	// After the entry's own handler, which stops its cursor blinking: a
+	// message about the text runs a main loop before this handler returns.
+	editor_focus_out_id =
+		g_signal_connect_after(editable, "focus-out-event", G_CALLBACK(on_value_editor_focus_out), nullptr);
 	editor_done_id = g_signal_connect(editable, "editing-done", G_CALLBACK(on_value_editor_editing_done), nullptr);
 	editor_popup_id = g_signal_connect(editable, "populate-popup", G_CALLBACK(on_value_editor_populate_popup), nullptr);
+	editor_changed_id = g_signal_connect(editable, "changed", G_CALLBACK(on_value_editor_changed), nullptr);
+	on_value_editor_changed(GTK_EDITABLE(editable), nullptr);
 }
 
 bool finish_value_edit()

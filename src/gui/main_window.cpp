@@ -9,6 +9,7 @@
 #include "gui/i18n.h"
 #include "gui/icons.h"
 #include "gui/save_quit.h"
+#include "rcfile/delta_writer.h"
 #include "version.h"
 
 #include <string>
@@ -28,6 +29,7 @@ GtkListStore *knob_store;     // mark, name, state
 GtkListStore *string_store;   // mark, name, value text
 GtkWidget *knob_view;         // the view of knob_store
 GtkWidget *string_view;       // the view of string_store, whose Value cells are edited
+bool read_only;               // this user may not save to the local rc.conf: nothing can be changed
 
 namespace {
 
@@ -158,6 +160,7 @@ GtkWidget *new_knob_view()
 	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
 	fill_store(knob_store, gui_knobs, gui_knob_count);
 	GtkCellRenderer *toggle = gtk_cell_renderer_toggle_new();
+	g_object_set(toggle, "activatable", !read_only, nullptr);
 	connect(toggle, "toggled", G_CALLBACK(on_knob_toggled));
 	return new_view(knob_store, knob_columns, toggle, G_CALLBACK(on_knob_selection_changed));
 }
@@ -167,7 +170,7 @@ GtkWidget *new_string_view()
 	string_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
 	fill_store(string_store, gui_strings, gui_string_count);
 	GtkCellRenderer *value = gtk_cell_renderer_text_new();
-	g_object_set(value, "editable", TRUE, nullptr);
+	g_object_set(value, "editable", !read_only, nullptr);
 	connect(value, "edited", G_CALLBACK(on_string_edited));
 	connect(value, "editing-started", G_CALLBACK(on_value_editing_started));
 	GtkWidget *view = new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
@@ -182,6 +185,8 @@ GtkWidget *new_string_view()
 
 GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
 {
+	if (mark[0] == '\0')
+		mark = resting_mark(entry);
 	GtkTreeIter row;
 	gtk_list_store_append(store, &row);
 	std::string name = display_text(field_text(entry.name));
@@ -194,9 +199,20 @@ GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *m
 	return row;
 }
 
+const char *resting_mark(const rc_entry &entry)
+{
+	return entry.later_file != 0 ? later_mark : "";
+}
+
 std::string shown_value(const rc_entry &entry)
 {
-	return display_text(field_text(entry.value), entry.value_cut != 0);
+	std::string shown = display_text(field_text(entry.value), (entry.value_lock & value_too_long) != 0);
+	if ((entry.value_lock & value_as_written) != 0) {
+		// TRANSLATORS: follows a value shown as rc.conf writes it, which cannot be edited here.
+		shown += ' ';
+		shown += _("(as written)");
+	}
+	return shown;
 }
 
 gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument)
@@ -216,12 +232,18 @@ void create_main_window(rc_lists *lists)
 	gui_strings = lists->strings;
 	pending_changes = 0;
 	info_context_id = 0;
+	const char *rc_path = local_rc_path();
+	read_only = !may_append(rc_path);
 
 	g_set_application_name(kelvane_name);
 	main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
 	gtk_window_set_position(GTK_WINDOW(main_window), GTK_WIN_POS_CENTER);
 	gtk_window_set_resizable(GTK_WINDOW(main_window), TRUE);
 	std::string title = std::string(kelvane_name) + " " + kelvane_version;
+	if (read_only) {
+		// TRANSLATORS: follows the program's name in the title when rc.conf cannot be saved to.
+		title += std::string(" ") + _("(read-only)");
+	}
 	gtk_window_set_title(GTK_WINDOW(main_window), title.c_str());
 	load_geometry();
 	gtk_window_set_default_size(GTK_WINDOW(main_window), geometry_width, geometry_height);
@@ -231,11 +253,16 @@ void create_main_window(rc_lists *lists)
 	GtkWidget *quit_button = gtk_button_new_from_stock("gtk-quit");
 	GtkWidget *about_button = new_about_button();
 	GtkWidget *add_button = gtk_button_new_from_stock("gtk-add");
-	set_tip(save_button, _("Save changes"));
+	std::string path = display_text(rc_path);
+	gchar *no_save = g_strdup_printf(_("Save is not available: you may not write '%s'. Run Kelvane as root to save changes"),
+					 path.c_str());
+	set_tip(save_button, read_only ? no_save : _("Save changes"));
+	g_free(no_save);
 	set_tip(add_button, _("Add a new entry"));
 	set_tip(about_button, _("About Kelvane"));
 	set_tip(quit_button, _("Exit Kelvane"));
 	gtk_widget_set_sensitive(save_button, FALSE);
+	gtk_widget_set_sensitive(add_button, !read_only);
 
 	GtkWidget *button_box = gtk_hbutton_box_new();
 	pack(button_box, save_button, FALSE);
@@ -276,6 +303,12 @@ void create_main_window(rc_lists *lists)
 
 	string_view = new_string_view();
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), new_scrolled_window(string_view), string_label);
+	if (read_only) {
+		gchar *why = g_strdup_printf(_("You may not change '%s': run Kelvane as root to save changes"), path.c_str());
+		GtkStatusbar *bar = GTK_STATUSBAR(status_bar);
+		gtk_statusbar_push(bar, gtk_statusbar_get_context_id(bar, "Access"), why);
+		g_free(why);
+	}
 
 	gtk_widget_show_all(main_window);
 }

@@ -1,11 +1,13 @@
 // The Save button, the Quit button, the window manager's close, and their message dialogs.
 #include "gui/save_quit.h"
 
+#include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/geometry.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "rcfile/delta_writer.h"
+#include "rcfile/shell_check.h"
 
 #include <string>
 
@@ -18,12 +20,22 @@ gint closing_height;
 bool closing_size_taken;
 
 // The message dialogs of this file.
-enum message_id { nothing_to_save, changes_saved, cannot_open, cannot_write, quit_anyway };
+enum message_id {
+	nothing_to_save,
+	changes_saved,
+	cannot_open,
+	cannot_write,
+	must_repair,
+	ends_open,
+	shell_missing,
+	shell_no_answer,
+	quit_anyway
+};
 
 struct message {
 	GtkMessageType type;
 	GtkButtonsType buttons;
-	const char *format; // the only conversion, if any, takes the local rc.conf path
+	const char *format; // conversions, if any, take the local rc.conf path, then the detail
 };
 
 constexpr message messages[] = {
@@ -31,22 +43,42 @@ constexpr message messages[] = {
 	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("Changes saved")},
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't open '%s' for writing. Changes not saved")},
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't write '%s'. Changes not saved")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+	 // TRANSLATORS: the first %s is the file's path, the second the shell's own
+	 // message, untranslated, which names the line.
+	 N_("'%s' must be repaired first, sh reports \"%s\". Changes not saved")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+	 N_("'%s' must be repaired first: it ends inside a here-document or a continued line, "
+	    "so sh would read the saved lines as part of it. Changes not saved")},
+	// TRANSLATORS: the first %s is the file's path, the second the shell's path, /bin/sh.
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't check '%s': %s could not be started. Changes not saved")},
+	// TRANSLATORS: the first %s is the file's path, the second the shell's path, /bin/sh.
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't check '%s': %s did not answer in time. Changes not saved")},
 	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, N_("There are unsaved changes, quit anyway?")},
 };
 
-gint ask(message_id id, const std::string &path)
+gint ask(message_id id, const std::string &path, const std::string &detail = "")
 {
 	const message &m = messages[id];
-	return run_message(m.type, m.buttons, _(m.format), path.c_str());
+	gchar *text = g_strdup_printf(_(m.format), path.c_str(), detail.c_str());
+	gint answer = run_message(m.type, m.buttons, "%s", text);
+	g_free(text);
+	return answer;
 }
 
+// Only change marks go: a row set by a later file keeps its own.
 void clear_marks(GtkListStore *store)
 {
 	GtkTreeModel *model = GTK_TREE_MODEL(store);
 	GtkTreeIter iter;
 	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
-	     more = gtk_tree_model_iter_next(model, &iter))
-		gtk_list_store_set(store, &iter, column_mark, "", -1);
+	     more = gtk_tree_model_iter_next(model, &iter)) {
+		gchar *mark = nullptr;
+		gtk_tree_model_get(model, &iter, column_mark, &mark, -1);
+		if (g_strcmp0(mark, change_mark) == 0)
+			gtk_list_store_set(store, &iter, column_mark, "", -1);
+		g_free(mark);
+	}
 }
 
 void reset_counter()
@@ -76,12 +108,25 @@ void on_save_clicked(GtkButton *, gpointer)
 		reset_counter();
 		return;
 	}
-	switch (write_deltas(gui_knobs, gui_knob_count, gui_strings, gui_string_count)) {
+	std::string words;
+	switch (write_deltas(gui_knobs, gui_knob_count, gui_strings, gui_string_count, &words)) {
 	case deltas_open_failed:
 		ask(cannot_open, path);
 		return;
 	case deltas_write_failed:
 		ask(cannot_write, path);
+		return;
+	case deltas_file_broken:
+		ask(must_repair, path, display_text(words));
+		return;
+	case deltas_ends_inside:
+		ask(ends_open, path);
+		return;
+	case deltas_no_shell:
+		ask(shell_missing, path, boot_shell);
+		return;
+	case deltas_shell_silent:
+		ask(shell_no_answer, path, boot_shell);
 		return;
 	default:
 		break;

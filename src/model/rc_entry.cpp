@@ -29,7 +29,7 @@ std::size_t cut_length(std::string_view src, std::size_t limit)
 int copy_field(char (&dst)[field_size], std::string_view src)
 {
 	std::size_t len = cut_length(src, field_size - 1);
-	std::memcpy(dst, src.data(), len);
+	src.copy(dst, len);
 	std::memset(dst + len, 0, field_size - len);
 	return len == src.size() ? 0 : -1;
 }

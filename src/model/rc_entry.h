@@ -20,7 +20,14 @@ struct rc_entry {
 	int knob_on;                  // knobs only: current state
 	int saved_knob_on;            // knobs only: state as last read or saved
 	rc_entry *next;               // links nothing: the reader files records straight into arrays
-	int value_cut;                // strings only: the file's value did not fit; never edited or written
+	int value_lock;               // strings only: value_lock bits; a locked value is never edited or written
+	int later_file;               // 0, or 1 + the index of a file read after rc.conf that sets it
+};
+
+// Why a string's value read from a file is shown marked and kept as it is.
+enum value_lock_bits {
+	value_too_long = 1,   // only its beginning fits in the field
+	value_as_written = 2, // no double-quoted text reads as it: the field holds the file's own text
 };
 
 // The knob and string arrays of one file, or the merged pair. Slots from the

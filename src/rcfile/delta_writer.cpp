@@ -1,6 +1,8 @@
 // Appending the changed entries to the machine's rc.conf as one dated block.
 #include "rcfile/delta_writer.h"
 
+#include "rcfile/shell_check.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -118,23 +120,62 @@ int comment_out(int fd, off_t start, std::string_view written)
 	return write_all(fd, line, start) == line.size() ? 0 : -1;
 }
 
-// Appends the block, syncs it, and takes it back when either fails, all
-// under the lock so that another save cannot append in between.
-int append_block(int fd, const std::string &block)
+// The file's first size bytes, read through fd from its start; 0 or -1.
+int read_text(int fd, off_t size, std::string &text)
+{
+	text.resize(static_cast<std::size_t>(size));
+	std::size_t got = 0;
+	while (got < text.size()) {
+		ssize_t done = pread(fd, &text[got], text.size() - got, static_cast<off_t>(got));
+		if (done < 0 && errno == EINTR)
+			continue;
+		if (done < 0)
+			return -1;
+		if (done == 0)
+			break;
+		got += static_cast<std::size_t>(done);
+	}
+	text.resize(got);
+	return 0;
+}
+
+// What a check that did not pass makes of the save.
+int refusal(int check)
+{
+	switch (check) {
+	case shell_refuses:
+		return deltas_file_broken;
+	case ends_inside:
+		return deltas_ends_inside;
+	case shell_not_started:
+		return deltas_no_shell;
+	default:
+		return deltas_shell_silent;
+	}
+}
+
+// Has the shell judge the file, appends the block, syncs it, and takes it
+// back when either fails, all under the lock so that another save cannot
+// append in between, nor change what the shell has judged.
+int append_block(int fd, const std::string &block, std::string &shell_words)
 {
 	if (lock_file(fd) == -1)
-		return -1;
+		return deltas_write_failed;
 	struct stat before;
-	if (fstat(fd, &before) == -1)
-		return -1;
+	std::string text;
+	if (fstat(fd, &before) == -1 || read_text(fd, before.st_size, text) == -1)
+		return deltas_write_failed;
+	int check = check_top_level(text, boot_shell, shell_time_limit_ms, shell_words);
+	if (check != ends_at_top_level)
+		return refusal(check);
 	sigxfsz_ignored guard;
 	std::size_t sent = write_all(fd, block);
 	if (sent == block.size() && sync_file(fd) == 0)
-		return 0;
+		return deltas_written;
 	// A half-written block could leave an unterminated quote that stops the
 	// boot scripts. Should taking it back fail too, the save has failed anyway.
 	take_back(fd, before.st_size, std::string_view(block).substr(0, sent));
-	return -1;
+	return deltas_write_failed;
 }
 
 // A written entry is as if just read from disk: saved state = current state.
@@ -160,6 +201,22 @@ const char *local_rc_path()
 {
 	const char *path = std::getenv("KELVANE_RC");
 	return path != nullptr ? path : default_rc_path;
+}
+
+bool may_append(const char *path)
+{
+	// Opened as a save opens it; a file that does not exist yet is made in its folder.
+	int fd = open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+	if (fd != -1) {
+		close(fd);
+		return true;
+	}
+	if (errno != ENOENT)
+		return false;
+	std::string folder = path;
+	std::size_t slash = folder.rfind('/');
+	folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+	return access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry *strings,
@@ -199,7 +256,8 @@ int take_back(int fd, off_t start, std::string_view written)
 	return done == 0 ? sync_file(fd) : -1;
 }
 
-int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count)
+int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count,
+		 std::string *shell_words)
 {
 	char date[date_size];
 	std::time_t now = std::time(nullptr);
@@ -207,15 +265,19 @@ int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_
 		date[0] = '\0';
 	std::string block = format_deltas(knobs, knob_count, strings, string_count, date);
 
-	int fd = open(local_rc_path(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+	// Read as well as appended to: the shell judges the bytes this descriptor sees.
+	int fd = open(local_rc_path(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
 	if (fd == -1)
 		return deltas_open_failed;
-	int appended = append_block(fd, block);
+	std::string words;
+	int appended = append_block(fd, block, words);
 	// A synced block is whole on disk, so close's result cannot undo the save;
 	// the descriptor, and with it the lock, is gone whatever close returns.
 	close(fd);
-	if (appended == -1)
-		return deltas_write_failed;
+	if (shell_words != nullptr)
+		*shell_words = words;
+	if (appended != deltas_written)
+		return appended;
 	mark_saved(knobs, knob_count, true);
 	mark_saved(strings, string_count, false);
 	return deltas_written;

@@ -3,8 +3,9 @@
 
 #include "model/rc_entry.h"
 
-// Merges machine into defaults (changed in place): equal names take the
-// machine's state or value, machine-only names are appended. The new arrays
+// Merges machine into defaults (changed in place), one entry a name: a name
+// both have keeps the default's place and comment and takes the machine's
+// kind and state or value; machine-only names are appended. The new arrays
 // have room for twice the sum of both counts of their kind. Returns 0, or -1
 // with errno set when memory runs out.
 int merge_lists(rc_lists *defaults, const rc_lists *machine);

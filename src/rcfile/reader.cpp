@@ -1,13 +1,15 @@
-// Reading one rc.conf file: records from the token sequence, then the knob and string arrays.
+// Reading one rc.conf file as /bin/sh reads it: the assignments it makes at the top level.
 #include "rcfile/reader.h"
 
+#include "rcfile/entry_set.h"
 #include "rcfile/tokenizer.h"
 
-#include <algorithm>
-#include <climits>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <new>
+#include <string_view>
+#include <vector>
 
 constexpr const char *string_valued_names[36] = {
 	"swapfile", "pccard_ifconfig", "nisdomainname", "ip_portrange_first",
@@ -21,6 +23,16 @@ constexpr const char *string_valued_names[36] = {
 	"pcvt_blanktime", "pcvt_cursorh", "pcvt_cursorl", "sendmail_enable",
 };
 
+// The reader follows sh's grammar far enough to know three things of every
+// word: whether it is an assignment in a simple command that sets the
+// variable in the shell itself (no command name, no redirection, not in a
+// pipeline of several, not after && or ||, not run in the background); whether
+// it stands at the top level, outside every compound command and function
+// body; and whether sh would stop at a syntax error before it. An entry is
+// made only for the first two, and only once the complete command holding it
+// has been read: sh reads a complete command whole before it runs any of it,
+// and at a syntax error it stops reading the file.
+
 namespace {
 
 [[noreturn]] void out_of_memory()
@@ -29,16 +41,53 @@ namespace {
 	std::exit(1);
 }
 
-// A NUL inside a token ends what the reader takes from it.
-std::string_view up_to_nul(std::string_view text)
-{
-	return text.substr(0, std::min(text.find('\0'), text.size()));
-}
+// What may come next.
+enum class expect {
+	list,               // a command, or the end of a list
+	command,            // a command: after |, &&, || or !
+	simple,             // more of a simple command, or its end
+	redirect_target,    // the word a redirection names
+	after_compound,     // redirections, or the end of the command
+	function_close,     // the ")" of "name ("
+	function_body,      // the compound command of a function
+	for_name,           // for NAME
+	for_in_or_do,       // in, or do
+	for_words,          // the words after in
+	for_do,             // do
+	case_subject,       // case WORD
+	case_in,            // in
+	case_pattern_start, // a pattern, with "(" before it, or esac
+	case_pattern,       // a pattern after "(" or "|"
+	case_pattern_next,  // "|" or ")"
+};
 
-std::string_view up_to_any(std::string_view text, std::string_view stops)
-{
-	return text.substr(0, std::min(text.find_first_of(stops), text.size()));
-}
+// An open compound command, and the part of it being read.
+enum class part { braces, parentheses, if_condition, if_body, else_body, loop_condition, loop_body, for_header, case_items };
+
+struct frame {
+	part what;
+	bool has_command; // the part holds a command, which sh requires of most
+};
+
+struct parser {
+	std::vector<frame> open;
+	expect next = expect::list;
+	expect after_redirect = expect::simple;
+	bool failed = false;
+	// The simple command being read.
+	bool fresh = false;           // nothing of it read yet
+	bool named = false;           // it has a command name
+	bool sets = true;             // it may set variables: nothing but assignments
+	bool may_define = false;      // one command name and nothing else: "name (" defines a function
+	bool in_pipeline = false;     // after |: run in a subshell
+	bool conditional = false;     // after && or ||: may not run at all
+	std::size_t command_first = 0;
+	std::size_t list_first = 0;   // first entry of the and-or list, dropped by &
+	// Entries of the complete command, filed once it is read whole.
+	std::vector<rc_entry> pending;
+	std::size_t line_first = 0;   // first pending entry of the current line
+	entry_set read = {};
+};
 
 bool is_string_valued(const char (&name)[field_size])
 {
@@ -48,132 +97,514 @@ bool is_string_valued(const char (&name)[field_size])
 	return false;
 }
 
-bool starts_with(std::string_view text, std::string_view prefix)
+bool equal_ignoring_case(std::string_view text, std::string_view word)
 {
-	return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+	if (text.size() != word.size())
+		return false;
+	for (std::size_t i = 0; i < text.size(); i++) {
+		char c = text[i];
+		if (c >= 'a' && c <= 'z')
+			c = static_cast<char>(c - 'a' + 'A');
+		if (c != word[i])
+			return false;
+	}
+	return true;
 }
 
-// A string's value: the token's first byte, what follows up to a quote,
-// newline or NUL, then a closing quote. A value too long for its field keeps
-// its beginning and is marked cut, so that it is never written back.
-void set_string_value(rc_entry *record, std::string_view text)
+// A string's value: one double-quoted text, or the file's own text when none
+// reads as the value. A value too long for its field keeps its beginning
+// and is marked, so that it is never written back.
+void set_string_value(rc_entry &entry, const word_token &word)
 {
-	std::size_t body = 1 + up_to_any(up_to_nul(text.substr(1)), "\"\n").size();
-	// Whatever lies beyond field_size bytes is cut away anyway.
-	if (body > field_size)
-		body = field_size;
-	char quoted[field_size + 1];
-	std::memcpy(quoted, text.data(), body);
-	quoted[body] = '"';
-	record->value_cut = copy_field(record->value, std::string_view(quoted, body + 1)) != 0;
-	std::memcpy(record->saved_value, record->value, field_size);
-}
-
-void classify(rc_entry *record, std::string_view text, bool string_valued)
-{
-	if (starts_with(text, "\"YES\"")) {
-		record->is_knob = 1;
-		record->knob_on = record->saved_knob_on = 1;
-	} else if (starts_with(text, "\"NO\"") && !string_valued) {
-		record->is_knob = 1;
+	if (word.as_written) {
+		entry.value_lock = value_as_written;
+		if (copy_field(entry.value, word.value_text) != 0 || word.text_cut)
+			entry.value_lock |= value_too_long;
 	} else {
-		set_string_value(record, text);
+		char quoted[field_size + 2];
+		std::size_t body = word.shown.size() < field_size ? word.shown.size() : field_size;
+		quoted[0] = '"';
+		word.shown.copy(quoted + 1, body);
+		quoted[body + 1] = '"';
+		std::string_view text(quoted, body + 2);
+		if (word.shown_cut || text.size() > field_size - 1) {
+			copy_field(entry.value, text.substr(0, text.size() - 1));
+			entry.value_lock = value_too_long;
+		} else {
+			copy_field(entry.value, text);
+		}
 	}
-	record->modified = 0;
+	std::memcpy(entry.saved_value, entry.value, field_size);
 }
 
-// Only names that start with an ASCII letter or digit are kept: bytes from
-// 0x80 on are negative as signed chars and fail like "_", "\"" and "#".
-bool is_retained(const rc_entry &record)
+// YES or NO, in any case and however quoted, makes a knob; NO does not for
+// the names whose value is a word that may be NO.
+void classify(rc_entry &entry, const word_token &word)
 {
-	int first = static_cast<signed char>(record.name[0]);
-	return first >= 0 && std::isalnum(first);
+	bool yes = !word.expands && equal_ignoring_case(word.literal, "YES");
+	bool no = !word.expands && equal_ignoring_case(word.literal, "NO");
+	if (yes || (no && !is_string_valued(entry.name))) {
+		entry.is_knob = 1;
+		entry.knob_on = entry.saved_knob_on = yes;
+	} else {
+		set_string_value(entry, word);
+	}
 }
 
-// The retained records of one kind, in file order. Each record is written
-// into its array once, as soon as it is complete: records are about 1 KB, and
-// copying them again would cost as much as reading them.
-struct growing_array {
-	rc_entry *entries;
-	int count;
-	int capacity;
-};
-
-void append(growing_array &array, const rc_entry &record)
+void fail(parser &p)
 {
-	if (array.count == array.capacity) {
-		if (array.capacity > INT_MAX / 2)
+	p.failed = true;
+}
+
+void add_entry(parser &p, const word_token &word)
+{
+	if (!p.open.empty())
+		return;
+	rc_entry entry{};
+	copy_field(entry.name, word.text.substr(0, word.name_length));
+	classify(entry, word);
+	p.pending.push_back(entry);
+}
+
+void drop_pending(parser &p, std::size_t from)
+{
+	p.pending.resize(from);
+	if (p.line_first > from)
+		p.line_first = from;
+}
+
+// The complete command is read: its entries count. Names that begin with
+// "_" are the scripts' own.
+void file_pending(parser &p)
+{
+	for (const rc_entry &entry : p.pending) {
+		if (entry.name[0] != '_' && lay_over(p.read, entry) != 0)
 			out_of_memory();
-		int wanted = array.capacity < 64 ? 64 : 2 * array.capacity;
-		void *grown = std::realloc(array.entries, static_cast<std::size_t>(wanted) * sizeof(rc_entry));
-		if (grown == nullptr)
+	}
+	p.pending.clear();
+	p.command_first = p.list_first = p.line_first = 0;
+}
+
+void mark_command(parser &p)
+{
+	if (!p.open.empty())
+		p.open.back().has_command = true;
+}
+
+void start_simple_command(parser &p)
+{
+	mark_command(p);
+	p.next = expect::simple;
+	p.fresh = true;
+	p.named = false;
+	p.sets = true;
+	p.may_define = false;
+	p.command_first = p.pending.size();
+}
+
+// A command ends. Its assignments stay only when they set the variables in
+// this shell: a simple command of nothing but assignments, alone in its
+// pipeline, at the start of its and-or list.
+void end_command(parser &p, bool pipe_follows)
+{
+	if (p.next == expect::simple && !(p.sets && !p.in_pipeline && !pipe_follows && !p.conditional))
+		drop_pending(p, p.command_first);
+	p.next = expect::list;
+}
+
+void end_list(parser &p)
+{
+	p.in_pipeline = p.conditional = false;
+	p.list_first = p.pending.size();
+}
+
+bool ends_command(expect next)
+{
+	return next == expect::simple || next == expect::after_compound;
+}
+
+void open_compound(parser &p, part what, expect next)
+{
+	mark_command(p);
+	p.open.push_back({what, false});
+	p.next = next;
+}
+
+// A reserved word that moves from one part of a compound command to the next.
+void next_part(parser &p, std::initializer_list<part> from, part to)
+{
+	if (p.open.empty() || !p.open.back().has_command) {
+		fail(p);
+		return;
+	}
+	for (part f : from) {
+		if (p.open.back().what == f) {
+			p.open.back() = {to, false};
+			p.next = expect::list;
+			return;
+		}
+	}
+	fail(p);
+}
+
+// A reserved word or ")" that closes a compound command.
+void close_compound(parser &p, std::initializer_list<part> closable, bool needs_command)
+{
+	if (p.open.empty() || (needs_command && !p.open.back().has_command)) {
+		fail(p);
+		return;
+	}
+	for (part c : closable) {
+		if (p.open.back().what == c) {
+			p.open.pop_back();
+			p.next = expect::after_compound;
+			return;
+		}
+	}
+	fail(p);
+}
+
+// Reserved words are recognized where a command may start. Returns whether
+// word was one.
+bool reserved_word(parser &p, std::string_view word)
+{
+	bool closes = word == "then" || word == "elif" || word == "else" || word == "fi" || word == "do" ||
+		      word == "done" || word == "esac" || word == "}" || word == "in";
+	if (closes && p.next == expect::command) {
+		fail(p);
+		return true;
+	}
+	if (word == "if")
+		open_compound(p, part::if_condition, expect::list);
+	else if (word == "while" || word == "until")
+		open_compound(p, part::loop_condition, expect::list);
+	else if (word == "for")
+		open_compound(p, part::for_header, expect::for_name);
+	else if (word == "case")
+		open_compound(p, part::case_items, expect::case_subject);
+	else if (word == "{")
+		open_compound(p, part::braces, expect::list);
+	else if (word == "!")
+		p.next = expect::command;
+	else if (word == "then")
+		next_part(p, {part::if_condition}, part::if_body);
+	else if (word == "elif")
+		next_part(p, {part::if_body}, part::if_condition);
+	else if (word == "else")
+		next_part(p, {part::if_body}, part::else_body);
+	else if (word == "do")
+		next_part(p, {part::loop_condition}, part::loop_body);
+	else if (word == "fi")
+		close_compound(p, {part::if_body, part::else_body}, true);
+	else if (word == "done")
+		close_compound(p, {part::loop_body}, true);
+	else if (word == "esac")
+		close_compound(p, {part::case_items}, false);
+	else if (word == "}")
+		close_compound(p, {part::braces}, true);
+	else if (word == "in")
+		fail(p);
+	else
+		return false;
+	return true;
+}
+
+bool is_name(std::string_view word)
+{
+	if (word.empty() || (word[0] >= '0' && word[0] <= '9'))
+		return false;
+	for (char c : word) {
+		if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
+			return false;
+	}
+	return true;
+}
+
+void enter_loop_body(parser &p)
+{
+	p.open.back() = {part::loop_body, false};
+	p.next = expect::list;
+}
+
+void on_word(parser &p)
+{
+	const word_token &word = last_word();
+	if (word.unterminated) {
+		fail(p);
+		return;
+	}
+	std::string_view text = word.text;
+	switch (p.next) {
+	case expect::function_body:
+		if (text != "{" && text != "if" && text != "while" && text != "until" && text != "for" && text != "case") {
+			fail(p);
+			return;
+		}
+		[[fallthrough]];
+	case expect::list:
+	case expect::command:
+		if (reserved_word(p, text))
+			return;
+		start_simple_command(p);
+		[[fallthrough]];
+	case expect::simple:
+		if (word.io_number) {
+			p.sets = p.may_define = false;
+		} else if (!p.named && word.name_length > 0) {
+			add_entry(p, word);
+			p.may_define = false;
+		} else {
+			p.may_define = p.fresh;
+			p.named = true;
+			p.sets = false;
+		}
+		p.fresh = false;
+		return;
+	case expect::redirect_target:
+		p.next = p.after_redirect;
+		return;
+	case expect::for_name:
+		if (!is_name(text))
+			fail(p);
+		p.next = expect::for_in_or_do;
+		return;
+	case expect::for_in_or_do:
+		if (text == "in")
+			p.next = expect::for_words;
+		else if (text == "do")
+			enter_loop_body(p);
+		else
+			fail(p);
+		return;
+	case expect::for_words:
+		return;
+	case expect::for_do:
+		if (text == "do")
+			enter_loop_body(p);
+		else
+			fail(p);
+		return;
+	case expect::case_subject:
+		p.next = expect::case_in;
+		return;
+	case expect::case_in:
+		if (text == "in")
+			p.next = expect::case_pattern_start;
+		else
+			fail(p);
+		return;
+	case expect::case_pattern_start:
+		if (text == "esac") {
+			close_compound(p, {part::case_items}, false);
+			return;
+		}
+		[[fallthrough]];
+	case expect::case_pattern:
+		p.next = expect::case_pattern_next;
+		return;
+	default:
+		fail(p);
+	}
+}
+
+void on_newline(parser &p)
+{
+	p.line_first = p.pending.size();
+	switch (p.next) {
+	case expect::simple:
+	case expect::after_compound:
+		end_command(p, false);
+		end_list(p);
+		break;
+	case expect::list:
+	case expect::command:
+	case expect::function_body:
+	case expect::for_in_or_do:
+	case expect::for_do:
+	case expect::case_in:
+	case expect::case_pattern_start:
+		break;
+	case expect::for_words:
+		p.next = expect::for_do;
+		break;
+	default:
+		fail(p);
+		return;
+	}
+	if (p.next == expect::list && p.open.empty())
+		file_pending(p);
+}
+
+void on_operator(parser &p, token_kind kind)
+{
+	bool in_command = ends_command(p.next);
+	switch (kind) {
+	case token_semicolon:
+		if (p.next == expect::for_in_or_do || p.next == expect::for_words) {
+			p.next = expect::for_do;
+			return;
+		}
+		if (!in_command)
+			break;
+		end_command(p, false);
+		end_list(p);
+		return;
+	case token_ampersand:
+		if (!in_command)
+			break;
+		end_command(p, false);
+		drop_pending(p, p.list_first);
+		end_list(p);
+		return;
+	case token_and_if:
+	case token_or_if:
+		if (!in_command)
+			break;
+		end_command(p, false);
+		p.in_pipeline = false;
+		p.conditional = true;
+		p.next = expect::command;
+		return;
+	case token_pipe:
+		if (p.next == expect::case_pattern_next) {
+			p.next = expect::case_pattern;
+			return;
+		}
+		if (!in_command)
+			break;
+		end_command(p, true);
+		p.in_pipeline = true;
+		p.next = expect::command;
+		return;
+	case token_double_semicolon:
+		if (in_command)
+			end_command(p, false);
+		if (p.next != expect::list || p.open.empty() || p.open.back().what != part::case_items)
+			break;
+		end_list(p);
+		p.next = expect::case_pattern_start;
+		return;
+	case token_open_paren:
+		if (p.next == expect::list || p.next == expect::command || p.next == expect::function_body) {
+			open_compound(p, part::parentheses, expect::list);
+			return;
+		}
+		if (p.next == expect::case_pattern_start) {
+			p.next = expect::case_pattern;
+			return;
+		}
+		if (p.next == expect::simple && p.may_define) {
+			p.next = expect::function_close;
+			return;
+		}
+		break;
+	case token_close_paren:
+		if (p.next == expect::case_pattern_next) {
+			p.next = expect::list;
+			return;
+		}
+		if (p.next == expect::function_close) {
+			p.next = expect::function_body;
+			return;
+		}
+		if (in_command)
+			end_command(p, false);
+		if (p.next != expect::list)
+			break;
+		end_list(p);
+		close_compound(p, {part::parentheses}, true);
+		return;
+	case token_redirect:
+		if (p.next == expect::list || p.next == expect::command)
+			start_simple_command(p);
+		if (!ends_command(p.next))
+			break;
+		p.sets = p.may_define = p.fresh = false;
+		p.after_redirect = p.next;
+		p.next = expect::redirect_target;
+		return;
+	default:
+		break;
+	}
+	fail(p);
+}
+
+// The end of the file: whatever is open there is a syntax error.
+void on_end(parser &p)
+{
+	if (ends_command(p.next))
+		end_command(p, false);
+	if (p.next != expect::list || !p.open.empty())
+		fail(p);
+	else
+		file_pending(p);
+}
+
+void read_tokens(parser &p)
+{
+	while (!p.failed) {
+		token_kind kind = next_token();
+		switch (kind) {
+		case token_end:
+			on_end(p);
+			return;
+		case token_word:
+			on_word(p);
+			break;
+		case token_newline:
+			on_newline(p);
+			break;
+		case token_comment:
+			if (p.pending.size() > p.line_first && p.pending.back().comment[0] == '\0')
+				copy_field(p.pending.back().comment, token_text());
+			break;
+		default:
+			on_operator(p, kind);
+		}
+	}
+}
+
+// Hands the lists over with room for their entries and never for fewer than
+// one; the room behind the entries is zero-filled.
+void finish(rc_entry *&entries, int count, int capacity, rc_entry **to, int *to_count, int *to_capacity)
+{
+	int room = count > 0 ? count : 1;
+	if (room != capacity) {
+		void *fitted = std::realloc(entries, static_cast<std::size_t>(room) * sizeof(rc_entry));
+		if (fitted != nullptr) {
+			entries = static_cast<rc_entry *>(fitted);
+			capacity = room;
+		} else if (entries == nullptr) {
 			out_of_memory();
-		array.entries = static_cast<rc_entry *>(grown);
-		array.capacity = wanted;
+		}
 	}
-	array.entries[array.count++] = record;
+	std::memset(entries + count, 0, static_cast<std::size_t>(capacity - count) * sizeof(rc_entry));
+	*to = entries;
+	*to_count = count;
+	*to_capacity = capacity;
 }
 
-// Files a finished record into the array of its kind, or drops it.
-void file_record(const rc_entry &record, growing_array &knobs, growing_array &strings)
+void hand_over(entry_set &read, rc_lists *lists)
 {
-	if (is_retained(record))
-		append(record.is_knob ? knobs : strings, record);
-}
-
-// Hands the array over with room for its records and never for fewer than
-// one; the room behind the records is zero-filled.
-void finish(growing_array &array, rc_entry **entries, int *count, int *capacity)
-{
-	int room = array.count > 0 ? array.count : 1;
-	void *fitted = std::realloc(array.entries, static_cast<std::size_t>(room) * sizeof(rc_entry));
-	if (fitted != nullptr) {
-		array.entries = static_cast<rc_entry *>(fitted);
-		array.capacity = room;
-	} else if (array.entries == nullptr) {
-		out_of_memory();
-	}
-	std::memset(array.entries + array.count, 0,
-		    static_cast<std::size_t>(array.capacity - array.count) * sizeof(rc_entry));
-	*entries = array.entries;
-	*count = array.count;
-	*capacity = array.capacity;
+	close_entry_set(read);
+	rc_lists &l = read.lists;
+	finish(l.knobs, l.knob_count, l.knob_capacity, &lists->knobs, &lists->knob_count, &lists->knob_capacity);
+	finish(l.strings, l.string_count, l.string_capacity, &lists->strings, &lists->string_count,
+	       &lists->string_capacity);
 }
 
 } // namespace
 
 int read_rc_stream(FILE *in, rc_lists *lists)
 {
-	growing_array knobs = {};
-	growing_array strings = {};
-	rc_entry current = {};
-	bool push_back = false;
-	set_tokenizer_input(in);
-	for (;;) {
-		if (push_back)
-			push_back = false;
-		else if (next_token() == 0)
-			break;
-		copy_field(current.name, up_to_any(up_to_nul(token_text()), "="));
-		bool string_valued = is_string_valued(current.name);
-
-		if (next_token() == 0)
-			break;
-		classify(&current, token_text(), string_valued);
-
-		if (next_token() == 0)
-			break;
-		std::string_view text = token_text();
-		if (text[0] == '#')
-			copy_field(current.comment, up_to_any(up_to_nul(text.substr(1)), "\n"));
-		else
-			push_back = true;
-		file_record(current, knobs, strings);
-		current = rc_entry{};
+	try {
+		parser p;
+		set_tokenizer_input(in);
+		read_tokens(p);
+		hand_over(p.read, lists);
+	} catch (const std::bad_alloc &) {
+		out_of_memory();
 	}
-	file_record(current, knobs, strings);
-	finish(knobs, &lists->knobs, &lists->knob_count, &lists->knob_capacity);
-	finish(strings, &lists->strings, &lists->string_count, &lists->string_capacity);
 	return 0;
 }
 
@@ -181,10 +612,8 @@ int read_rc_file(const char *path, rc_lists *lists)
 {
 	FILE *in = std::fopen(path, "r");
 	if (in == nullptr) {
-		growing_array no_knobs = {};
-		growing_array no_strings = {};
-		finish(no_knobs, &lists->knobs, &lists->knob_count, &lists->knob_capacity);
-		finish(no_strings, &lists->strings, &lists->string_count, &lists->string_capacity);
+		entry_set none{};
+		hand_over(none, lists);
 		return 0;
 	}
 	read_rc_stream(in, lists);

@@ -1,80 +1,94 @@
-// The rc.conf tokenizer: a hand-written matcher for the ten rules over a growing input buffer.
+// The rc.conf tokenizer: sh's token recognition, over a buffer that holds only the bytes being looked at.
 #include "rcfile/tokenizer.h"
+
+#include "model/rc_entry.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
-// How the rules are matched here. A rule that looks past its first byte never
-// looks past the end of the line, so a match needs at most the rest of the
-// current line in the buffer. The first newline at or after the position is
-// found once with memchr and remembered until it is consumed; a line that
-// arrives in many reads is searched only in its newly read part. Rule 6 reads
-// less: only its name characters and the byte after them, so a name followed
-// by a long line never holds that line.
+// Tokens are recognized as /bin/sh recognizes them: quotes ('...', "..."),
+// backslashes, backslash-newline joining lines (not inside '...' or a
+// comment), $name, ${...}, $(...), $((...)) and `...` with what nests in
+// them, operators, comments from a "#" that starts a token, and the bodies of
+// here documents, skipped from the newline after their operator to their
+// end line. NUL bytes are dropped, as sh drops them.
 //
-//   rule  line start  text                                   outcome
-//   1     yes         "#" run "\n"                           skipped
-//   2     yes         "\n"                                   skipped
-//   3     yes         " " run "\n"                           skipped
-//   4     yes         "\t" run "\n"                          skipped
-//   5     no          "\"${" run holding a "\"", then "\n"   skipped
-//   6     yes         name characters, then "="              name token
-//   7     no          "\"" run "\""                          value token
-//   8     no          "#" run "\n"                           comment token
-//   9     no          "\n"                                   skipped
-//   10    no          any other single byte                  skipped
-//
-// A run never holds a newline. The longest candidate wins, the lower rule on
-// a tie. The matchers below rely on what follows: rule 1 beats rule 8 on the
-// same text, rule 5 is always longer than rule 7 from the same quote, and
-// rule 7 reaches the last quote of its line.
+// A word is read once, byte by byte; what is kept of it is bounded, so a
+// word, line or here document of any length takes no more memory than a
+// short one. While a word is read, its value (when it is NAME=value) is
+// rewritten as the inside of one double-quoted text that sh reads as the
+// same value: '...' parts are unquoted, "..." parts copied, backslashes kept
+// only where double quotes need them. A value no double-quoted text can
+// stand for (one that spans lines, expands a tilde, or holds $, ` or \ in
+// '...') is marked to be shown as written.
 
 namespace {
 
-constexpr std::size_t initial_size = 16384;
+constexpr std::size_t buffer_size = 16384;
 constexpr std::size_t read_size = 8192;
+// Deeper nesting of quotes and expansions than this is taken as an
+// unterminated word, which no real file comes near.
+constexpr std::size_t nesting_limit = 1 << 16;
 
-// The input read but not yet consumed, with what is known about its line.
-struct input_buffer {
-	char *data;             // size bytes of input and one more for the NUL after a token
-	std::size_t size;       // room for input in data; 0 while no buffer exists
-	std::size_t len;        // bytes of input held in data
-	std::size_t pos;        // first byte not yet consumed
-	std::size_t line_end;   // index of a '\n' at or after pos, when has_line_end
-	bool has_line_end;
-	std::size_t scanned;    // data[pos, scanned) is known to hold no '\n'
-	bool at_eof;            // the stream had no more input
-	std::size_t held_at;    // where the NUL after the current token stands
-	char held;              // the byte that NUL replaced
-	bool holding;
+// A token's text, kept up to N bytes; what does not fit is dropped.
+template <std::size_t N> struct bounded_text {
+	char data[N];
+	std::size_t length;
+	bool cut;
+
+	void clear()
+	{
+		length = 0;
+		cut = false;
+	}
+	void add(char c)
+	{
+		if (length < N)
+			data[length++] = c;
+		else
+			cut = true;
+	}
+	void add(const char *bytes, std::size_t n)
+	{
+		std::size_t kept = n < N - length ? n : N - length;
+		std::memcpy(data + length, bytes, kept);
+		length += kept;
+		cut = cut || kept < n;
+	}
+	std::string_view from(std::size_t start) const
+	{
+		start = start < length ? start : length;
+		return std::string_view(data + start, length - start);
+	}
 };
 
-// The stream the next read uses; the reader sets it for each file.
-FILE *input;
-// Whether that stream is a terminal, read a line at a time.
-bool interactive;
-// Set up at the first request and kept for the whole run.
-input_buffer *buffer;
-// Set at the start of each input and after every match that ends in '\n'.
-bool line_start = true;
-// The current token inside buffer->data.
-std::size_t token_start;
-std::size_t token_length;
+// The input read but not yet consumed. Tokens are not held here: the buffer
+// only ever needs the few bytes that decide the next step.
+struct input_buffer {
+	char data[buffer_size];
+	std::size_t length; // bytes held
+	std::size_t pos;    // the next byte
+	bool at_eof;        // the stream had no more input
+};
 
-// Byte classes for the rules: the name characters and the bytes that can
-// start a rule longer than one byte away from a line start.
+// Byte classes: name characters, bytes that end a word, operator starts.
 constexpr unsigned char name_char = 1;
-constexpr unsigned char stops_run = 2;
+constexpr unsigned char word_end = 2;
+constexpr unsigned char operator_start = 4;
 
 constexpr unsigned char class_of(int c)
 {
 	unsigned char bits = 0;
 	if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')
 		bits |= name_char;
-	if (c == '\n' || c == '"' || c == '#')
-		bits |= stops_run;
+	if (c == ' ' || c == '\t' || c == '\n')
+		bits |= word_end;
+	if (c == ';' || c == '&' || c == '|' || c == '(' || c == ')' || c == '<' || c == '>')
+		bits |= word_end | operator_start;
 	return bits;
 }
 
@@ -89,15 +103,75 @@ struct class_table {
 
 constexpr class_table classes;
 
-bool is_name_char(char c)
+bool has_class(int c, unsigned char bit)
 {
-	return classes.bits[static_cast<unsigned char>(c)] & name_char;
+	return c >= 0 && (classes.bits[c] & bit) != 0;
 }
 
-bool stops_skipping(char c)
+bool is_digit(int c)
 {
-	return classes.bits[static_cast<unsigned char>(c)] & stops_run;
+	return c >= '0' && c <= '9';
 }
+
+bool is_name_start(int c)
+{
+	return has_class(c, name_char) && !is_digit(c);
+}
+
+// $$, $?, $!, $#, $-, $@ and $*.
+bool is_special_parameter(int c)
+{
+	return c >= 0 && std::strchr("$?!#-@*", c) != nullptr;
+}
+
+bool starts_expansion(int c)
+{
+	return has_class(c, name_char) || is_special_parameter(c) || c == '{' || c == '(';
+}
+
+// What a nested construct is inside: an expansion's braces or parentheses,
+// with or without double quotes around them, or a quote inside it.
+enum class nest : unsigned char { braces, braces_in_quotes, parentheses, double_quotes, single_quotes, backquotes };
+
+// The here document whose body starts after the next newline token.
+struct here_document {
+	std::string delimiter; // its end line, quotes removed
+	bool strip_tabs;       // <<-: leading tabs do not count
+	bool quoted;           // no continuation joins its lines
+};
+
+// The stream the next read uses; the reader sets it for each file.
+FILE *input;
+// Whether that stream is a terminal, read a line at a time.
+bool interactive;
+// Set up at the first request and kept for the whole run.
+input_buffer *buffer;
+
+// The last token.
+bounded_text<word_text_limit> raw;      // a word as written, a comment, an operator
+bounded_text<word_text_limit> unquoted; // a word with its quotes removed
+bounded_text<field_size> shown;         // an assignment's value in double quotes' syntax
+word_token word;
+
+// The word being read.
+enum class prefix_state { name, assignment, other };
+prefix_state prefix;      // what its start has shown it to be so far
+std::size_t name_chars;   // of the NAME in NAME=value
+std::size_t value_raw;    // where the value starts in raw
+std::size_t value_plain;  // where the value starts in unquoted
+bool as_written;
+bool expands;
+bool unterminated;
+bool tilde_expands;       // an unquoted ~ here is expanded: after "=" or ":"
+// The shown text's last piece, which the next byte must not run into.
+enum class shown_tail { plain, name_parameter, literal_dollar };
+shown_tail tail;
+
+// Here documents.
+bool delimiter_next;                  // the next word ends a here document
+bool delimiter_strips_tabs;
+std::vector<here_document> bodies;    // bodies to skip after the next newline
+std::vector<nest> nesting;            // open constructs inside an expansion
 
 [[noreturn]] void fatal(const char *message)
 {
@@ -132,244 +206,602 @@ std::size_t read_stream(char *to, std::size_t room)
 	return n;
 }
 
+std::size_t drop_nul_bytes(char *bytes, std::size_t n)
+{
+	char *nul = static_cast<char *>(std::memchr(bytes, '\0', n));
+	if (nul == nullptr)
+		return n;
+	char *to = nul;
+	for (char *from = nul; from < bytes + n; from++) {
+		if (*from != '\0')
+			*to++ = *from;
+	}
+	return static_cast<std::size_t>(to - bytes);
+}
+
 void create_buffer()
 {
-	if (buffer == nullptr) {
-		buffer = static_cast<input_buffer *>(std::calloc(1, sizeof(input_buffer)));
-		if (buffer == nullptr)
-			fatal("out of dynamic memory in yyensure_buffer_stack()");
-	}
-	if (buffer->size != 0)
+	if (buffer != nullptr)
 		return;
-	buffer->data = static_cast<char *>(std::malloc(initial_size + 1));
-	if (buffer->data == nullptr)
+	buffer = static_cast<input_buffer *>(std::calloc(1, sizeof(input_buffer)));
+	if (buffer == nullptr)
 		fatal("out of dynamic memory in yy_create_buffer()");
-	buffer->size = initial_size;
 }
 
-// Drops the held input and its memory; the next request starts afresh.
-void discard_buffer()
-{
-	if (buffer != nullptr) {
-		std::free(buffer->data);
-		*buffer = input_buffer();
-	}
-	line_start = true;
-}
-
-// Moves the unconsumed input to the front of the buffer, doubles the buffer
-// when that input fills it, and reads more. Returns false at the end of input.
-bool fill_buffer()
+// Makes the byte ahead bytes after pos available. Returns false when the
+// input ends first.
+bool fill(std::size_t ahead)
 {
 	input_buffer &b = *buffer;
-	if (b.at_eof || input == nullptr)
-		return false;
-	if (b.pos > 0) {
-		std::memmove(b.data, b.data + b.pos, b.len - b.pos);
-		b.len -= b.pos;
-		if (b.has_line_end && b.line_end >= b.pos)
-			b.line_end -= b.pos;
-		else
-			b.has_line_end = false;
-		b.scanned = b.scanned > b.pos ? b.scanned - b.pos : 0;
+	while (b.length - b.pos <= ahead) {
+		if (b.at_eof || input == nullptr)
+			return false;
+		std::memmove(b.data, b.data + b.pos, b.length - b.pos);
+		b.length -= b.pos;
 		b.pos = 0;
+		std::size_t room = buffer_size - b.length;
+		if (room > read_size)
+			room = read_size;
+		char *to = b.data + b.length;
+		std::size_t got = interactive ? read_terminal(to, room) : read_stream(to, room);
+		if (got == 0) {
+			b.at_eof = true;
+			return false;
+		}
+		b.length += drop_nul_bytes(to, got);
 	}
-	if (b.len == b.size) {
-		if (b.size > (static_cast<std::size_t>(-1) - 1) / 2)
-			fatal("fatal error - scanner input buffer overflow");
-		char *grown = static_cast<char *>(std::realloc(b.data, 2 * b.size + 1));
-		if (grown == nullptr)
-			fatal("fatal error - scanner input buffer overflow");
-		b.data = grown;
-		b.size *= 2;
-	}
-	std::size_t room = b.size - b.len;
-	if (room > read_size)
-		room = read_size;
-	std::size_t got = interactive ? read_terminal(b.data + b.len, room) : read_stream(b.data + b.len, room);
-	if (got == 0) {
-		b.at_eof = true;
-		return false;
-	}
-	b.len += got;
 	return true;
 }
 
-// Makes sure the rest of the current line is in the buffer. Returns true with
-// line_end set when the line ends in '\n', false when the input ends first.
-bool find_line_end()
+// The byte ahead bytes after the current one, or -1 past the end.
+int peek(std::size_t ahead = 0)
 {
-	input_buffer &b = *buffer;
+	const input_buffer &b = *buffer;
+	if (b.pos + ahead < b.length || fill(ahead))
+		return static_cast<unsigned char>(b.data[b.pos + ahead]);
+	return -1;
+}
+
+void advance()
+{
+	buffer->pos++;
+}
+
+// The next byte with backslash-newlines removed, as sh joins lines.
+int peek_joined()
+{
 	for (;;) {
-		if (b.has_line_end && b.line_end >= b.pos)
-			return true;
-		std::size_t from = b.scanned > b.pos ? b.scanned : b.pos;
-		const void *found = std::memchr(b.data + from, '\n', b.len - from);
-		if (found != nullptr) {
-			b.line_end = static_cast<std::size_t>(static_cast<const char *>(found) - b.data);
-			b.has_line_end = true;
-			return true;
-		}
-		b.scanned = b.len;
-		if (!fill_buffer())
-			return false;
+		int c = peek();
+		if (c != '\\' || peek(1) != '\n')
+			return c;
+		buffer->pos += 2;
 	}
 }
 
-// End of the text the line-bound rules may look at: the newline, or the end
-// of input on a last line without one.
-std::size_t line_limit(bool has_newline)
+// Skips to the next newline (left unread), keeping what fits in keep.
+void skip_line(bounded_text<word_text_limit> &keep)
 {
-	return has_newline ? buffer->line_end : buffer->len;
-}
-
-void skip(std::size_t length)
-{
-	buffer->pos += length;
-	line_start = buffer->data[buffer->pos - 1] == '\n';
-}
-
-int make_token(std::size_t length)
-{
-	input_buffer &b = *buffer;
-	token_start = b.pos;
-	token_length = length;
-	b.pos += length;
-	line_start = b.data[b.pos - 1] == '\n';
-	b.held_at = b.pos;
-	b.held = b.data[b.pos];
-	b.holding = true;
-	b.data[b.pos] = '\0';
-	return static_cast<unsigned char>(b.data[token_start]);
-}
-
-// Rules 1, 3 and 4: the whole line is skipped when it has a newline.
-void match_skipped_line()
-{
-	if (find_line_end())
-		skip(buffer->line_end + 1 - buffer->pos);
-	else
-		skip(1);
-}
-
-// Rule 6, or rule 10 when the name characters are not followed by "=". The
-// length counts from pos, since a refill moves the input to the front.
-int match_name()
-{
-	input_buffer &b = *buffer;
-	std::size_t length = 0;
 	for (;;) {
-		while (b.pos + length < b.len && is_name_char(b.data[b.pos + length]))
-			length++;
-		if (b.pos + length < b.len || !fill_buffer())
+		input_buffer &b = *buffer;
+		if (b.pos == b.length && !fill(0))
+			return;
+		const char *from = b.data + b.pos;
+		std::size_t n = b.length - b.pos;
+		const void *newline = std::memchr(from, '\n', n);
+		if (newline != nullptr)
+			n = static_cast<std::size_t>(static_cast<const char *>(newline) - from);
+		keep.add(from, n);
+		b.pos += n;
+		if (newline != nullptr)
+			return;
+	}
+}
+
+// Adds a byte to the value as shown. A parameter name or a literal "$" must
+// not run into what follows: "$a"'b' is not "$ab".
+void put_shown(char c)
+{
+	if (prefix != prefix_state::assignment)
+		return;
+	if ((tail == shown_tail::name_parameter && has_class(static_cast<unsigned char>(c), name_char)) ||
+	    (tail == shown_tail::literal_dollar && starts_expansion(static_cast<unsigned char>(c))))
+		as_written = true;
+	tail = shown_tail::plain;
+	shown.add(c);
+}
+
+// A byte that stands for itself in every form of the word.
+void copy(char c)
+{
+	raw.add(c);
+	unquoted.add(c);
+	put_shown(c);
+}
+
+// A byte of '...', which double quotes can hold unless it is $, ` or \ there.
+void add_single_quoted(char c)
+{
+	unquoted.add(c);
+	if (c == '$' || c == '`' || c == '\\' || c == '\n')
+		as_written = true;
+	if (c == '"')
+		put_shown('\\');
+	put_shown(c);
+}
+
+// The escaped byte after a backslash, the backslash read. Inside double
+// quotes a backslash before other bytes is itself kept.
+void add_escaped(int c, bool in_double_quotes)
+{
+	raw.add(static_cast<char>(c));
+	bool special = c == '$' || c == '`' || c == '"' || c == '\\';
+	if (in_double_quotes && !special)
+		unquoted.add('\\');
+	unquoted.add(static_cast<char>(c));
+	if (special || in_double_quotes)
+		put_shown('\\');
+	put_shown(static_cast<char>(c));
+}
+
+bool open_nest(nest what)
+{
+	if (nesting.size() >= nesting_limit) {
+		unterminated = true;
+		return false;
+	}
+	nesting.push_back(what);
+	return true;
+}
+
+// The inside of an expansion or a backquoted command, copied as written up
+// to its closer. Quotes and the expansions nested in it are followed, so that
+// a closer inside them does not count, and so is a comment in $(...). Quoting
+// inside ${...} and backslashes inside `...` mean other things within double
+// quotes: outside them, such a value is shown as written.
+void read_expansion(nest outermost, bool in_double_quotes)
+{
+	nesting.clear();
+	nesting.push_back(outermost);
+	bool word_start = true; // for a comment in $(...)
+	while (!nesting.empty() && !unterminated) {
+		nest top = nesting.back();
+		int c = top == nest::single_quotes ? peek() : peek_joined();
+		if (c < 0) {
+			unterminated = true;
+			return;
+		}
+		advance();
+		copy(static_cast<char>(c));
+		if (c == '\n')
+			as_written = true;
+		bool was_word_start = word_start;
+		word_start = has_class(c, word_end);
+		switch (top) {
+		case nest::single_quotes:
+			if (c == '\'')
+				nesting.pop_back();
+			continue;
+		case nest::backquotes:
+			if (c == '`') {
+				nesting.pop_back();
+			} else if (c == '\\') {
+				if (!in_double_quotes)
+					as_written = true;
+				if (int d = peek(); d >= 0) {
+					advance();
+					copy(static_cast<char>(d));
+				}
+			}
+			continue;
+		default:
+			break;
+		}
+		if ((top == nest::braces || top == nest::braces_in_quotes) && c == '}') {
+			nesting.pop_back();
+			continue;
+		}
+		if (top == nest::double_quotes && c == '"') {
+			nesting.pop_back();
+			continue;
+		}
+		if (top == nest::parentheses && c == ')') {
+			nesting.pop_back();
+			continue;
+		}
+		bool quoting_differs = top == nest::braces;
+		switch (c) {
+		case '\\':
+			as_written = as_written || quoting_differs;
+			if (int d = peek(); d >= 0) {
+				advance();
+				copy(static_cast<char>(d));
+			}
+			break;
+		case '\'':
+			if (top == nest::parentheses || top == nest::braces) {
+				as_written = as_written || quoting_differs;
+				open_nest(nest::single_quotes);
+			}
+			break;
+		case '"':
+			as_written = as_written || quoting_differs;
+			open_nest(nest::double_quotes);
+			break;
+		case '`':
+			open_nest(nest::backquotes);
+			break;
+		case '(':
+			if (top == nest::parentheses)
+				open_nest(nest::parentheses);
+			break;
+		case '#':
+			if (top == nest::parentheses && was_word_start) {
+				std::size_t before = raw.length;
+				skip_line(raw);
+				for (char k : raw.from(before)) {
+					unquoted.add(k);
+					put_shown(k);
+				}
+			}
+			break;
+		case '$': {
+			int d = peek_joined();
+			if (d == '{' || d == '(') {
+				advance();
+				copy(static_cast<char>(d));
+				bool quoted = top == nest::double_quotes || top == nest::braces_in_quotes;
+				open_nest(d == '(' ? nest::parentheses : quoted ? nest::braces_in_quotes : nest::braces);
+			}
+			break;
+		}
+		default:
+			break;
+		}
+	}
+}
+
+// After a "$": a parameter, an expansion, or a "$" that stands for itself.
+void read_dollar(bool in_double_quotes)
+{
+	unquoted.add('$');
+	put_shown('$');
+	int c = peek_joined();
+	if (c == '{' || c == '(') {
+		expands = true;
+		advance();
+		copy(static_cast<char>(c));
+		read_expansion(c == '(' ? nest::parentheses
+					: in_double_quotes ? nest::braces_in_quotes : nest::braces,
+			       in_double_quotes);
+	} else if (is_name_start(c)) {
+		expands = true;
+		for (; has_class(c, name_char); c = peek_joined()) {
+			advance();
+			copy(static_cast<char>(c));
+		}
+		tail = shown_tail::name_parameter;
+	} else if (is_digit(c) || is_special_parameter(c)) {
+		expands = true;
+		advance();
+		copy(static_cast<char>(c));
+	} else {
+		// Some shells read $'...' and $"..." as quotes of their own.
+		if (!in_double_quotes && (c == '\'' || c == '"'))
+			as_written = true;
+		tail = shown_tail::literal_dollar;
+	}
+}
+
+void read_backquoted(bool in_double_quotes)
+{
+	expands = true;
+	unquoted.add('`');
+	put_shown('`');
+	read_expansion(nest::backquotes, in_double_quotes);
+}
+
+void read_single_quoted()
+{
+	for (;;) {
+		int c = peek();
+		if (c < 0) {
+			unterminated = true;
+			return;
+		}
+		advance();
+		raw.add(static_cast<char>(c));
+		if (c == '\'')
+			return;
+		add_single_quoted(static_cast<char>(c));
+	}
+}
+
+void read_double_quoted()
+{
+	while (!unterminated) {
+		int c = peek_joined();
+		if (c < 0) {
+			unterminated = true;
+			return;
+		}
+		advance();
+		raw.add(static_cast<char>(c));
+		if (c == '"')
+			return;
+		if (c == '\\') {
+			int d = peek();
+			if (d < 0) {
+				unterminated = true;
+				return;
+			}
+			advance();
+			add_escaped(d, true);
+		} else if (c == '$') {
+			read_dollar(true);
+		} else if (c == '`') {
+			read_backquoted(true);
+		} else {
+			if (c == '\n')
+				as_written = true;
+			unquoted.add(static_cast<char>(c));
+			put_shown(static_cast<char>(c));
+		}
+	}
+}
+
+// An unquoted byte that is no quote, escape or expansion. Returns whether a
+// tilde right after it would be expanded.
+bool read_plain(char c)
+{
+	if (prefix == prefix_state::name) {
+		unquoted.add(c);
+		if (c != '=') {
+			name_chars++;
+			return false;
+		}
+		prefix = prefix_state::assignment;
+		value_raw = raw.length;
+		value_plain = unquoted.length;
+		return true;
+	}
+	if (c == '~' && tilde_expands && prefix == prefix_state::assignment)
+		as_written = expands = true;
+	unquoted.add(c);
+	put_shown(c);
+	return c == ':';
+}
+
+void start_word()
+{
+	raw.clear();
+	unquoted.clear();
+	shown.clear();
+	prefix = prefix_state::name;
+	name_chars = 0;
+	value_raw = value_plain = 0;
+	as_written = expands = unterminated = tilde_expands = false;
+	tail = shown_tail::plain;
+}
+
+void finish_word()
+{
+	word = word_token{};
+	word.text = raw.from(0);
+	word.text_cut = raw.cut;
+	word.unterminated = unterminated;
+	bool digits_only = !word.text.empty() && unquoted.length == raw.length && !raw.cut;
+	for (char c : word.text)
+		digits_only = digits_only && is_digit(c);
+	int next = peek_joined();
+	word.io_number = digits_only && (next == '<' || next == '>');
+	if (prefix != prefix_state::assignment)
+		return;
+	word.name_length = name_chars;
+	word.value_text = raw.from(value_raw);
+	word.shown = shown.from(0);
+	word.shown_cut = shown.cut;
+	word.as_written = as_written;
+	word.expands = expands;
+	word.literal = unquoted.from(value_plain);
+}
+
+void read_word()
+{
+	start_word();
+	for (;;) {
+		int c = peek_joined();
+		if (c < 0 || has_class(c, word_end))
+			break;
+		advance();
+		raw.add(static_cast<char>(c));
+		if (prefix == prefix_state::name &&
+		    !(c == '=' ? name_chars > 0 : has_class(c, name_char) && (name_chars > 0 || !is_digit(c))))
+			prefix = prefix_state::other;
+		bool tilde_next = false;
+		switch (c) {
+		case '\'':
+			read_single_quoted();
+			break;
+		case '"':
+			read_double_quoted();
+			break;
+		case '\\':
+			if (int d = peek(); d >= 0) {
+				advance();
+				add_escaped(d, false);
+			} else {
+				add_escaped('\\', false);
+			}
+			break;
+		case '$':
+			read_dollar(false);
+			break;
+		case '`':
+			read_backquoted(false);
+			break;
+		default:
+			tilde_next = read_plain(static_cast<char>(c));
+		}
+		tilde_expands = tilde_next;
+		if (unterminated)
 			break;
 	}
-	if (b.pos + length < b.len && b.data[b.pos + length] == '=')
-		return make_token(length + 1);
-	skip(1);
-	return 0;
+	finish_word();
 }
 
-// Rules 5 and 7, or rule 10 for a quote that is the last on its line.
-int match_quote()
+// Skips the body of one here document, through its end line.
+void skip_body(const here_document &doc)
 {
-	bool has_newline = find_line_end();
-	std::size_t end = line_limit(has_newline);
-	const input_buffer &b = *buffer;
-	const char *start = b.data + b.pos;
-	std::size_t rest = end - b.pos;
-	if (has_newline && rest >= 3 && start[1] == '$' && start[2] == '{' &&
-	    std::memchr(start + 3, '"', rest - 3) != nullptr) {
-		skip(rest + 1);
-		return 0;
-	}
-	const void *last = memrchr(start + 1, '"', rest - 1);
-	if (last != nullptr)
-		return make_token(static_cast<std::size_t>(static_cast<const char *>(last) - start) + 1);
-	skip(1);
-	return 0;
-}
-
-// Rule 8, or rule 10 for a "#" on a last line without a newline.
-int match_comment()
-{
-	if (find_line_end())
-		return make_token(buffer->line_end + 1 - buffer->pos);
-	skip(1);
-	return 0;
-}
-
-// Rule 10 over a run of bytes that start no longer rule.
-void skip_run()
-{
-	input_buffer &b = *buffer;
-	std::size_t at = b.pos + 1;
-	while (at < b.len && !stops_skipping(b.data[at]))
-		at++;
-	b.pos = at;
-	line_start = false;
-}
-
-// Tries the rules at the current position: returns the token's first byte, or
-// 0 when the text there was skipped.
-int match_at_position()
-{
-	char c = buffer->data[buffer->pos];
-	if (c == '\n') {
-		skip(1);
-		return 0;
-	}
-	if (line_start) {
-		if (c == '#' || c == ' ' || c == '\t') {
-			match_skipped_line();
-			return 0;
+	bool continued = false;
+	while (peek() >= 0) {
+		if (doc.strip_tabs) {
+			while (peek() == '\t')
+				advance();
 		}
-		if (is_name_char(c))
-			return match_name();
+		std::size_t matched = 0;
+		bool differs = false;
+		std::size_t backslashes = 0;
+		int c;
+		while ((c = peek()) >= 0 && c != '\n') {
+			advance();
+			if (matched < doc.delimiter.size() && static_cast<char>(c) == doc.delimiter[matched])
+				matched++;
+			else
+				differs = true;
+			backslashes = c == '\\' ? backslashes + 1 : 0;
+		}
+		if (c == '\n')
+			advance();
+		if (!continued && !differs && matched == doc.delimiter.size())
+			return;
+		// Unless its delimiter was quoted, a body's lines join like the file's.
+		continued = !doc.quoted && backslashes % 2 == 1;
 	}
-	if (c == '"')
-		return match_quote();
-	if (c == '#')
-		return match_comment();
-	skip_run();
-	return 0;
+}
+
+token_kind read_operator(int c)
+{
+	advance();
+	raw.add(static_cast<char>(c));
+	int d = peek_joined();
+	auto take = [d] {
+		advance();
+		raw.add(static_cast<char>(d));
+	};
+	switch (c) {
+	case ';':
+		if (d != ';')
+			return token_semicolon;
+		take();
+		return token_double_semicolon;
+	case '&':
+		if (d != '&')
+			return token_ampersand;
+		take();
+		return token_and_if;
+	case '|':
+		if (d != '|')
+			return token_pipe;
+		take();
+		return token_or_if;
+	case '(':
+		return token_open_paren;
+	case ')':
+		return token_close_paren;
+	case '<':
+		if (d == '<') {
+			take();
+			delimiter_next = true;
+			delimiter_strips_tabs = peek_joined() == '-';
+			if (delimiter_strips_tabs) {
+				advance();
+				raw.add('-');
+			}
+		} else if (d == '&' || d == '>') {
+			take();
+		}
+		return token_redirect;
+	default: // '>'
+		if (d == '>' || d == '&' || d == '|')
+			take();
+		return token_redirect;
+	}
+}
+
+token_kind read_token()
+{
+	int c = peek_joined();
+	while (c == ' ' || c == '\t') {
+		advance();
+		c = peek_joined();
+	}
+	if (c < 0)
+		return token_end;
+	if (c == '\n') {
+		advance();
+		raw.add('\n');
+		for (const here_document &doc : bodies)
+			skip_body(doc);
+		bodies.clear();
+		return token_newline;
+	}
+	if (c == '#') {
+		advance();
+		skip_line(raw);
+		return token_comment;
+	}
+	if (has_class(c, operator_start))
+		return read_operator(c);
+	read_word();
+	return token_word;
 }
 
 } // namespace
 
 void set_tokenizer_input(FILE *in)
 {
+	create_buffer();
 	input = in;
 	interactive = in != nullptr && isatty(fileno(in));
+	buffer->length = buffer->pos = 0;
+	buffer->at_eof = false;
+	bodies.clear();
+	delimiter_next = false;
 }
 
-int next_token()
+token_kind next_token()
 {
 	create_buffer();
-	input_buffer &b = *buffer;
-	if (b.holding) {
-		b.data[b.held_at] = b.held;
-		b.holding = false;
+	raw.clear();
+	bool ends_document = delimiter_next;
+	delimiter_next = false;
+	token_kind kind = read_token();
+	if (ends_document && kind == token_word) {
+		std::string_view text = raw.from(0);
+		bool quoted = text.find_first_of("'\"\\") != std::string_view::npos;
+		bodies.push_back({std::string(unquoted.from(0)), delimiter_strips_tabs, quoted});
 	}
-	for (;;) {
-		if (b.pos == b.len && !fill_buffer()) {
-			discard_buffer();
-			return 0;
-		}
-		int first = match_at_position();
-		if (first != 0)
-			return first;
-	}
+	return kind;
 }
 
 std::string_view token_text()
 {
-	if (buffer == nullptr || buffer->data == nullptr)
-		return std::string_view();
-	return std::string_view(buffer->data + token_start, token_length);
+	return raw.from(0);
+}
+
+const word_token &last_word()
+{
+	return word;
 }
 
 void flush_tokenizer()
 {
-	discard_buffer();
+	std::free(buffer);
+	buffer = nullptr;
+	input = nullptr;
+	bodies.clear();
+	bodies.shrink_to_fit();
+	nesting.clear();
+	nesting.shrink_to_fit();
+	delimiter_next = false;
 }

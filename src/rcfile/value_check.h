@@ -9,14 +9,14 @@ enum class value_fault {
 	line_break,        // CR or LF: the assignment would not stay on its line
 	not_quoted,        // does not begin and end with its own double quote
 	inner_quote,       // a '"' between the enclosing ones ends the quoting early
-	leading_expansion, // begins with "${, a line the reader skips
 	too_long,          // does not fit in a field
 	unreadable,        // NUL, or U+FFFD standing for bytes that could not be shown
 	escaped_end,       // a backslash escapes the closing quote
 	unclosed,          // a $(, ${, ` or ' inside is left open
-	arithmetic,        // $((...)), whose errors stop sh
+	arithmetic,        // $((...)), or $[...] to bash, whose errors stop sh
 	bad_expansion,     // ${...} in a form that can stop sh
 	bad_command,       // $(...) or `...` holding more than words, quotes and pipes
+	slow_pattern,      // more than one '*' in a pattern or a command word
 };
 
 // Whether value, written as name=value, is read back by the reader as the

@@ -1,5 +1,6 @@
 // Tests of the block appended at each save and of how a save succeeds or fails.
 #include "rcfile/delta_writer.h"
+#include "rcfile/shell_check.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex.h>
 #include <signal.h>
 #include <sstream>
@@ -82,6 +84,13 @@ std::string shell_output(const std::string &command)
 void write_file(const std::string &path, const std::string &text)
 {
 	std::ofstream(path, std::ios::binary) << text;
+}
+
+// What sh itself says when it checks the file at path.
+std::string shell_complaint(const std::string &path)
+{
+	std::string said = shell_output("sh -n < " + path + " 2>&1 || :");
+	return said.substr(0, said.find_last_not_of('\n') + 1);
 }
 
 // Each test saves into a fresh directory of its own through KELVANE_RC.
@@ -322,4 +331,76 @@ TEST_F(DeltaWriter, ShellReadsBackEveryValue)
 	std::string command = "sh -c '. " + path +
 			      "; printf \"%s\\n\" \"$a_enable\" \"$b_enable\" \"$c\" \"$d\" \"$e\" \"$f\"'";
 	EXPECT_EQ(shell_output(command), "YES\nNO\ntwo words\nends in $\nit's $ 5\n\n");
+}
+
+// The block goes in only where sh reads it as commands of their own, and
+// only when sh reads the file up to it; else the file stays byte for byte.
+TEST_F(DeltaWriter, BlockGoesInOnlyWhereTheShellReadsItOnItsOwn)
+{
+	const struct {
+		const char *text;
+		int result;
+	} cases[] = {
+		{"ifconfig_em0=\"inet 10.0.0.1\n", deltas_file_broken},
+		{"a='1\n", deltas_file_broken},
+		{"if [ -r /etc/rc.x ]; then\n\t. /etc/rc.x\n", deltas_file_broken},
+		{"cat <<EOF\ntext\n", deltas_ends_inside},
+		{"a=\"1\" \\", deltas_ends_inside},
+		{"a=1\nfi\nb=2\n", deltas_file_broken},
+		{"a=1\n(\nb=2\n", deltas_file_broken},
+		{"", deltas_written},
+		{"a=1\n# last", deltas_written},
+		{"cat <<EOF\n$a\nEOF\n", deltas_written},
+		{"if true; then\n\tb=2\nfi\n", deltas_written},
+	};
+	for (const auto &c : cases) {
+		write_file(path, c.text);
+		rc_entry knobs[] = {knob("a_enable", 1)};
+		std::string words;
+		EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0, &words), c.result) << c.text;
+		std::string after = read_file(path);
+		EXPECT_EQ(c.result == deltas_written ? after.substr(0, std::strlen(c.text)) : after, c.text);
+		EXPECT_EQ(knobs[0].modified, c.result == deltas_written ? 0 : 1) << c.text;
+		EXPECT_EQ(words, c.result == deltas_file_broken ? shell_complaint(path) : "") << c.text;
+	}
+}
+
+// Endings built from pieces of shell, some left open, each given to a real
+// save: whatever the check lets through, sh reads with the saved values.
+TEST_F(DeltaWriter, WhatTheCheckPassesTheShellReadsAsSaved)
+{
+	// Complete pieces first, then pieces that open or close something.
+	constexpr const char *pieces[] = {
+		"a=1\n", "b=\"two words\" c='it''s'\n", "echo x\n", "# note\n", "# note", "\n", " ",
+		"kv_enable=\"MAYBE\"\n", "if true; then a=2; fi\n", "case x in x) f=1 ;; esac\n",
+		": <<EOF\ntext\nEOF\n", "{ g=1; }\n", "(h=1)\n", "i=$(echo \"(\")\n", "e=\"x\" \\\n",
+		"c=\"", "d='", "\"\n", "'\n", "\\", "if true; then\n", "fi\n", "case x in\n", "x) f=1 ;;\n",
+		"esac\n", ": <<EOF\n", ": <<'END'\n", "text\n", "EOF\n", "END\n", "{\n", "}\n", "(\n",
+		")\n", "i=$(\n", ";"};
+	constexpr int complete = 15;
+	constexpr int piece_count = sizeof pieces / sizeof pieces[0];
+	constexpr int runs = 200;
+	std::mt19937 random(238);
+	int saved = 0;
+	for (int run = 0; run < runs; run++) {
+		// One piece in two is a complete one, so that both outcomes are common.
+		std::string text;
+		for (int n = 1 + static_cast<int>(random() % 5); n > 0; n--)
+			text += pieces[random() % (random() % 2 == 0 ? complete : piece_count)];
+		write_file(path, text);
+		rc_entry knobs[] = {knob("kv_enable", run % 2)};
+		rc_entry strings[] = {string("kv_note", "\"it's $ 5; # not a comment\"")};
+		if (write_deltas(knobs, 1, strings, 1) != deltas_written) {
+			EXPECT_EQ(read_file(path), text);
+			continue;
+		}
+		saved++;
+		// An empty PATH in a folder holding only rc.conf: no command of the file can run.
+		std::string command = "cd " + dir + " && PATH= " + boot_shell + " -c '. ./rc.conf >/dev/null 2>&1; "
+						   "printf %s \"$kv_enable|$kv_note\"'";
+		EXPECT_EQ(shell_output(command), std::string(run % 2 ? "YES" : "NO") + "|it's $ 5; # not a comment")
+			<< text;
+	}
+	EXPECT_GT(saved, runs / 4);
+	EXPECT_GT(runs - saved, runs / 4);
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -68,34 +69,42 @@ bool all_zero(const rc_entry *from, int count)
 	return true;
 }
 
-// The merge of one kind as first described: a pass over every merged entry
-// for each machine entry.
-std::vector<rc_entry> reference_merge(const rc_entry *def, int a, const rc_entry *mach, int b)
+// The merge as the rule says it, one entry at a time: the defaults' knobs,
+// their strings, the machine's knobs, its strings. A name keeps the place and
+// comment of its first entry and takes the kind and state or value of its last.
+void reference_merge(const rc_lists &def, const rc_lists &mach, std::vector<rc_entry> &knobs,
+		     std::vector<rc_entry> &strings)
 {
-	std::vector<rc_entry> out(2 * (a + b));
-	int m = a;
-	for (int i = 0; i < a; i++)
-		out[i] = def[i];
-	for (int i = 0; i < b; i++) {
-		bool matched = false;
-		for (int k = 0; k < m; k++) {
-			if (std::strncmp(out[k].name, mach[i].name, field_size) != 0)
-				continue;
-			matched = true;
-			if (mach[i].is_knob) {
-				out[k].knob_on = mach[i].knob_on;
-				out[k].saved_knob_on = mach[i].saved_knob_on;
+	std::vector<rc_entry> in;
+	for (const rc_lists *l : {&def, &mach}) {
+		in.insert(in.end(), l->knobs, l->knobs + l->knob_count);
+		in.insert(in.end(), l->strings, l->strings + l->string_count);
+	}
+	for (const rc_entry &e : in) {
+		std::vector<rc_entry> &mine = e.is_knob ? knobs : strings;
+		std::vector<rc_entry> &other = e.is_knob ? strings : knobs;
+		auto same = [&e](const rc_entry &x) { return std::strncmp(x.name, e.name, field_size) == 0; };
+		auto found = std::find_if(mine.begin(), mine.end(), same);
+		auto moved = std::find_if(other.begin(), other.end(), same);
+		if (found != mine.end()) {
+			if (e.is_knob) {
+				found->knob_on = e.knob_on;
+				found->saved_knob_on = e.saved_knob_on;
 			} else {
-				std::memcpy(out[k].value, mach[i].value, field_size);
-				std::memcpy(out[k].saved_value, mach[i].saved_value, field_size);
-				out[k].value_cut = mach[i].value_cut;
+				std::memcpy(found->value, e.value, field_size);
+				std::memcpy(found->saved_value, e.saved_value, field_size);
+				found->value_lock = e.value_lock;
+			}
+			found->later_file = e.later_file;
+		} else {
+			mine.push_back(e);
+			if (moved != other.end()) {
+				std::memcpy(mine.back().comment, moved->comment, field_size);
+				mine.back().has_comment = moved->has_comment;
+				other.erase(moved);
 			}
 		}
-		if (!matched)
-			out[m++] = mach[i];
 	}
-	out.resize(m);
-	return out;
 }
 
 // The sort as first described: sweeps of neighbour exchanges until none is
@@ -119,9 +128,9 @@ std::vector<int> reference_sort(const rc_entry *entries, int n)
 	return order;
 }
 
-// Random entries drawn from a small pool of names, so that names repeat in
-// both files; the tag in the comment tells equal names apart. Some string
-// values are marked cut.
+// Random entries of both kinds drawn from a small pool of names, so that
+// names repeat in both files and across kinds; the tag in the comment tells
+// equal names apart. Some string values are locked.
 std::vector<rc_entry> random_entries(std::mt19937 &rng, int count, bool knobs)
 {
 	// Some names share their first 16 bytes or run to the field's end.
@@ -135,23 +144,29 @@ std::vector<rc_entry> random_entries(std::mt19937 &rng, int count, bool knobs)
 		std::string value = "\"v" + std::to_string(rng() % 1000) + "\"";
 		out.push_back(knobs ? knob(name.c_str(), rng() % 2, tag.c_str())
 				    : string_entry(name.c_str(), value.c_str(), tag.c_str()));
-		out.back().value_cut = !knobs && rng() % 4 == 0;
+		out.back().value_lock = !knobs && rng() % 4 == 0 ? value_too_long : 0;
+		out.back().later_file = rng() % 8 == 0;
 	}
 	return out;
 }
 
-// Merges d and m as one kind and compares every byte with reference_merge.
-void expect_reference_merge(const std::vector<rc_entry> &d, const std::vector<rc_entry> &m, bool knobs)
+// Merges and compares every byte with reference_merge.
+void expect_reference_merge(const owned_lists &d, const owned_lists &m)
 {
-	std::vector<rc_entry> expected = reference_merge(d.data(), static_cast<int>(d.size()), m.data(),
-							 static_cast<int>(m.size()));
-	const std::vector<rc_entry> none;
-	owned_lists def(knobs ? d : none, knobs ? none : d);
-	owned_lists mach(knobs ? m : none, knobs ? none : m);
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	const rc_entry *got = knobs ? def.lists.knobs : def.lists.strings;
-	ASSERT_EQ(static_cast<int>(expected.size()), knobs ? def.lists.knob_count : def.lists.string_count);
-	EXPECT_EQ(0, std::memcmp(expected.data(), got, expected.size() * sizeof(rc_entry)));
+	std::vector<rc_entry> knobs, strings;
+	reference_merge(d.lists, m.lists, knobs, strings);
+	rc_lists merged = d.lists;
+	merged.knobs = heap_array({d.lists.knobs, d.lists.knobs + d.lists.knob_count});
+	merged.strings = heap_array({d.lists.strings, d.lists.strings + d.lists.string_count});
+	ASSERT_EQ(0, merge_lists(&merged, &m.lists));
+	EXPECT_EQ(static_cast<int>(knobs.size()), merged.knob_count);
+	EXPECT_EQ(static_cast<int>(strings.size()), merged.string_count);
+	if (static_cast<int>(knobs.size()) == merged.knob_count && static_cast<int>(strings.size()) == merged.string_count) {
+		EXPECT_EQ(0, std::memcmp(knobs.data(), merged.knobs, knobs.size() * sizeof(rc_entry)));
+		EXPECT_EQ(0, std::memcmp(strings.data(), merged.strings, strings.size() * sizeof(rc_entry)));
+	}
+	std::free(merged.knobs);
+	std::free(merged.strings);
 }
 
 } // namespace
@@ -193,26 +208,21 @@ TEST(Merge, MachineOnlyNameTwiceIsOneEntryWithFirstCommentAndLastValue)
 	EXPECT_EQ(0, def.lists.knobs[1].saved_knob_on);
 }
 
-TEST(Merge, DefaultsDuplicateBothTakeMachineValue)
+// One row a variable: the last kind read decides, and the entry keeps the
+// default's comment.
+TEST(Merge, OtherKindReplacesTheDefaultKeepingItsComment)
 {
-	owned_lists def({}, {string_entry("x", "\"1\""), string_entry("y", "\"2\""), string_entry("x", "\"3\"")});
-	owned_lists mach({}, {string_entry("x", "\"9\"")});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	ASSERT_EQ(3, def.lists.string_count);
-	EXPECT_STREQ("\"9\"", def.lists.strings[0].value);
-	EXPECT_STREQ("\"2\"", def.lists.strings[1].value);
-	EXPECT_STREQ("\"9\"", def.lists.strings[2].saved_value);
-}
-
-TEST(Merge, KnobAndStringOfOneNameStayApart)
-{
-	owned_lists def({knob("sendmail_enable", 1)}, {});
-	owned_lists mach({}, {string_entry("sendmail_enable", "\"NONE\"")});
+	owned_lists def({knob("sendmail_enable", 1, " mail")}, {string_entry("dumpdev", "\"AUTO\"", " dumps")});
+	owned_lists mach({knob("dumpdev", 1)}, {string_entry("sendmail_enable", "\"NONE\"", " mine")});
 	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
 	ASSERT_EQ(1, def.lists.knob_count);
-	EXPECT_EQ(1, def.lists.knobs[0].knob_on);
+	EXPECT_STREQ("dumpdev", def.lists.knobs[0].name);
+	EXPECT_STREQ(" dumps", def.lists.knobs[0].comment);
+	EXPECT_EQ(1, def.lists.knobs[0].saved_knob_on);
 	ASSERT_EQ(1, def.lists.string_count);
 	EXPECT_STREQ("\"NONE\"", def.lists.strings[0].value);
+	EXPECT_STREQ(" mail", def.lists.strings[0].comment);
+	EXPECT_TRUE(all_zero(def.lists.knobs + 1, def.lists.knob_capacity - 1));
 }
 
 TEST(Merge, StringValueIsCarriedAsWholeField)
@@ -274,34 +284,32 @@ TEST(Merge, NoMemoryReturnsEnomemAndLeavesDefaultsUnchanged)
 	def.lists.knob_count = 1;
 }
 
-TEST(Merge, ManyRandomEntriesMatchNestedLoopMerge)
+TEST(Merge, ManyRandomEntriesMatchTheRule)
 {
 	std::mt19937 rng(7);
-	for (bool knobs : {true, false}) {
-		std::vector<rc_entry> d = random_entries(rng, 1500, knobs);
-		expect_reference_merge(d, random_entries(rng, 1500, knobs), knobs);
+	for (int round = 0; round < 4; round++) {
+		owned_lists d(random_entries(rng, 800, true), random_entries(rng, 800, false));
+		owned_lists m(random_entries(rng, 800, true), random_entries(rng, 800, false));
+		expect_reference_merge(d, m);
 	}
 }
 
-// Neighbouring copies differ in state, value, cut flag and comment, so a
-// merge that carried from another copy than the last, or appended another
-// than the first, differs from the reference.
-TEST(Merge, ManyCopiesOfOneNameMatchNestedLoopMerge)
+// Neighbouring copies differ in kind, state, value, lock and comment, so a
+// merge that took another copy than the last, or the comment of another than
+// the first, differs from the rule.
+TEST(Merge, ManyCopiesOfOneNameMatchTheRule)
 {
-	for (bool knobs : {true, false}) {
-		std::vector<rc_entry> d, m;
-		for (int i = 0; i < 1000; i++) {
-			std::string tag = std::to_string(i);
-			std::string value = "\"" + tag + "\"";
-			const char *name = i % 3 == 0 ? "only_mine" : "shared";
-			d.push_back(knobs ? knob("shared", i % 2, tag.c_str())
-					  : string_entry("shared", value.c_str(), tag.c_str()));
-			m.push_back(knobs ? knob(name, i % 2, tag.c_str())
-					  : string_entry(name, value.c_str(), tag.c_str()));
-			m.back().value_cut = !knobs && i % 2 == 0;
-		}
-		expect_reference_merge(d, m, knobs);
+	std::vector<rc_entry> knobs, strings;
+	for (int i = 0; i < 1000; i++) {
+		std::string tag = std::to_string(i);
+		const char *name = i % 3 == 0 ? "only_mine" : "shared";
+		knobs.push_back(knob(name, i % 2, tag.c_str()));
+		strings.push_back(string_entry(name, ("\"" + tag + "\"").c_str(), tag.c_str()));
+		strings.back().value_lock = i % 2 == 0 ? value_as_written : 0;
 	}
+	owned_lists d({knob("shared", 1, "d")}, {});
+	owned_lists m(knobs, strings);
+	expect_reference_merge(d, m);
 }
 
 TEST(Sort, ByteOrderPutsUpperThenUnderscoreThenLowerThenHighBytes)

@@ -1,4 +1,4 @@
-// Tests of the rc.conf reader: classification, comments, lost assignments and bounds.
+// Tests of the rc.conf reader: which assignments sh makes at the top level, and what each entry holds.
 #include "rcfile/reader.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +29,21 @@ struct read_lists {
 	}
 };
 
-// "K[a=YES b=NO] S[c=\"x\" # note]": knobs, then strings with their comments.
+// "K[a=YES b=NO] S[c=\"x\" # note]": knobs, then strings with their comments;
+// a locked value is followed by its lock bits in brackets.
 std::string describe(const rc_lists &lists)
 {
 	std::string out = "K[";
-	for (int i = 0; i < lists.knob_count; i++)
-		out += (i ? " " : "") + std::string(field_text(lists.knobs[i].name)) + (lists.knobs[i].knob_on ? "=YES" : "=NO");
+	for (int i = 0; i < lists.knob_count; i++) {
+		const rc_entry &e = lists.knobs[i];
+		out += (i ? " " : "") + std::string(field_text(e.name)) + (e.knob_on ? "=YES" : "=NO");
+		out += e.comment[0] ? " #" + std::string(field_text(e.comment)) : "";
+	}
 	out += "] S[";
 	for (int i = 0; i < lists.string_count; i++) {
 		const rc_entry &e = lists.strings[i];
 		out += (i ? " " : "") + std::string(field_text(e.name)) + "=" + std::string(field_text(e.value));
+		out += e.value_lock ? "[" + std::to_string(e.value_lock) + "]" : "";
 		out += e.comment[0] ? " #" + std::string(field_text(e.comment)) : "";
 	}
 	return out + "]";
@@ -56,75 +61,94 @@ struct read_case {
 
 } // namespace
 
-TEST(Reader, ClassifiesByTheValuesFirstBytes)
+TEST(Reader, YesAndNoInAnyCaseAndQuotingMakeKnobs)
 {
 	for (auto [input, expected] : {
-		     read_case{"a=\"YES\"\nb=\"NO\"\nc=\"yes\"\nd=\"YESS\"\n", "K[a=YES b=NO] S[c=\"yes\" d=\"YESS\"]"},
-		     read_case{"a=\"YES\" \"x\"\nb=\"NO\" # say \"hi\"\n", "K[a=YES b=NO] S[]"},
-		     read_case{"a=\"\"\nb=\"x\" \"y\" # c\nc=\"x\0y\"\n"sv, "K[] S[a=\"\" b=\"x\" # c c=\"x\"]"},
-		     read_case{"a=\"YES\"\na=\"x\"\na=\"NO\"\n", "K[a=YES a=NO] S[a=\"x\"]"},
+		     read_case{"a=YES\nb='no'\nc=\"Yes\"\nd=\"y\"Es\ne=\"YESS\"\nf=$YES\n", "K[a=YES b=NO c=YES d=YES] S[e=\"YESS\" f=\"$YES\"]"},
+		     read_case{"dumpdev=NO\nswapfile=\"no\"\nsendmail_enable=YES\n", "K[sendmail_enable=YES] S[dumpdev=\"NO\" swapfile=\"no\"]"},
+	     })
+		EXPECT_EQ(read_described(input), expected) << input;
+	for (const char *name : string_valued_names)
+		EXPECT_EQ(read_described(std::string(name) + "=NO\n"), "K[] S[" + std::string(name) + "=\"NO\"]");
+}
+
+// Each assignment is read from its own line, however it is indented and
+// whatever stands on the lines around it.
+TEST(Reader, ReadsEveryTopLevelAssignmentAsShDoes)
+{
+	for (auto [input, expected] : {
+		     read_case{"  a=1\n\tb=x\n", "K[] S[a=\"1\" b=\"x\"]"},
+		     read_case{"a=\"${b}\"\nc=\"1\"\n", "K[] S[a=\"${b}\" c=\"1\"]"},
+		     read_case{"kldload nvidia\na=YES\nroot@host:~ # cat /etc/rc.conf\nb=\"2\" # two\n", "K[a=YES] S[b=\"2\" # two]"},
+		     read_case{"a=\"1\"; b=2 c='3' # c\n", "K[] S[a=\"1\" b=\"2\" c=\"3\" # c]"},
+		     read_case{"a=1 cmd\nb=1 &\nc=1 | x\nx && d=1\ne=1 && x\nf=1 >x\n! g=1\n", "K[] S[e=\"1\" g=\"1\"]"},
+		     read_case{"a=1\\\n2 b\\\n=3", "K[] S[a=\"12\" b=\"3\"]"},
+		     read_case{"_a=1\na=1\na=YES # later\n", "K[a=YES] S[]"},
+		     read_case{"a=x # first\na=YES # second\na=y\n", "K[] S[a=\"y\" # first]"},
 	     })
 		EXPECT_EQ(read_described(input), expected) << input;
 }
 
-TEST(Reader, StringValuedNamesTurnOnlyNoIntoAString)
+// Nothing inside a compound command, a function body, a here document or a
+// quoted text that spans lines makes an entry, and what follows them does.
+TEST(Reader, PassesOverWhatShDoesNotRunAtTheTopLevel)
 {
-	for (const char *name : string_valued_names) {
-		std::string text = std::string(name) + "=\"NO\"\nx=\"YES\"\n" + name + "=\"YES\"\n";
-		EXPECT_EQ(read_described(text), "K[x=YES " + std::string(name) + "=YES] S[" + name + "=\"NO\"]");
+	for (auto [input, expected] : {
+		     read_case{"if [ -x /x ]; then\n\ta=1\nelif x; then b=1\nelse c=1\nfi\nd=1\n", "K[] S[d=\"1\"]"},
+		     read_case{"for i in a b; do a=1; done; while x\ndo b=1; done\nuntil x; do c=1; done\nd=1\n", "K[] S[d=\"1\"]"},
+		     read_case{"case $x in\na|b) a=1 ;;\n(c) b=1\nesac\n{ c=1; }\n( d=1 )\ne=1\n", "K[] S[e=\"1\"]"},
+		     read_case{"f() {\n\ta=1\n}\ng()\n( b=1 )\nc=1\n", "K[] S[c=\"1\"]"},
+		     read_case{"cat <<EOF\na=1\nEOF\n: <<-'X'\n\tb=1\n\tX\nc=1\n", "K[] S[c=\"1\"]"},
+		     read_case{": \"text\na=1\n\" 'b=\nb=1'\nc=1\n", "K[] S[c=\"1\"]"},
+		     read_case{"a=\"x\ny\" # z\n", "K[] S[a=\"x\ny\"[2] # z]"},
+	     })
+		EXPECT_EQ(read_described(input), expected) << input;
+}
+
+// sh runs a file one complete command at a time and stops at a syntax
+// error: what comes after it never takes effect.
+TEST(Reader, StopsWhereShStops)
+{
+	for (auto [input, expected] : {
+		     read_case{"a=1\nfi\nb=2\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\nb=2; done\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\nb=\"open\nc=3\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\nb=2; if x; then\nc=3\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\necho (x)\nb=2\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\n;;\nb=1 &&\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\nb=1 &&\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\n{ }\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\nif x; fi\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\nf() x\n", "K[] S[a=\"1\"]"},
+		     read_case{"a=1\ncase x in y) ;; esac\nb=2", "K[] S[a=\"1\" b=\"2\"]"},
+	     })
+		EXPECT_EQ(read_described(input), expected) << input;
+}
+
+// A value too long for its field keeps its beginning; one that no
+// double-quoted text reads as keeps the file's own text. Either is locked.
+TEST(Reader, LocksValuesItCannotShowWhole)
+{
+	for (std::size_t length : {field_size - 3, field_size - 2}) {
+		const std::string value = "\"" + std::string(length, 'v') + "\"";
+		read_lists read("a=" + value + "\n");
+		const rc_entry &e = read.lists.strings[0];
+		EXPECT_EQ(e.value_lock, length > field_size - 3 ? value_too_long : 0) << length;
+		EXPECT_EQ(field_text(e.value), value.substr(0, field_size - 1)) << length;
+		EXPECT_EQ(field_text(e.saved_value), field_text(e.value));
 	}
-	EXPECT_EQ(read_described("sendmail_enable_x=\"NO\"\nswap=\"NO\"\n"), "K[sendmail_enable_x=NO swap=NO] S[]");
-}
-
-TEST(Reader, CommentsBelongToThePrecedingAssignment)
-{
-	EXPECT_EQ(read_described("a=\"x\"\t  #  note\nb=\"NO\" #off\n"), "K[b=NO] S[a=\"x\" #  note]");
-	EXPECT_EQ(read_described("a=\"x\"\n# c\n\n ls\nls -l # later\nb=\"y\"\n"), "K[] S[a=\"x\" # later b=\"y\"]");
-	EXPECT_EQ(read_described("a=\"x\" # c\r\nb=\"y\" # d"), "K[] S[a=\"x\" # c\r b=\"y\"]");
-	EXPECT_EQ(field_text(read_lists("a=\"YES\" #k\n").lists.knobs[0].comment), "k");
-}
-
-// Without a value token the record takes the next name token as its value;
-// what follows is lost up to the first assignment with a comment.
-TEST(Reader, MissingValueLosesFollowingAssignments)
-{
-	for (auto [input, expected] : {
-		     read_case{"a=\"${b}\"\nc=\"1\"\nd=\"2\" # x\ne=\"YES\"\n", "K[e=YES] S[a=c=\"]"},
-		     read_case{"a=b\nc=\"1\"\nd=\"2\"\ne=\"3\" # x\nf=\"4\"\n", "K[] S[a=c=\" f=\"4\"]"},
-		     read_case{"a=\"${b}\" # x\nc=\"1\" # y\nd=\"2\"\n", "K[] S[a=c=\" d=\"2\"]"},
-	     })
-		EXPECT_EQ(read_described(input), expected) << input;
-}
-
-TEST(Reader, DropsNamesThatDoNotStartAlphanumeric)
-{
-	EXPECT_EQ(read_described("_a=\"YES\"\n0b=\"NO\"\n"), "K[0b=NO] S[]");
-	EXPECT_EQ(read_described("\xc3\xa9t\xc3\xa9=\"YES\"\nb=\"1\" # x\nc=\"2\"\n"), "K[] S[c=\"2\"]");
-	EXPECT_EQ(read_described("a\xe9=\"YES\"\nb=\"1\"\n"), "K[] S[]");
-}
-
-TEST(Reader, InputEndingAfterNameGivesEmptyString)
-{
-	EXPECT_EQ(read_described("a=\"1\"\nb="), "K[] S[a=\"1\" b=]");
-	EXPECT_EQ(read_described("a=\"1\"\nb=word\n"), "K[] S[a=\"1\" b=]");
-	read_lists read("b=");
-	EXPECT_EQ(read.lists.strings[0].saved_value[0], '\0');
-}
-
-TEST(Reader, SkipsIndentedAndShellLines)
-{
-	for (auto [input, expected] : {
-		     read_case{" a=\"YES\"\n\tb=\"YES\"\nc=\"YES\"\n", "K[c=YES] S[]"},
-		     read_case{"if [ -x /x ]; then\n\ta=\"1\"\nfi\nfor i in a; do\ndone\nb=\"YES\"\n", "K[b=YES] S[]"},
-		     read_case{"if [ \"$x\" = \"y\" ]; then\nb=\"YES\"\nc=\"NO\" # z\nd=\"1\"\n", "K[] S[d=\"1\"]"},
-		     read_case{"case $x in\nfoo) b=\"1\" ;;\nesac\nc=\"2\" # z\nd=\"3\"\n", "K[] S[d=\"3\"]"},
-	     })
-		EXPECT_EQ(read_described(input), expected) << input;
+	const std::string text(300, 'v');
+	read_lists read(text + "='$" + text + "' #" + text + "\n");
+	const rc_entry &e = read.lists.strings[0];
+	EXPECT_EQ(field_text(e.name), text.substr(0, field_size - 1));
+	EXPECT_EQ(field_text(e.value), "'$" + text.substr(0, field_size - 3));
+	EXPECT_EQ(e.value_lock, value_as_written | value_too_long);
+	EXPECT_EQ(field_text(e.comment), text.substr(0, field_size - 1));
 }
 
 TEST(Reader, EmptyInputsGiveEmptyArraysWithRoomForOne)
 {
-	for (std::string_view text : {""sv, "# only\n\n\t a=\"1\"\n\"x\" # c\n"sv}) {
+	for (std::string_view text : {""sv, "# only\n\n\t\n\"x\" # c\n"sv, "a=1; fi\n"sv}) {
 		read_lists read(text);
 		EXPECT_EQ(read.lists.knob_count + read.lists.string_count, 0);
 		EXPECT_TRUE(read.lists.knobs != nullptr && read.lists.strings != nullptr);
@@ -132,41 +156,18 @@ TEST(Reader, EmptyInputsGiveEmptyArraysWithRoomForOne)
 	}
 }
 
-TEST(Reader, CutsOverlongTextsToTheirFields)
+TEST(Reader, RandomBytesGiveOnlyNamesShCouldAssign)
 {
-	const std::string text(300, 'v');
-	read_lists read(text + "=\"" + text + "\" #" + text + "\n");
-	const rc_entry &e = read.lists.strings[0];
-	EXPECT_EQ(field_text(e.name), text.substr(0, field_size - 1));
-	EXPECT_EQ(field_text(e.saved_value), "\"" + text.substr(0, field_size - 2));
-	EXPECT_EQ(e.value_cut, 1);
-	EXPECT_EQ(field_text(e.comment), text.substr(0, field_size - 1));
-}
-
-// A value that fills its field exactly is whole; one byte more and it is cut.
-TEST(Reader, MarksOnlyValuesLongerThanTheirFieldAsCut)
-{
-	for (std::size_t length : {field_size - 3, field_size - 2}) {
-		const std::string value = "\"" + std::string(length, 'v') + "\"";
-		read_lists read("a=" + value + "\n");
-		const rc_entry &e = read.lists.strings[0];
-		EXPECT_EQ(e.value_cut, length > field_size - 3) << length;
-		EXPECT_EQ(field_text(e.value), value.substr(0, field_size - 1)) << length;
-	}
-}
-
-TEST(Reader, RandomBytesGiveOnlyAlphanumericNames)
-{
-	constexpr char alphabet[] = "ab_=\"#$\n\t {}\r\0\xe9YESNO";
+	constexpr char alphabet[] = "ab_=\"'#$\n\t {}()|;&<>\\`\r\0\xe9YESNO";
 	std::string text;
 	for (unsigned i = 0, state = 1; i < 100000; i++, state = state * 1103515245 + 12345)
 		text += alphabet[(state >> 16) % (sizeof alphabet - 1)];
 	read_lists read(text);
-	EXPECT_GT(read.lists.knob_count + read.lists.string_count, 0);
-	for (int i = 0; i < read.lists.knob_count; i++)
-		EXPECT_NE(std::strchr("abYESNO", read.lists.knobs[i].name[0]), nullptr);
-	for (int i = 0; i < read.lists.string_count; i++)
-		EXPECT_NE(std::strchr("abYESNO", read.lists.strings[i].name[0]), nullptr);
+	const rc_lists &l = read.lists;
+	for (int i = 0; i < l.knob_count + l.string_count; i++) {
+		const rc_entry &e = i < l.knob_count ? l.knobs[i] : l.strings[i - l.knob_count];
+		EXPECT_NE(std::strchr("abYESNO", e.name[0]), nullptr) << e.name;
+	}
 }
 
 TEST(Reader, ReadsAFileByPathAndTakesAMissingFileAsEmpty)

@@ -1,4 +1,4 @@
-// Tests of the rc.conf tokenizer: its rules, line starts, buffering and failures.
+// Tests of the rc.conf tokenizer: sh's tokens, values shown as one double-quoted text, buffering and failures.
 #include "rcfile/tokenizer.h"
 
 #include <gtest/gtest.h>
@@ -16,29 +16,45 @@ using namespace std::string_view_literals;
 
 namespace {
 
-// Reads the current input to its end; each token shows as its kind (N name,
-// V value, C comment), a colon and its text with "\n" and NUL spelled out.
+// Reads the current input to its end: words as they are written, "|" for a
+// newline, "#" and the text for a comment, operators as themselves.
 std::string drain_tokens()
 {
 	std::string out;
-	while (int first = next_token()) {
-		std::string_view text = token_text();
-		EXPECT_EQ(first, static_cast<unsigned char>(text[0]));
-		EXPECT_EQ(text.data()[text.size()], '\0');
-		out += std::string(out.empty() ? "" : " ") + (first == '"' ? "V:" : first == '#' ? "C:" : "N:");
-		for (char c : text)
-			out += c == '\n' ? "\\n"sv : c == '\0' ? "\\0"sv : std::string_view(&c, 1);
+	for (token_kind kind; (kind = next_token()) != token_end;) {
+		out += out.empty() ? "" : " ";
+		if (kind == token_newline)
+			out += "|";
+		else
+			out += (kind == token_comment ? "#" : "") + std::string(token_text());
 	}
 	return out;
 }
 
+FILE *open_text(std::string_view text)
+{
+	return text.empty() ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+}
+
 std::string tokens_of(std::string_view text)
 {
-	FILE *in = text.empty() ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+	FILE *in = open_text(text);
 	set_tokenizer_input(in);
 	std::string out = drain_tokens();
 	std::fclose(in);
 	return out;
+}
+
+// The first word of text, read on its own.
+word_token word_of(std::string_view text, std::string &kept)
+{
+	kept = text;
+	FILE *in = open_text(kept);
+	set_tokenizer_input(in);
+	EXPECT_EQ(next_token(), token_word) << text;
+	word_token word = last_word();
+	std::fclose(in);
+	return word;
 }
 
 struct token_case {
@@ -48,86 +64,150 @@ struct token_case {
 
 } // namespace
 
-TEST(Tokenizer, LineStartRulesSkipWholeLines)
+TEST(Tokenizer, CutsAsShDoes)
 {
 	for (auto [input, expected] : {
-		     token_case{"# a=\"1\" # c\n\n b=\"2\"\n\tc=\"3\" # d\ne=\"4\"\n", "N:e= V:\"4\""},
-		     token_case{"aZ_09=\"1\"\n", "N:aZ_09= V:\"1\""},
-		     token_case{"ls a=\"1\"\n=\"2\"\na\xe9=\"3\"\na=b=\n", "V:\"1\" V:\"2\" V:\"3\" N:a="},
-		     token_case{"a=\"1\"\nls # c\n", "N:a= V:\"1\" C:# c\\n"},
+		     token_case{"a=1;b=2&&c||d|e&f;;g", "a=1 ; b=2 && c || d | e & f ;; g"},
+		     token_case{"x 2>&1 >>f <g <>h >|i", "x 2 >& 1 >> f < g <> h >| i"},
+		     token_case{"a#b #c d\n  e=\"#\" # f\n", "a#b #c d | e=\"#\" # f |"},
+		     token_case{"ec\\\nho a\\\n=1 '\\\n' \"x\ny\"", "echo a=1 '\\\n' \"x\ny\""},
+		     token_case{"f() { a=$(b ')' \"(\" # )\n) c; }", "f ( ) { a=$(b ')' \"(\" # )\n) c ; }"},
+		     token_case{"a=${b:-'}'}x \"${c:-'}x\" `d \\` e`", "a=${b:-'}'}x \"${c:-'}x\" `d \\` e`"},
+		     token_case{"a=\"x\0y\"\0 #\0z\n"sv, "a=\"xy\" #z |"},
+		     token_case{"a=\"1\"\r\nb\r", "a=\"1\"\r | b\r"},
 	     })
 		EXPECT_EQ(tokens_of(input), expected) << input;
 }
 
-TEST(Tokenizer, ValueTokenReachesLastQuoteOfItsLine)
+// A here document's body is passed over from the newline after its
+// operator to its end line; its lines make no tokens.
+TEST(Tokenizer, SkipsHereDocumentBodies)
 {
 	for (auto [input, expected] : {
-		     token_case{"a=\"1\" \"2\" #c\n", "N:a= V:\"1\" \"2\" C:#c\\n"},
-		     token_case{"a=\"YES\" # say \"hi\"\n", "N:a= V:\"YES\" # say \"hi\""},
-		     token_case{"a=\"x\n\"\"\n", "N:a= V:\"\""},
-		     token_case{"a=#\n", "N:a= C:#\\n"},
+		     token_case{"cat <<EOF; a=1\nb=2\nEOF\nc=3\n", "cat << EOF ; a=1 | c=3 |"},
+		     token_case{"x <<-'E' <<F\n\tb=2\n\tE\nc=3\nF\nd\n", "x <<- 'E' << F | d |"},
+		     token_case{"x <<E\\OF\nEOF\n", "x << E\\OF |"},
+		     token_case{"x <<EOF\na\\\nEOF\nEOF\nd\n", "x << EOF | d |"},
+		     token_case{"x <<'EOF'\na\\\nEOF\nd\n", "x << 'EOF' | d |"},
+		     token_case{"x <<EOF\nb=2\n", "x << EOF |"},
+		     token_case{"x <<EOF \"q\nq\"\nb\nEOF\nc", "x << EOF \"q\nq\" | c"},
 	     })
 		EXPECT_EQ(tokens_of(input), expected) << input;
 }
 
-// Rule 5 outmatches rule 7 only when a later quote and a newline follow.
-TEST(Tokenizer, DollarBraceQuoteSkipsRestOfLine)
+// What the window shows of a value, and what sh reads there: the inside of
+// one double-quoted text when one reads as the same value, else the file's
+// own text marked as written.
+TEST(Tokenizer, ShowsAValueAsOneDoubleQuotedText)
 {
-	for (auto [input, expected] : {
-		     token_case{"a=\"${b}\" # c\nd=\"2\"\n", "N:a= N:d= V:\"2\""},
-		     token_case{"\"${b x \" y\n", ""},
-		     token_case{"a=\"${b\nd=\n", "N:a= N:d="},
-		     token_case{"a=\"x${b}\"\n", "N:a= V:\"x${b}\""},
-		     token_case{"a=\"${b}\"", "N:a= V:\"${b}\""},
-	     })
-		EXPECT_EQ(tokens_of(input), expected) << input;
+	const struct {
+		std::string_view word;
+		const char *shown;  // nullptr: shown as written
+		const char *literal; // nullptr: the value expands something
+	} cases[] = {
+		{"a=NO", "NO", "NO"},
+		{"a='-ss'", "-ss", "-ss"},
+		{"a=\"x\"'y'z", "xyz", "xyz"},
+		{"a=", "", ""},
+		{"a='say \"hi\"'", "say \\\"hi\\\"", "say \"hi\""},
+		{"a=\"x\\\"y\\z\"", "x\\\"y\\z", "x\"y\\z"},
+		{"a=x\\ y\\$z\\\\", "x y\\$z\\\\", "x y$z\\"},
+		{"a=\"ab\\\ncd\"", "abcd", "abcd"},
+		{"a=${b:-x}/\"$c\"$(d ')')", "${b:-x}/$c$(d ')')", nullptr},
+		{"a=\"${b:-'}'}\"", "${b:-'}'}", nullptr},
+		{"a=\"$$\"$?", "$$$?", nullptr},
+		{"a=\"$\"", "$", "$"},
+		{"a='$x'", nullptr, "$x"},
+		{"a=$b'c'", nullptr, nullptr},
+		{"a=\"$\"'{b}'", nullptr, "${b}"},
+		{"a=\"x\ny\"", nullptr, "x\ny"},
+		{"a=~/x", nullptr, nullptr},
+		{"a=x:~", nullptr, nullptr},
+		{"a=x~", "x~", "x~"},
+		{"a=${b:-'c'}", nullptr, nullptr},
+		{"a=`b \\` c`", nullptr, nullptr},
+		{"a=$'x'", nullptr, "$x"},
+	};
+	for (const auto &c : cases) {
+		std::string kept;
+		word_token word = word_of(c.word, kept);
+		ASSERT_EQ(word.name_length, 1u) << c.word;
+		if (c.word.find("\\\n") == std::string_view::npos) {
+			EXPECT_EQ(word.value_text, c.word.substr(2)) << c.word;
+		}
+		EXPECT_EQ(word.as_written, c.shown == nullptr) << c.word;
+		if (c.shown != nullptr) {
+			EXPECT_EQ(word.shown, c.shown) << c.word;
+		}
+		EXPECT_EQ(word.expands, c.literal == nullptr) << c.word;
+		if (c.literal != nullptr) {
+			EXPECT_EQ(word.literal, c.literal) << c.word;
+		}
+	}
 }
 
-TEST(Tokenizer, LastLineWithoutNewlineHasNoLineRules)
+TEST(Tokenizer, KnowsWhichWordsAreAssignments)
 {
-	EXPECT_EQ(tokens_of("a=\"1\" # c"), "N:a= V:\"1\"");
-	EXPECT_EQ(tokens_of("# \"q\""), "V:\"q\"");
-	EXPECT_EQ(tokens_of(" a=\"1\""), "V:\"1\"");
+	for (std::string_view text : {"_a1=x", "a=b=c", "A\\\n=1"}) {
+		std::string kept;
+		EXPECT_GT(word_of(text, kept).name_length, 0u) << text;
+	}
+	for (std::string_view text : {"1a=x", "=x", "a+=1", "\"a\"=1", "a\\=1", "$a=1", "a[1]=x"}) {
+		std::string kept;
+		EXPECT_EQ(word_of(text, kept).name_length, 0u) << text;
+	}
+	std::string kept;
+	EXPECT_TRUE(word_of("12>x", kept).io_number);
+	EXPECT_FALSE(word_of("12 >x", kept).io_number);
+	for (std::string_view text : {"a=\"x", "a='x", "a=$(x", "a=${x", "a=`x", "a=\"$(x\")\""})
+		EXPECT_TRUE(word_of(text, kept).unterminated) << text;
 }
 
-TEST(Tokenizer, NulAndCarriageReturnAreOrdinaryBytes)
-{
-	EXPECT_EQ(tokens_of("a=\"x\0y\" #\0\n"sv), "N:a= V:\"x\\0y\" C:#\\0\\n");
-	EXPECT_EQ(tokens_of("\0a=\"1\"\n"sv), "V:\"1\"");
-	EXPECT_EQ(tokens_of("a=\"1\"\r\n# c\r\nb=\"2\" #\r\n"), "N:a= V:\"1\" N:b= V:\"2\" C:#\r\\n");
-}
-
-TEST(Tokenizer, EachInputStartsAtLineStart)
-{
-	EXPECT_EQ(tokens_of("a=\"1\" x"), "N:a= V:\"1\"");
-	EXPECT_EQ(tokens_of("b=\"2\"\n"), "N:b= V:\"2\"");
-	FILE *held = fmemopen(const_cast<char *>("c=\"1\" \"2\"\n"), 10, "r");
-	set_tokenizer_input(held);
-	ASSERT_EQ(next_token(), 'c');
-	flush_tokenizer();
-	EXPECT_EQ(tokens_of("d=\n"), "N:d=");
-	std::fclose(held);
-}
-
-TEST(Tokenizer, TenMegabyteLinesAreWhole)
+// No word, however long, holds more than its first bytes; what follows it
+// is read as usual.
+TEST(Tokenizer, KeepsOnlyTheBeginningOfHugeWords)
 {
 	const std::string body(10 << 20, 'x');
-	EXPECT_EQ(tokens_of(" " + body + "\na=\"1\" " + body + "\n"), "N:a= V:\"1\"");
-	// Compared as booleans: a failure would otherwise print megabytes.
-	EXPECT_TRUE(tokens_of(body + "=\"" + body + "\" #" + body + "\n") ==
-	            "N:" + body + "= V:\"" + body + "\" C:#" + body + "\\n");
+	std::string text = "a='" + body + "' #" + body + "\nb=1";
+	FILE *in = open_text(text);
+	set_tokenizer_input(in);
+	ASSERT_EQ(next_token(), token_word);
+	const word_token &word = last_word();
+	EXPECT_EQ(word.text.size(), word_text_limit);
+	EXPECT_TRUE(word.text_cut);
+	EXPECT_TRUE(word.shown_cut);
+	EXPECT_EQ(word.shown.substr(0, 3), "xxx");
+	ASSERT_EQ(next_token(), token_comment);
+	EXPECT_EQ(token_text().size(), word_text_limit);
+	EXPECT_EQ(drain_tokens(), "| b=1");
+	std::fclose(in);
 }
 
-// Lines that straddle the first read (8192 bytes), the first buffer size
-// (16384) and the first doubling come out whole at every offset.
+// Lines that straddle the first read (8192 bytes) and the buffer's size
+// (16384) come out whole at every offset.
 TEST(Tokenizer, TokensAcrossBlockBoundaries)
 {
 	const std::string line = "name_x=\"value y\" # comment z\n";
-	const std::string tokens = "N:name_x= V:\"value y\" C:# comment z\\n";
+	const std::string tokens = "name_x=\"value y\" # comment z |";
 	for (std::size_t boundary : {8192u, 16384u, 32768u})
 		for (std::size_t back = 1; back <= line.size() + 1; back++)
-			EXPECT_EQ(tokens_of("#" + std::string(boundary - back - 2, '-') + "\n" + line + line),
-			          tokens + " " + tokens) << boundary << " " << back;
+			EXPECT_EQ(tokens_of(std::string(boundary - back - 1, ' ') + "\n" + line + line),
+				  "| " + tokens + " " + tokens)
+				<< boundary << " " << back;
+}
+
+// Each input starts at the top level, whatever the one before left open.
+TEST(Tokenizer, EachInputStartsAfresh)
+{
+	FILE *held = open_text("x <<EOF\n");
+	set_tokenizer_input(held);
+	ASSERT_EQ(next_token(), token_word);
+	ASSERT_EQ(next_token(), token_redirect);
+	EXPECT_EQ(tokens_of("EOF\nb=1\n"), "EOF | b=1 |");
+	std::fclose(held);
+	EXPECT_EQ(tokens_of("a \"x"), "a \"x");
+	flush_tokenizer();
+	EXPECT_EQ(tokens_of("d=\n"), "d= |");
 }
 
 namespace {
@@ -159,7 +239,7 @@ TEST(Tokenizer, InterruptedReadIsRepeatedAndFailedReadEndsWithStatusTwo)
 	flaky_source bad = {"", EIO, false};
 	FILE *in = fopencookie(&good, "r", {flaky_read, nullptr, nullptr, nullptr});
 	set_tokenizer_input(in);
-	EXPECT_EQ(drain_tokens(), "N:a= V:\"1\"");
+	EXPECT_EQ(drain_tokens(), "a=\"1\" |");
 	std::fclose(in);
 	in = fopencookie(&bad, "r", {flaky_read, nullptr, nullptr, nullptr});
 	set_tokenizer_input(in);
@@ -178,10 +258,10 @@ TEST(Tokenizer, TerminalLineIsTokenizedAtItsNewline)
 	set_tokenizer_input(in);
 	ASSERT_EQ(write(master, "a=\"1\"\n", 6), 6);
 	alarm(20);
-	EXPECT_EQ(next_token(), 'a');
-	EXPECT_EQ(next_token(), '"');
+	EXPECT_EQ(next_token(), token_word);
+	EXPECT_EQ(next_token(), token_newline);
 	ASSERT_EQ(write(master, "b=\n\4", 4), 4);
-	EXPECT_EQ(drain_tokens(), "N:b=");
+	EXPECT_EQ(drain_tokens(), "b= |");
 	alarm(0);
 	std::fclose(in);
 	close(master);
@@ -230,7 +310,7 @@ void write_blank_line(FILE *out)
 	std::fclose(in);
 	waitpid(writer, nullptr, 0);
 	long grown_kb = after.ru_maxrss - before.ru_maxrss;
-	if (tokens == "N:b= V:\"x\"" && grown_kb < bound_kb)
+	if (tokens == "a | b=\"x\" |" && grown_kb < bound_kb)
 		_exit(0);
 	std::fprintf(stderr, "tokens: %s, peak resident size grew by %ld KB\n", tokens.c_str(), grown_kb);
 	_exit(1);
@@ -238,9 +318,8 @@ void write_blank_line(FILE *out)
 
 } // namespace
 
-// Rule 6 needs only the name and the byte after it: a name before a line of
-// 100 MB of blanks must not hold the line in memory.
-TEST(Tokenizer, NameBeforeHugeBlankLineHoldsOnlyTheName)
+// A word before a line of 100 MB of blanks must not hold the line in memory.
+TEST(Tokenizer, WordBeforeHugeBlankLineHoldsOnlyTheWord)
 {
 	pid_t reader = fork();
 	ASSERT_NE(reader, -1);

@@ -5,13 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <random>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,8 +38,11 @@ TEST(ValueCheck, RefusesWhatBreaksTheFileAndKeepsWhatFilesUse)
 		{"\"-a ${x:-d} ${#y} ${z%.*} ${w##*/}\"", fault::none},
 		{"\"$(sysctl -n hw.ncpu) `hostname -s | tr a-z A-Z`\"", fault::none},
 		{"\"it's; a | b > c # d\"", fault::none},
+		{"\"${ip}/24\"", fault::none},
 		{"\"a\\\\\"", fault::none},
 		{"\"$(echo ')(' )\"", fault::none},
+		{"\"a $10 $# $? $- ${#} ${?} ${$} ${!} ${1}\"", fault::none},
+		{"\"a ${x:-$$$@} $(echo $! $0 ${x#$*} '**' *.ko)\"", fault::none},
 		{"\"a\"\nreboot", fault::line_break},
 		{"\"a\rb\"", fault::line_break},
 		{"inet 10.0.0.1 netmask 255.255.255.0", fault::not_quoted},
@@ -43,21 +54,26 @@ TEST(ValueCheck, RefusesWhatBreaksTheFileAndKeepsWhatFilesUse)
 		{"\"a\"|\"b\"", fault::inner_quote},
 		{"\"a\"<<\"EOT\"", fault::inner_quote},
 		{"\"a\\\"b\"", fault::inner_quote},
-		{"\"${ip}/24\"", fault::leading_expansion},
 		{"\"x\\\"", fault::escaped_end},
 		{"\"$(\"", fault::unclosed},
 		{"\"a ${x\"", fault::unclosed},
 		{"\"`'`\"", fault::unclosed},
 		{"\"$(echo ')\"", fault::unclosed},
 		{"\"a $(echo\"", fault::unclosed},
+		{"\"$$('$(')\"", fault::unclosed},
+		{"\"a$${x\"", fault::unclosed},
 		{"\"$((1+\"", fault::arithmetic},
 		{"\"a $((1/0))\"", fault::arithmetic},
+		{"\"a $[1/0]\"", fault::arithmetic},
 		{"\"a ${x?}\"", fault::bad_expansion},
 		{"\"a ${x:?unset}\"", fault::bad_expansion},
 		{"\"a ${1a}\"", fault::bad_expansion},
 		{"\"a ${x y}\"", fault::bad_expansion},
 		{"\"a ${1=x}\"", fault::bad_expansion},
 		{"\"a ${x:-'}\"", fault::bad_expansion},
+		{"\"a ${##}\"", fault::bad_expansion},
+		{"\"a ${1:-x}\"", fault::bad_expansion},
+		{"\"a ${10}\"", fault::bad_expansion},
 		{"\"$(echo a #)\"", fault::bad_command},
 		{"\"$(echo a; reboot)\"", fault::bad_command},
 		{"\"$(echo a >file)\"", fault::bad_command},
@@ -65,6 +81,13 @@ TEST(ValueCheck, RefusesWhatBreaksTheFileAndKeepsWhatFilesUse)
 		{"\"$(fi)\"", fault::bad_command},
 		{"\"$(a | in)\"", fault::bad_command},
 		{"\"`echo \\`a\\``\"", fault::bad_command},
+		{"\"$$('`: >f`')\"", fault::bad_command},
+		{"\"a$$(b | in)\"", fault::bad_command},
+		{"\"$$$(: >f)\"", fault::bad_command},
+		{"\"a ${x#*-*}\"", fault::slow_pattern},
+		{"\"a ${x%%${y:-**}}\"", fault::slow_pattern},
+		{"\"$(ls /boot/*/*.ko)\"", fault::slow_pattern},
+		{"\"`echo ${x:-**}`\"", fault::slow_pattern},
 	};
 	for (const auto &c : cases)
 		EXPECT_EQ(check_value(c.value), c.expected) << c.value;
@@ -75,12 +98,16 @@ TEST(ValueCheck, RefusesWhatBreaksTheFileAndKeepsWhatFilesUse)
 }
 
 // Pieces of values: words, blanks, every byte that means something to sh,
-// reserved words, and whole or broken expansions.
+// special parameters, reserved words, and whole or broken expansions.
 constexpr const char *pieces[] = {
-	"a", "word", "10.0.0.1/24", "-p", "k=v", "x,y", "*", "~", " ", "\t", "\"", "'", "`", "$", "(", ")",
-	"{", "}", "\\", ";", "|", "&", "<", ">", "#", "\\\\", "$x", "${x}", "${x:-d}", "'s q'", "$(", "${",
-	"echo", "printf", "if", "fi", "in", "!",
+	"a", "word", "10.0.0.1/24", "-p", "k=v", "x,y", "*", "~", " ", "\t", "\"", "'", "`", "$", "(", ")", "{",
+	"}", "\\", ";", "|", "&", "<", ">", "#", "\\\\", "$x", "$y", "${x}", "${x:-d}", "'s q'", "$(", "${", "$$",
+	"$?", "$!", "$#", "$-", "$@", "$*", "$0", "$1", "$9", "$10", "'`'", "'$('", "'${'", "echo", "printf", "if",
+	"fi", "in", "!",
 };
+// What may stand after "${": names, special parameters and their lengths.
+constexpr const char *parameters[] = {"x", "y", "#y", "$", "?",  "!",  "#",  "-",
+				      "@", "*", "0",  "1", "10", "##", "#?", "#1"};
 constexpr const char *operators[] = {"", ":-", "-", ":=", "=", ":+", "+", "%", "%%", "#", "##", "?", ":?", ":"};
 
 std::string random_pieces(std::mt19937 &rng, int most)
@@ -91,6 +118,13 @@ std::string random_pieces(std::mt19937 &rng, int most)
 	return text;
 }
 
+// One "$" half the time, else a run of 2 to 6: an even run is read as $$s
+// and leaves what follows plain.
+std::string dollars(std::mt19937 &rng)
+{
+	return std::string(rng() % 2 ? 1 : 2 + rng() % 5, '$');
+}
+
 // A body made of pieces and of expansions and commands with pieces inside.
 std::string random_value(std::mt19937 &rng)
 {
@@ -98,17 +132,19 @@ std::string random_value(std::mt19937 &rng)
 	for (int n = std::uniform_int_distribution<int>(0, 4)(rng); n > 0; n--) {
 		switch (rng() % 6) {
 		case 0:
-			body += "$(" + random_pieces(rng, 5) + ")";
+			body += dollars(rng) + "(" + random_pieces(rng, 5) + ")";
 			break;
-		case 1:
-			body += "`" + random_pieces(rng, 4) + "`";
+		case 1: {
+			const char *quote = rng() % 2 ? "`" : "'";
+			body += dollars(rng) + quote + random_pieces(rng, 4) + quote;
 			break;
+		}
 		case 2:
-			body += std::string("${") + (rng() % 2 ? "x" : "#y") + operators[rng() % std::size(operators)] +
-				random_pieces(rng, 2) + "}";
+			body += dollars(rng) + "{" + parameters[rng() % std::size(parameters)] +
+				operators[rng() % std::size(operators)] + random_pieces(rng, 3) + "}";
 			break;
 		case 3:
-			body += "$((" + random_pieces(rng, 3) + "))";
+			body += dollars(rng) + "((" + random_pieces(rng, 3) + "))";
 			break;
 		default:
 			body += random_pieces(rng, 3);
@@ -154,14 +190,64 @@ std::string read_back(const std::string &block, const char *name)
 	return found;
 }
 
+// Runs the script at path in a /bin/sh that leads a process group of its own,
+// with an empty PATH, standard input and error on /dev/null and standard
+// output appended to printed, and returns what it writes to descriptor 3.
+// When it writes nothing there for limit, its whole group is killed and *hung
+// is set.
+std::string run_sh(std::string path, const std::string &printed, std::chrono::milliseconds limit, bool *hung)
+{
+	*hung = false;
+	int out[2];
+	if (pipe(out) != 0)
+		return "";
+	fcntl(out[0], F_SETFD, FD_CLOEXEC);
+	fcntl(out[1], F_SETFD, FD_CLOEXEC);
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+	posix_spawn_file_actions_addopen(&actions, 1, printed.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+	posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+	posix_spawn_file_actions_adddup2(&actions, out[1], 3);
+	posix_spawnattr_t attributes;
+	posix_spawnattr_init(&attributes);
+	posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+	posix_spawnattr_setpgroup(&attributes, 0);
+	char sh[] = "sh", empty_path[] = "PATH=";
+	char *argv[] = {sh, path.data(), nullptr};
+	char *envp[] = {empty_path, nullptr};
+	pid_t pid;
+	int spawned = posix_spawn(&pid, "/bin/sh", &actions, &attributes, argv, envp);
+	posix_spawn_file_actions_destroy(&actions);
+	posix_spawnattr_destroy(&attributes);
+	close(out[1]);
+	std::string said;
+	pollfd ready = {out[0], POLLIN, 0};
+	char buffer[4096];
+	for (ssize_t n = 1; spawned == 0 && n > 0;) {
+		if (poll(&ready, 1, static_cast<int>(limit.count())) == 0) {
+			kill(-pid, SIGKILL);
+			*hung = true;
+			break;
+		}
+		if ((n = read(out[0], buffer, sizeof buffer)) > 0)
+			said.append(buffer, static_cast<std::size_t>(n));
+	}
+	close(out[0]);
+	if (spawned == 0)
+		waitpid(pid, nullptr, 0);
+	return said;
+}
+
 } // namespace
 
 // Every accepted value, saved as a Save writes it: sh parses the block with
-// the assignment after it; sourced in an empty folder with an empty PATH it
-// sets the variable to what sh makes of the value alone, prints nothing,
-// creates nothing and still reads the next assignment; the reader reads the
-// same value text back. Messages on standard error ("a: not found") are
-// allowed: with an empty PATH every command but the builtins fails.
+// the assignment after it; sourced in an empty folder with an empty PATH, in
+// a subshell of its own, it sets the variable to what sh makes of the value
+// alone, changes no other variable, prints nothing, creates nothing, lets sh
+// go on within the time limit and still reads the next assignment; the reader
+// reads the same value text back. Messages on standard error ("a: not
+// found") are allowed: with an empty PATH every command but the builtins fails.
 TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 {
 	namespace fs = std::filesystem;
@@ -173,13 +259,18 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 	std::mt19937 rng(20261209);
 	std::vector<std::string> accepted;
 	std::string all_blocks;
-	std::ofstream driver(dir + "/driver.sh", std::ios::binary);
-	// One shell for all values: a value that stops it shows as the first one
-	// without results. Only what the values use (x, y and the
-	// positional parameters) is reset between them.
-	driver << "d=$1; cd \"$d/empty\" || exit 1; path=$PATH\n"
-	       << "exec 3>\"$d/results\" >\"$d/printed\" 2>/dev/null </dev/null\n";
-	for (int i = 0; accepted.size() < 2000 && i < 100000; i++) {
+	// Each value runs in a subshell of a driver; two drivers take every other
+	// value, so that two shells work at once. On descriptor 3 it writes "V"
+	// and its number, then, each behind "=": every variable (set); v and
+	// after from the sourced block; every variable again; w and $# from the
+	// value alone, which comes last as what it assigns no longer matters.
+	// x holds a long text for patterns to work on. y is unset, so that
+	// ${y=...} and ${y:=...} may set it: the second set leaves it out then.
+	// One positional parameter makes "$@" one word, as in an assignment.
+	std::string drivers[2];
+	for (std::string &driver : drivers)
+		driver = "cd " + empty + " || exit 1\nset -- p; x=" + std::string(200, 'a') + "\n";
+	for (int i = 0; accepted.size() < 1000 && i < 100000; i++) {
 		std::string value = random_value(rng);
 		if (check_value(value) != fault::none)
 			continue;
@@ -191,36 +282,50 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 		ASSERT_EQ(read_back(block, "v"), value) << block;
 		ASSERT_EQ(read_back(block, "after"), "\"ok\"") << block;
 		all_blocks += block;
-		std::ofstream(dir + "/rc" + std::to_string(n), std::ios::binary) << block;
-		driver << "unset x y; set --; PATH=; set -- " << value << "; PATH=$path; printf 'A%s\\0%s\\0%s\\0' " << n
-		       << " \"$#\" \"$1\" >&3\n";
-		driver << "unset x y v after; set --; PATH=; . \"$d/rc" << n << "\"; PATH=$path; printf 'S%s\\0%s\\0%s\\0' "
-		       << n << " \"$v\" \"$after\" >&3\n";
+		const std::string number = std::to_string(n);
+		std::ofstream(dir + "/rc" + number, std::ios::binary) << block;
+		std::ofstream(dir + "/alone" + number, std::ios::binary) << "w=" + value + "; set -- " + value + "\n";
+		bool sets_y = value.find("${y=") != std::string::npos || value.find("${y:=") != std::string::npos;
+		drivers[n % 2] += "(printf 'V%s\\0=' " + number + " >&3; set >&3; printf '\\0' >&3; . ../rc" +
+				  number + "; printf '=%s\\0=%s\\0=' \"$v\" \"$after\" >&3; unset v after" +
+				  (sets_y ? " y" : "") + "; set >&3; printf '\\0' >&3; . ../alone" + number +
+				  "; printf '=%s\\0=%s\\0' \"$w\" \"$#\" >&3)\n";
 	}
-	driver.close();
-	ASSERT_EQ(accepted.size(), 2000u);
+	ASSERT_EQ(accepted.size(), 1000u);
 	std::ofstream(dir + "/all", std::ios::binary) << all_blocks;
-
 	std::string syntax = "sh -n " + dir + "/all 2>&1";
 	FILE *check = popen(syntax.c_str(), "r");
 	char message[512];
 	std::string said(message, std::fread(message, 1, sizeof message, check));
 	EXPECT_EQ(pclose(check), 0) << said;
-	ASSERT_EQ(std::system(("sh " + dir + "/driver.sh " + dir).c_str()), 0);
 
-	std::vector<std::string> fields;
-	std::string results = file_text(dir + "/results");
-	for (std::size_t at = 0, end; (end = results.find('\0', at)) != std::string::npos; at = end + 1)
-		fields.push_back(results.substr(at, end - at));
-	ASSERT_EQ(fields.size(), 6 * accepted.size()) << "a value stopped sh";
+	std::string told[2];
+	bool hung[2];
+	auto run_driver = [&](int d) {
+		const std::string path = dir + "/driver" + std::to_string(d);
+		std::ofstream(path, std::ios::binary) << drivers[d];
+		told[d] = run_sh(path, dir + "/printed", std::chrono::seconds(5), &hung[d]);
+	};
+	std::thread second(run_driver, 1);
+	run_driver(0);
+	second.join();
+	std::vector<std::vector<std::string>> runs(accepted.size());
+	for (const std::string &text : told) {
+		std::vector<std::string> *run = nullptr;
+		for (std::size_t at = 0, end; (end = text.find('\0', at)) != std::string::npos; at = end + 1) {
+			if (text[at] == 'V')
+				run = &runs.at(std::stoul(text.substr(at + 1, end - at - 1)));
+			else if (run)
+				run->push_back(text.substr(at + 1, end - at - 1));
+		}
+	}
 	for (std::size_t n = 0; n < accepted.size(); n++) {
-		const std::string *alone = &fields[6 * n];
-		const std::string *sourced = alone + 3;
-		ASSERT_EQ(alone[0], "A" + std::to_string(n)) << accepted[n];
-		ASSERT_EQ(sourced[0], "S" + std::to_string(n)) << accepted[n];
-		EXPECT_EQ(alone[1], "1") << accepted[n] << " is more than one word";
-		EXPECT_EQ(sourced[1], alone[2]) << accepted[n];
-		EXPECT_EQ(sourced[2], "ok") << accepted[n] << " hid the next assignment";
+		const std::vector<std::string> &run = runs[n];
+		ASSERT_EQ(run.size(), 6u) << accepted[n] << (hung[n % 2] ? " kept sh busy" : " stopped sh");
+		EXPECT_EQ(run[1], run[4]) << accepted[n];
+		EXPECT_EQ(run[2], "ok") << accepted[n] << " hid the next assignment";
+		EXPECT_EQ(run[3], run[0]) << accepted[n] << " changed another variable";
+		EXPECT_EQ(run[5], "1") << accepted[n] << " is more than one word";
 	}
 	EXPECT_EQ(file_text(dir + "/printed"), "");
 	EXPECT_TRUE(fs::is_empty(empty)) << "a value created " << fs::directory_iterator(empty)->path();

@@ -143,13 +143,38 @@ export TZ=KVT-5:45
 # Keep the pointer off the windows, where it could raise a tooltip.
 xdotool mousemove 0 0 || fail "xdotool cannot reach the X server at DISPLAY=${DISPLAY:-}"
 
+# Starts the program and finds its main window. Native X windows for every
+# widget window, so that xwininfo sees a cell editor open and close.
+start() {
+	GDK_NATIVE_WINDOWS=1 "$kelvane" 2>>"$work/stderr" &
+	program=$!
+	main=$(timeout 20 xdotool search --sync --onlyvisible --pid "$program" --name '^Kelvane ' | head -n 1)
+	[ -n "$main" ] || fail "the main window did not appear"
+}
+
+# Answers the one dialog that must come up with a key.
+answer() {
+	wait_until have_other_window || fail "$1 showed no dialog"
+	focus "$(other_window)"
+	xdotool key "$2"
+	wait_until no_other_window || fail "$2 did not close the dialog after $1"
+}
+
+# Quits with alt+q, answering the question about unsaved changes when one is
+# expected; the program must end with status 0.
+quit() {
+	focus "$main"
+	xdotool key alt+q
+	[ "${1:-}" = asked ] && answer "Quit with changes pending" alt+y
+	wait_until program_ended || fail "the program did not end after Quit"
+	wait "$program"
+	status=$?
+	program=""
+	[ $status -eq 0 ] || fail "the program ended with status $status, not 0"
+}
+
 started=$(date +%s)
-# Native X windows for every widget window, so that xwininfo sees a cell
-# editor open and close.
-GDK_NATIVE_WINDOWS=1 "$kelvane" 2>"$work/stderr" &
-program=$!
-main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Kelvane ' | head -n 1)
-[ -n "$main" ] || fail "the main window did not appear"
+start
 
 # Knobs: tick ntpd_enable, clear cron_enable, and toggle sshd_enable there and
 # back, which must leave it out of the save. The first Tab leaves the notebook's
@@ -201,21 +226,11 @@ add_entry thrown_away '"x"' 'not added' Escape
 
 focus "$main"
 xdotool key alt+s
-wait_until have_other_window || fail "Save showed no dialog"
-dialog=$(other_window)
-focus "$dialog"
-xdotool key Return
-wait_until no_other_window || fail "Enter did not close the dialog after Save"
+answer Save Return
 
 xdotool windowsize --sync "$main" 720 580 || fail "cannot resize the main window"
-focus "$main"
-xdotool key alt+q
-wait_until program_ended || fail "the program did not end after Quit"
-wait "$program"
-status=$?
-program=""
+quit
 ended=$(date +%s)
-[ $status -eq 0 ] || fail "the program ended with status $status, not 0"
 
 # The file keeps what it held and gains one block, behind an empty line.
 rc="$work/rc.conf"
@@ -266,6 +281,44 @@ inet 10.0.0.2 netmask 255.255.255.0'
 
 cmp -s "$HOME/.kelvanerc" <(printf 'geometry=720,580\n') ||
 	fail "\$HOME/.kelvanerc holds '$(cat "$HOME/.kelvanerc" 2>/dev/null)', not geometry=720,580"
+
+# A file sh would not read to its end takes no block: the save is refused
+# with a message, and the change is still pending at Quit.
+printf 'hostname="box"\nifconfig_em0="inet 10.0.0.1\n' >"$work/rc.conf"
+cp "$work/rc.conf" "$work/rc.conf.before"
+start
+focus "$main"
+xdotool key Tab Right Right
+go_to_row 1
+xdotool key space alt+s
+answer "Save on a file ending in an open quote" Return
+cmp -s "$work/rc.conf" "$work/rc.conf.before" || fail "Save wrote to a file ending in an open quote"
+quit asked
+
+# A variable a file read later sets shows that file's value, and cannot be
+# changed here: nothing is pending after the refused click.
+printf 'sshd_enable="NO"\n' >"$work/rc.conf"
+printf 'ntpd_enable="YES"\n' >"$work/rc.conf.local"
+printf 'rc_conf_files="%s %s"\n' "$work/rc.conf" "$work/rc.conf.local" >>"$work/defaults-rc.conf"
+start
+focus "$main"
+xdotool key Tab Right Right
+go_to_row 2
+xdotool key space
+answer "Toggling a variable set in rc.conf.local" Return
+[ "$(cat "$work/rc.conf")" = 'sshd_enable="NO"' ] || fail "rc.conf changed after a refused toggle"
+quit
+
+# A user who may not save is told so at once, and nothing can be changed.
+export KELVANE_RC="$work/no-such-folder/rc.conf"
+start
+[[ $(xdotool getwindowname "$main") == *"(read-only)" ]] ||
+	fail "the title of a window that cannot save is '$(xdotool getwindowname "$main")'"
+focus "$main"
+xdotool key Tab Right Right
+go_to_row 0
+xdotool key space
+quit
 
 [ ! -s "$work/stderr" ] || fail "the program wrote to standard error"
 passed=1

@@ -123,8 +123,8 @@ int current_page()
 	return gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook));
 }
 
-const rc_entry existing_knobs[] = {{"sshd_enable", "", "", "", 0, 0, 0, 1, 0, 0, nullptr, 0}};
-const rc_entry existing_strings[] = {{"hostname", "\"h\"", "\"h\"", "", 0, 0, 0, 0, 0, 0, nullptr, 0}};
+const rc_entry existing_knobs[] = {{"sshd_enable", "", "", "", 0, 0, 0, 1, 0, 0, nullptr, 0, 0}};
+const rc_entry existing_strings[] = {{"hostname", "\"h\"", "\"h\"", "", 0, 0, 0, 0, 0, 0, nullptr, 0, 0}};
 
 add_fault check(const char *name, const char *value, const char *comment = "")
 {
@@ -245,7 +245,8 @@ TEST_F(AddWindow, BuiltWithThreeFramesAndButtons)
 	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Optional Comment")), "");
 	EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(window)), 10u);
 	for (const char *frame : {"Name", "Value", "Optional Comment"}) {
-		EXPECT_EQ(gtk_entry_get_max_length(entry_of(window, frame)), 255);
+		// A value of any length is taken, and refused as too long if it is.
+		EXPECT_EQ(gtk_entry_get_max_length(entry_of(window, frame)), frame == std::string("Value") ? 0 : 255);
 		EXPECT_EQ(gtk_entry_get_width_chars(entry_of(window, frame)), 40);
 	}
 	EXPECT_NE(find_widget(window, is_button, "gtk-cancel"), nullptr);
@@ -337,6 +338,7 @@ TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 	open_main_window({"sshd_enable"}, {"hostname"});
 	GtkWidget *window = press_add();
 	const std::string long_comment(field_size, 'c');
+	const std::string long_value = "\"" + std::string(field_size, 'v') + "\"";
 	struct {
 		const char *name, *value, *comment, *text;
 		GtkMessageType type;
@@ -353,6 +355,7 @@ TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 		 GTK_MESSAGE_ERROR},
 		{"new_name", "\"a\"", long_comment.c_str(), "name and comment must each fit in 254 bytes",
 		 GTK_MESSAGE_ERROR},
+		{"new_name", long_value.c_str(), "", "value is too long: at most 254 bytes fit", GTK_MESSAGE_ERROR},
 	};
 	for (const auto &c : cases) {
 		type_into(window, c.name, c.value, c.comment);

@@ -177,10 +177,17 @@ TEST_F(Editing, EditorLosingTheFocusConfirmsItsText)
 	EXPECT_EQ(cell_text(string_store, 0, column_mark), change_mark);
 	EXPECT_EQ(pending_changes, 1);
 
+	// The refusal is shown while the focus moves; an entry left blinking its
+	// cursor there warns (fatal here) at its next blink.
+	g_object_set(gtk_settings_get_default(), "gtk-cursor-blink-time", 100, nullptr);
 	editor = open_value_editor("flags");
 	gtk_entry_set_text(editor, "\"a\" \"b\"");
-	answer_dialogs({GTK_RESPONSE_CLOSE});
+	g_timeout_add(300, [](gpointer) -> gboolean {
+		answer_dialogs({GTK_RESPONSE_CLOSE});
+		return FALSE;
+	}, nullptr);
 	gtk_widget_grab_focus(row_button(1));
+	EXPECT_TRUE(wait_for([] { return !answered_dialogs().empty(); }));
 	process_events();
 	EXPECT_EQ(answered_dialogs().size(), 1u);
 	EXPECT_STREQ(lists.strings[1].value, "\"-x\"");
@@ -204,24 +211,55 @@ TEST_F(Editing, EscapeStillCancelsTheEdit)
 	EXPECT_EQ(pending_changes, 0);
 }
 
-// A value read longer than its field is shown cut and never edited: the file keeps it whole.
-TEST_F(Editing, CutValueIsMarkedAndCannotBeEdited)
+// A value read too long for its field, or in a form no double-quoted text
+// reads as, is shown marked and never edited: the file keeps it whole.
+TEST_F(Editing, LockedValuesAreMarkedAndCannotBeEdited)
 {
-	lists.strings[1].value_cut = 1;
-	gtk_list_store_clear(string_store);
-	append_row(string_store, lists.strings[0], "");
-	append_row(string_store, lists.strings[1], "");
-	EXPECT_EQ(cell_text(string_store, 1, column_state), "\"-x\"\u2026");
-	answer_dialogs({GTK_RESPONSE_CLOSE, GTK_RESPONSE_CLOSE});
-	open_value_editor("flags");
-	process_events();
-	EXPECT_EQ(value_editor_entry(), nullptr);
-	edit_value("flags", "\"-y\"");
-	ASSERT_EQ(answered_dialogs().size(), 2u);
-	for (const seen_dialog &dialog : answered_dialogs())
-		EXPECT_EQ(dialog.text, "value is too long to edit here: rc.conf keeps the value it holds");
-	EXPECT_STREQ(lists.strings[1].value, "\"-x\"");
-	EXPECT_EQ(pending_changes, 0);
+	const struct {
+		int lock;
+		const char *shown, *message;
+	} cases[] = {
+		{value_too_long, "\"-x\"\u2026", "value is too long to edit here: rc.conf keeps the value it holds"},
+		{value_as_written, "\"-x\" (as written)",
+		 "value is written in a form that cannot be shown here as one quoted text: rc.conf keeps the value it holds"},
+	};
+	for (const auto &c : cases) {
+		lists.strings[1].value_lock = c.lock;
+		gtk_list_store_clear(string_store);
+		append_row(string_store, lists.strings[0], "");
+		append_row(string_store, lists.strings[1], "");
+		EXPECT_EQ(cell_text(string_store, 1, column_state), c.shown);
+		answer_dialogs({GTK_RESPONSE_CLOSE, GTK_RESPONSE_CLOSE});
+		open_value_editor("flags");
+		process_events();
+		EXPECT_EQ(value_editor_entry(), nullptr);
+		edit_value("flags", "\"-y\"");
+		ASSERT_EQ(answered_dialogs().size(), 2u);
+		for (const seen_dialog &dialog : answered_dialogs())
+			EXPECT_EQ(dialog.text, c.message);
+		EXPECT_STREQ(lists.strings[1].value, "\"-x\"");
+		EXPECT_EQ(pending_changes, 0);
+	}
+}
+
+// Save follows the text being typed: it is there to take it as soon as it
+// differs from the row's value.
+TEST_F(Editing, SaveTakesTheTextBeingTyped)
+{
+	GtkEntry *editor = open_value_editor("host");
+	ASSERT_NE(editor, nullptr);
+	EXPECT_FALSE(save_sensitive());
+	gtk_entry_set_text(editor, "\"new\"");
+	EXPECT_TRUE(save_sensitive());
+	gtk_entry_set_text(editor, "\"box\"");
+	EXPECT_FALSE(save_sensitive());
+	gtk_entry_set_text(editor, "\"new\"");
+	answer_dialogs({GTK_RESPONSE_OK});
+	gtk_button_clicked(GTK_BUTTON(save_button));
+	ASSERT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_EQ(answered_dialogs()[0].text, "Changes saved");
+	EXPECT_NE(read_file(home.rc_path()).find("host=\"new\"\n"), std::string::npos);
+	EXPECT_FALSE(save_sensitive());
 }
 
 // Bytes that are not UTF-8 reach the toolkit as U+FFFD; confirming what the

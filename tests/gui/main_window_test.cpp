@@ -5,8 +5,10 @@
 #include "gui/main_window.h"
 #include "gui/save_quit.h"
 #include "gui_test_util.h"
+#include "rcfile/load.h"
 
 #include <fstream>
+#include <string>
 
 namespace {
 
@@ -253,6 +255,75 @@ TEST_F(MainWindow, SortingByNameReordersRowsButNotEntries)
 	g_signal_emit_by_name(column_renderer(page_view(0), 2), "toggled", "0");
 	EXPECT_EQ(gui_knobs[2].knob_on, 0);
 	EXPECT_EQ(gui_knobs[2].modified, 1);
+}
+
+// Each row as "name=state mark": knobs then strings, in the stores' order.
+std::string rows_shown()
+{
+	std::string shown;
+	for (GtkListStore *store : {knob_store, string_store}) {
+		int count = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr);
+		for (int row = 0; row < count; row++) {
+			bool knob = store == knob_store;
+			shown += cell_text(store, row, column_name) + "=" +
+				 (knob ? (cell_state(row) ? "on" : "off") : cell_text(store, row, column_state)) + " " +
+				 cell_text(store, row, column_mark) + "\n";
+		}
+	}
+	return shown;
+}
+
+// The window shows what the boot reads: each top-level assignment once, in
+// the tab its value calls for; a file read after rc.conf wins, its rows
+// marked and locked, the status bar naming it.
+TEST_F(MainWindow, ShowsWhatTheBootReads)
+{
+	const std::string defaults = home.dir + "/defaults";
+	const std::string later = home.dir + "/rc.conf.local";
+	std::ofstream(defaults) << "gateway_enable=\"NO\"\nfsck_y_enable=\"NO\"\nsyslogd_flags=\"-s\"\n"
+				   "ike_program=\"${_localbase}/sbin/isakmpd\"\nike_flags=\"\"\nntpd_enable=\"NO\" # Run ntpd\n"
+				   "rc_conf_files=\""
+				<< home.rc_path() << " " << later << "\"\nif true; then\n\tinner=1\nfi\n";
+	std::ofstream(home.rc_path()) << "root@host:~ # cat /etc/rc.conf\n  gateway_enable=YES\nfsck_y_enable=\"yes\"\n"
+					 "syslogd_flags='-ss'\nifconfig_em0=\"inet 10.0.0.1\n  netmask 255.0.0.0\"\n"
+					 "ntpd_enable=YES\n";
+	std::ofstream(later) << "ntpd_enable=NO # kept off\n";
+	ASSERT_EQ(load_settings(defaults.c_str(), home.rc_path().c_str(), &lists), 0);
+	create_main_window(&lists);
+	EXPECT_EQ(rows_shown(), "fsck_y_enable=on \ngateway_enable=on \nntpd_enable=off gtk-info\n"
+				"ifconfig_em0=\"inet 10.0.0.1\u23CE  netmask 255.0.0.0\" (as written) \n"
+				"ike_flags=\"\" \nike_program=\"${_localbase}/sbin/isakmpd\" \n"
+				"rc_conf_files=\"" + home.rc_path() + " " + later + "\" \nsyslogd_flags=\"-ss\" \n");
+	select_row(0, "ntpd_enable");
+	EXPECT_EQ(status_text(), "Set in '" + later + "', which is read after '" + home.rc_path() +
+				 "' at boot \u2014 Run ntpd");
+	answer_dialogs({GTK_RESPONSE_CLOSE});
+	toggle_knob("ntpd_enable");
+	ASSERT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_EQ(answered_dialogs()[0].text, "ntpd_enable is set in '" + later + "', which is read after '" +
+						      home.rc_path() + "' at boot, so a change saved here would not count: "
+						      "change it in '" + later + "'");
+	EXPECT_FALSE(cell_state(2));
+	EXPECT_EQ(pending_changes, 0);
+}
+
+// A user who may not save learns it from the start: nothing can be changed,
+// and Save says why it is not there.
+TEST_F(MainWindow, SaysAtOnceWhenRcConfCannotBeSaved)
+{
+	const std::string path = home.dir + "/no-such-folder/rc.conf";
+	setenv("KELVANE_RC", path.c_str(), 1);
+	build();
+	EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(main_window)), "Kelvane 0.6.8 \"Lanternfall\" (read-only)");
+	EXPECT_EQ(status_text(), "You may not change '" + path + "': run Kelvane as root to save changes");
+	EXPECT_EQ(std::string(gtk_tooltips_data_get(save_button)->tip_text),
+		  "Save is not available: you may not write '" + path + "'. Run Kelvane as root to save changes");
+	EXPECT_FALSE(gtk_widget_get_sensitive(save_button));
+	EXPECT_FALSE(gtk_widget_get_sensitive(row_button(1)));
+	gboolean activatable = TRUE, editable = TRUE;
+	g_object_get(column_renderer(page_view(0), 2), "activatable", &activatable, nullptr);
+	g_object_get(column_renderer(page_view(1), 2), "editable", &editable, nullptr);
+	EXPECT_FALSE(activatable || editable);
 }
 
 } // namespace

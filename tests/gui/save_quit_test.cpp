@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -178,6 +179,33 @@ TEST_F(SaveQuit, FailedSaveKeepsEveryChange)
 		EXPECT_EQ(lists.knobs[0].saved_knob_on, 1);
 		EXPECT_EQ(cell_text(knob_store, 0, column_mark), change_mark);
 	}
+}
+
+// A file sh would misread is left as it is, with sh's words shown; once
+// repaired, the same change saves.
+TEST_F(SaveQuit, FileTheShellWouldMisreadIsReportedAndKeepsTheChange)
+{
+	const std::string path = home.rc_path();
+	const std::string broken = "ifconfig_em0=\"inet 10.0.0.1\n";
+	std::ofstream(path, std::ios::binary) << broken;
+	std::FILE *shell = popen(("sh -n < " + path + " 2>&1").c_str(), "r");
+	ASSERT_NE(shell, nullptr);
+	char said[256] = {};
+	ASSERT_NE(std::fgets(said, sizeof said, shell), nullptr);
+	pclose(shell);
+	said[std::strcspn(said, "\n")] = '\0';
+	toggle_knob("a_enable");
+	seen_dialog dialog = save();
+	EXPECT_EQ(dialog.text, "'" + path + "' must be repaired first, sh reports \"" + said + "\". Changes not saved");
+	EXPECT_EQ(dialog.type, GTK_MESSAGE_ERROR);
+	EXPECT_EQ(dialog.buttons, GTK_BUTTONS_CLOSE);
+	EXPECT_EQ(read_file(path), broken);
+	EXPECT_TRUE(gtk_widget_get_sensitive(save_button));
+	EXPECT_EQ(pending_changes, 1);
+	EXPECT_EQ(cell_text(knob_store, 0, column_mark), change_mark);
+	std::ofstream(path, std::ios::binary) << "ifconfig_em0=\"inet 10.0.0.1\"\n";
+	EXPECT_EQ(save().text, "Changes saved");
+	EXPECT_EQ(count_of(read_file(path), "a_enable=\"NO\"\n"), 1);
 }
 
 TEST_F(SaveQuit, QuitWhenCleanEndsAtOnceAndStoresTheSize)

@@ -1,0 +1,367 @@
+// The reader against a real sh: generated file pairs sourced by /bin/sh, and real pairs when a folder of them is given.
+#include "rcfile/merge.h"
+#include "rcfile/reader.h"
+#include "rcfile/tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One row of the window: a knob's state, or a string's value text.
+struct row {
+	std::string name;
+	bool knob;
+	bool on;
+	std::string text;
+};
+
+void read_text(const std::string &text, rc_lists *lists)
+{
+	FILE *in = text.empty() ? std::fopen("/dev/null", "r")
+				: fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+	read_rc_stream(in, lists);
+	std::fclose(in);
+}
+
+// The rows start-up makes of the two files.
+std::vector<row> rows_of(const std::string &defaults, const std::string &machine)
+{
+	rc_lists merged = {};
+	rc_lists mine = {};
+	read_text(defaults, &merged);
+	read_text(machine, &mine);
+	flush_tokenizer();
+	EXPECT_EQ(merge_lists(&merged, &mine), 0);
+	std::vector<row> rows;
+	for (int i = 0; i < merged.knob_count; i++)
+		rows.push_back({merged.knobs[i].name, true, merged.knobs[i].knob_on != 0, ""});
+	for (int i = 0; i < merged.string_count; i++)
+		rows.push_back({merged.strings[i].name, false, false, std::string(field_text(merged.strings[i].value))});
+	for (rc_lists *l : {&merged, &mine}) {
+		std::free(l->knobs);
+		std::free(l->strings);
+	}
+	return rows;
+}
+
+std::string file_text(const fs::path &path)
+{
+	std::stringstream text;
+	text << std::ifstream(path, std::ios::binary).rdbuf();
+	return text.str();
+}
+
+void write_file(const fs::path &path, const std::string &text)
+{
+	std::ofstream(path, std::ios::binary) << text;
+}
+
+// The NUL-separated fields a shell wrote.
+std::vector<std::string> fields_of(const std::string &text)
+{
+	std::vector<std::string> fields;
+	for (std::size_t at = 0, end; (end = text.find('\0', at)) != std::string::npos; at = end + 1)
+		fields.push_back(text.substr(at, end - at));
+	return fields;
+}
+
+std::string single_quoted(const std::string &text)
+{
+	std::string quoted = "'";
+	for (char c : text)
+		quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+	return quoted + "'";
+}
+
+std::string upper(std::string text)
+{
+	for (char &c : text)
+		c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+	return text;
+}
+
+// Whether a row agrees with the value sh gave its variable: a knob is the
+// YES or NO sh read; a string's text reads (as evaluated) as sh's value.
+std::string disagreement(const row &r, const std::string &sh_value, const std::string &evaluated)
+{
+	if (r.knob)
+		return upper(sh_value) == (r.on ? "YES" : "NO") ? "" : "knob " + std::string(r.on ? "on" : "off");
+	bool string_valued = false;
+	for (const char *listed : string_valued_names)
+		string_valued = string_valued || r.name == listed;
+	if (upper(sh_value) == "YES" || (upper(sh_value) == "NO" && !string_valued))
+		return "a string, not a knob";
+	return evaluated == sh_value ? "" : "shown " + r.text + " reads as '" + evaluated + "'";
+}
+
+class temp_folder {
+public:
+	temp_folder()
+	{
+		char pattern[] = "/tmp/kelvane-sh-XXXXXX";
+		path = mkdtemp(pattern);
+	}
+	~temp_folder() { fs::remove_all(path); }
+	fs::path path;
+};
+
+// Generated files. Every top-level assignment goes to a name of the pool;
+// what must not make a row (compound commands, here documents, quoted text
+// spanning lines, commands) either never runs or assigns the "inner_" names,
+// so that sh's final value of each pool name is its last top-level word.
+constexpr const char *pool[] = {"v0", "v1", "v2", "v3", "v4", "sendmail_enable"};
+constexpr const char *inner[] = {"inner_a", "inner_b"};
+
+// Words whose value does not depend on where they stand: they read only
+// "base", set before the files are sourced and never assigned in them.
+constexpr const char *words[] = {
+	"YES", "no", "Yes", "\"NO\"", "'yes'", "\"y\"es", "word", "\"two words\"", "'single q'", "\"a\"'b'c",
+	"\"\"", "", "/usr/local/etc", "\"it's\"", "'say \"hi\"'", "\"a\\\"b\"", "\"x\\\\y\\z\"", "a\\ b",
+	"\"$base\"", "${base}", "\"${base}/x\"", "$base", "\"pre${base:-d}post\"", "'$base'", "\"\\$base\"",
+	"\"two\nlines\"", "'two\nlines'", "~/x", "x:~", "\"$(echo sub)\"", "`echo bq`", "\"a\"$base\"b\"",
+	"$base'x'", "\"abc\\\ndef\"", "ab\\\ncd", "\"tab\there\"", "${base#b}", "\"${base%?}\"", "\"$$\"", "'#'",
+	"\"v1=inside\nv2=inside\"", "'${x'", "\"$\"'{base}'", "\\$base", "$(echo ')')",
+};
+constexpr const char *indents[] = {"", "", " ", "\t", "    "};
+constexpr const char *comments[] = {"", "", " # say \"hi\" it's", "\t#c", " #"};
+constexpr const char *commands[] = {
+	"kldload nvidia", "root@barokah:~ # cat /etc/rc.conf", "Starting sshd.", "$nothing=\"x\"",
+	"echo \"it's\" >/dev/null", ": 'a \" in single quotes'", "true", "# v0=\"commented\"", "",
+};
+// Text that assigns pool names where sh does not run it, or inner names.
+constexpr const char *hidden[] = {
+	"if false; then\n  POOL=\"if\"\nfi", "if true; then INNER=1; fi", "while false; do POOL=w; done",
+	"for i in 1 2; do\n\tINNER=\"$i\"\ndone", "case $base in\nnone) POOL=c ;;\n*) INNER=c\nesac",
+	"{ INNER=b; }", "( POOL=sub )", "f() {\n  POOL=f\n}", ": <<EOF\nPOOL=\"heredoc\"\nEOF",
+	": <<-'END'\n\tPOOL=x\n\tEND", ": \"quoted\nPOOL=x\"", "false && POOL=no", "POOL=bg &", "POOL=pipe | :",
+	"POOL=temp kldload x", "POOL=x; false || INNER=y",
+};
+// Lines at which sh stops reading the file (a syntax error), with what
+// comes before them on their own line never run either.
+constexpr const char *errors[] = {"fi", ")", ";;", "echo (x)", "POOL=\"open", "if true; then", "POOL=x && fi",
+				  "POOL=1; done", "case x in"};
+
+template <std::size_t N> const char *pick(std::mt19937 &rng, const char *const (&from)[N])
+{
+	return from[rng() % N];
+}
+
+std::string replace_all(std::string text, const std::string &from, const std::string &to)
+{
+	for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+		text.replace(at, from.size(), to);
+	return text;
+}
+
+std::string unit(std::mt19937 &rng)
+{
+	const char *name = pick(rng, pool);
+	std::string assignment = std::string(name) + "=" + pick(rng, words);
+	switch (rng() % 6) {
+	case 0:
+	case 1:
+		return pick(rng, indents) + assignment + pick(rng, comments);
+	case 2:
+		return pick(rng, indents) + assignment + (rng() % 2 ? "; " : " ") + pick(rng, pool) + "=" +
+		       pick(rng, words) + pick(rng, comments);
+	case 3:
+		return pick(rng, commands);
+	default:
+		return replace_all(replace_all(pick(rng, hidden), "POOL", name), "INNER", pick(rng, inner));
+	}
+}
+
+std::string generate(std::mt19937 &rng, bool may_fail)
+{
+	std::string text;
+	for (int n = std::uniform_int_distribution<int>(0, 8)(rng); n > 0; n--)
+		text += unit(rng) + "\n";
+	if (may_fail && rng() % 6 == 0)
+		text += replace_all(pick(rng, errors), "POOL", pick(rng, pool)) + (rng() % 2 ? "\nv4=after\n" : "");
+	else if (rng() % 4 == 0 && !text.empty())
+		text.pop_back(); // no newline at the end
+	return text;
+}
+
+} // namespace
+
+// Thousands of generated pairs, each sourced by /bin/sh in a scratch folder
+// with no PATH: every variable sh sets by a top-level assignment has exactly
+// one row, in the tab its value calls for, whose text sh reads as the value
+// sh gave it; no other variable has a row.
+TEST(ShellReading, RowsAgreeWithShOnGeneratedFiles)
+{
+	constexpr int pairs = 2000;
+	temp_folder work;
+	fs::create_directory(work.path / "empty");
+	std::mt19937 rng(20261209);
+	std::vector<std::string> defaults, machine;
+	std::vector<std::vector<row>> rows;
+	for (int n = 0; n < pairs; n++) {
+		defaults.push_back(generate(rng, false));
+		machine.push_back(generate(rng, true));
+		rows.push_back(rows_of(defaults[n], machine[n]));
+		std::string id = std::to_string(n);
+		write_file(work.path / ("d" + id), defaults[n]);
+		write_file(work.path / ("m" + id), machine[n]);
+		// What the window shows, evaluated as an assignment the way sh would
+		// evaluate the file's own word.
+		std::string report = "printf 'P%s\\0' " + id + "\nfor n in";
+		for (const char *name : pool)
+			report += std::string(" ") + name;
+		for (const char *name : inner)
+			report += std::string(" ") + name;
+		report += "; do eval \"[ -n \\\"\\${$n+s}\\\" ] && printf 'V%s\\0%s\\0' \\$n \\\"\\$$n\\\"\"; done\n";
+		for (std::size_t r = 0; r < rows[n].size(); r++) {
+			if (!rows[n][r].knob)
+				report += "x=" + rows[n][r].text + "\nprintf 'R%s\\0%s\\0' " + std::to_string(r) + " \"$x\"\n";
+		}
+		write_file(work.path / ("r" + id), report);
+	}
+	write_file(work.path / "driver",
+		   "__d=$1; cd \"$__d/empty\" || exit 1; exec 3>\"$__d/out\" 2>/dev/null </dev/null; __i=0\n"
+		   "while [ $__i -lt " + std::to_string(pairs) + " ]; do\n"
+		   "\t(PATH=; HOME=/home/k; base='b a  se'; trap '. \"$__d/r$__i\" >&3' EXIT\n"
+		   "\t. \"$__d/d$__i\"; . \"$__d/m$__i\")\n"
+		   "\t__i=$((__i + 1))\ndone\n");
+	ASSERT_EQ(std::system(("/bin/sh " + (work.path / "driver").string() + " " + work.path.string()).c_str()), 0);
+
+	std::vector<std::string> out = fields_of(file_text(work.path / "out"));
+	std::size_t at = 0;
+	int failures = 0;
+	for (int n = 0; n < pairs && failures < 10; n++) {
+		std::string context = "defaults:\n" + defaults[n] + "\nmachine:\n" + machine[n];
+		ASSERT_TRUE(at < out.size() && out[at] == "P" + std::to_string(n)) << "sh gave no report\n" << context;
+		at++;
+		std::map<std::string, std::string> sh_values;
+		std::map<std::size_t, std::string> evaluated;
+		for (; at < out.size() && out[at][0] != 'P'; at += 2) {
+			if (out[at][0] == 'V')
+				sh_values[out[at].substr(1)] = out[at + 1];
+			else
+				evaluated[std::stoul(out[at].substr(1))] = out[at + 1];
+		}
+		std::set<std::string> set_by_sh;
+		for (const auto &[name, value] : sh_values)
+			set_by_sh.insert(name);
+		std::set<std::string> inner_names(std::begin(inner), std::end(inner));
+		std::string problems;
+		std::map<std::string, int> seen;
+		for (std::size_t r = 0; r < rows[n].size(); r++) {
+			const row &shown = rows[n][r];
+			seen[shown.name]++;
+			if (!set_by_sh.count(shown.name) || inner_names.count(shown.name))
+				problems += shown.name + ": shown, but no top-level assignment sets it\n";
+			else if (std::string why = disagreement(shown, sh_values[shown.name], evaluated[r]); !why.empty())
+				problems += shown.name + ": " + why + ", sh gives '" + sh_values[shown.name] + "'\n";
+		}
+		for (const std::string &name : set_by_sh) {
+			if (!inner_names.count(name) && seen[name] != 1)
+				problems += name + ": " + std::to_string(seen[name]) + " rows\n";
+		}
+		if (!problems.empty()) {
+			ADD_FAILURE() << problems << context;
+			failures++;
+		}
+	}
+}
+
+// Real files, when KELVANE_REAL_FILES names a folder of them: the defaults
+// file "defaults-rc.conf" with each "machine-*-rc.conf". bash reads them (its
+// DEBUG trap sees every assignment with its word as written, just before
+// sh runs it) and prints the top-level commands of each; every top-level
+// assignment must have one row whose text reads, where the assignment
+// stands, as the file's own word. Prints what it counted.
+TEST(ShellReading, RowsAgreeWithShOnRealFiles)
+{
+	const char *folder = std::getenv("KELVANE_REAL_FILES");
+	if (folder == nullptr || std::system("bash -c true 2>/dev/null") != 0)
+		GTEST_SKIP() << "set KELVANE_REAL_FILES to a folder of rc.conf files (bash is needed too)";
+	temp_folder work;
+	fs::path defaults = fs::path(folder) / "defaults-rc.conf";
+	int total = 0, missing = 0, doubled = 0, wrong = 0, pairs = 0;
+	for (const auto &file : fs::directory_iterator(folder)) {
+		std::string file_name = file.path().filename().string();
+		if (file_name.rfind("machine-", 0) != 0)
+			continue;
+		pairs++;
+		std::vector<row> rows = rows_of(file_text(defaults), file_text(file.path()));
+		std::map<std::string, std::vector<const row *>> by_name;
+		std::string row_texts;
+		for (const row &r : rows) {
+			by_name[r.name].push_back(&r);
+			row_texts += "__row_" + r.name + "=" + single_quoted(r.knob ? "KNOB" : r.text) + "\n";
+		}
+		// The top-level commands, as bash prints a function made of each file.
+		std::string script = "for f in \"$1\" \"$2\"; do eval \"__f() {\n$(cat \"$f\")\n}\"; declare -f __f; done";
+		write_file(work.path / "top", script);
+		std::string command = "bash --posix " + (work.path / "top").string() + " " + defaults.string() + " " +
+				      file.path().string() + " >" + (work.path / "top.out").string();
+		ASSERT_EQ(std::system(command.c_str()), 0) << file_name;
+		std::set<std::string> top_level;
+		std::istringstream top(file_text(work.path / "top.out"));
+		for (std::string line; std::getline(top, line);) {
+			std::size_t name_end = line.find('=');
+			if (line.rfind("    ", 0) == 0 && line[4] != ' ' && name_end != std::string::npos &&
+			    line.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_", 4) ==
+				    name_end &&
+			    line[4] != '_')
+				top_level.insert(line.substr(4, name_end - 4));
+		}
+		// Each assignment's word and the row's text, evaluated just before sh runs it.
+		write_file(work.path / "values",
+			   row_texts + "exec 3>\"$3\"\n__check() {\n"
+				       "case $BASH_COMMAND in [A-Za-z_]*=*) ;; *) return ;; esac\n"
+				       "__n=${BASH_COMMAND%%=*}\ncase $__n in *[!A-Za-z0-9_]*) return ;; esac\n"
+				       "eval \"__w=${BASH_COMMAND#*=}\" 2>/dev/null\n"
+				       "eval \"__r=\\${__row_$__n-MISSING}\"\n"
+				       "case $__r in KNOB|MISSING) ;; *) eval \"__r=$__r\" ;; esac\n"
+				       "printf '%s\\0%s\\0%s\\0' \"$__n\" \"$__w\" \"$__r\" >&3\n}\n"
+				       "set -T\ntrap __check DEBUG\ncd \"$4\" && PATH= && . \"$1\" && . \"$2\"\n");
+		fs::create_directory(work.path / "empty");
+		command = "bash --posix " + (work.path / "values").string() + " " + defaults.string() + " " +
+			  file.path().string() + " " + (work.path / "values.out").string() + " " +
+			  (work.path / "empty").string() + " >/dev/null 2>&1";
+		// A file may end in a syntax error: what bash ran before it counts.
+		if (std::system(command.c_str()) == -1)
+			FAIL() << "cannot run bash";
+		std::map<std::string, std::pair<std::string, std::string>> last; // name: file's value, row's
+		std::vector<std::string> out = fields_of(file_text(work.path / "values.out"));
+		for (std::size_t i = 0; i + 2 < out.size(); i += 3)
+			last[out[i]] = {out[i + 1], out[i + 2]};
+		for (const std::string &name : top_level) {
+			total++;
+			const std::vector<const row *> &found = by_name[name];
+			if (found.size() != 1) {
+				(found.empty() ? missing : doubled)++;
+				ADD_FAILURE() << file_name << ": " << name << " has " << found.size() << " rows";
+				continue;
+			}
+			auto value = last.find(name);
+			if (value == last.end())
+				continue;
+			row shown = *found[0];
+			std::string why = disagreement(shown, value->second.first, value->second.second);
+			if (!why.empty()) {
+				wrong++;
+				ADD_FAILURE() << file_name << ": " << name << ": " << why << ", sh gives '"
+					      << value->second.first << "'";
+			}
+		}
+	}
+	std::printf("%d pairs: %d top-level variables, %d missing, %d doubled, %d wrong\n", pairs, total, missing,
+		    doubled, wrong);
+}
