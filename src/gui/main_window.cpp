@@ -29,9 +29,14 @@ GtkListStore *knob_store;     // mark, name, state
 GtkListStore *string_store;   // mark, name, value text
 GtkWidget *knob_view;         // the view of knob_store
 GtkWidget *string_view;       // the view of string_store, whose Value cells are edited
-bool read_only;               // this user may not save to the local rc.conf: nothing can be changed
 
 namespace {
+
+// This user may not save to the local rc.conf: nothing can be changed.
+bool read_only;
+
+// The mark of a row whose variable a file read after rc.conf sets.
+constexpr const char *later_mark = "gtk-info";
 
 // One column of a list view.
 struct column_layout {
@@ -185,8 +190,8 @@ GtkWidget *new_string_view()
 
 GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
 {
-	if (mark[0] == '\0')
-		mark = resting_mark(entry);
+	if (mark[0] == '\0' && entry.later_file != 0)
+		mark = later_mark;
 	GtkTreeIter row;
 	gtk_list_store_append(store, &row);
 	std::string name = display_text(field_text(entry.name));
@@ -197,11 +202,6 @@ GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *m
 		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
 				   shown_value(entry).c_str(), -1);
 	return row;
-}
-
-const char *resting_mark(const rc_entry &entry)
-{
-	return entry.later_file != 0 ? later_mark : "";
 }
 
 std::string shown_value(const rc_entry &entry)

@@ -12,8 +12,6 @@ enum { column_mark = 0, column_name = 1, column_state = 2 };
 
 // The change mark of column 0: a stock icon id, or "" for none.
 constexpr const char *change_mark = "gtk-save";
-// The mark of a row whose variable a file read after rc.conf sets.
-constexpr const char *later_mark = "gtk-info";
 
 extern rc_lists *gui_lists;      // the merged lists; its arrays move when they grow
 extern rc_entry *gui_knobs;      // gui_lists->knobs
@@ -30,14 +28,11 @@ extern GtkListStore *knob_store;
 extern GtkListStore *string_store;
 extern GtkWidget *knob_view;     // the Knobs tab's list
 extern GtkWidget *string_view;   // the Strings tab's list
-extern bool read_only;           // this user may not save to the local rc.conf
 
 // Appends the row of entry to store (knob_store or string_store) with the
-// given change mark: "" or change_mark. The row stays valid when the store is sorted.
+// given change mark: "" or change_mark; a row that a file read after rc.conf
+// sets has its own mark instead of "". The row stays valid when the store is sorted.
 GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
-
-// Column 0 of an entry's row while it is not changed: later_mark or "".
-const char *resting_mark(const rc_entry &entry);
 
 // What a string's row shows of its value: the text, readable, marked when cut.
 std::string shown_value(const rc_entry &entry);

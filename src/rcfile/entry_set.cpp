@@ -2,6 +2,9 @@
 #include "rcfile/entry_set.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -21,6 +24,74 @@ void carry(rc_entry &to, const rc_entry &from)
 		to.value_lock = from.value_lock;
 	}
 	to.later_file = from.later_file;
+}
+
+// Room for one more entry, doubling the array. The new room is not zeroed:
+// memory that no entry ever takes is then never touched.
+int make_room(rc_entry **entries, int *capacity, int count)
+{
+	if (count < *capacity)
+		return 0;
+	if (*capacity > INT_MAX / 2)
+		return -1;
+	int wanted = *capacity < 16 ? 16 : 2 * *capacity;
+	void *grown = std::realloc(*entries, static_cast<std::size_t>(wanted) * sizeof(rc_entry));
+	if (grown == nullptr)
+		return -1;
+	*entries = static_cast<rc_entry *>(grown);
+	*capacity = wanted;
+	return 0;
+}
+
+int place_of(int index, bool knob)
+{
+	return 2 * index + 1 + (knob ? 1 : 0);
+}
+
+int place_index(int place)
+{
+	return (place - 1) / 2;
+}
+
+bool is_knob_place(int place)
+{
+	return (place - 1) % 2 == 1;
+}
+
+const rc_entry &entry_at(const entry_set &set, int place)
+{
+	return (is_knob_place(place) ? set.lists.knobs : set.lists.strings)[place_index(place)];
+}
+
+// FNV-1a over the name's bytes.
+std::size_t name_hash(const char (&name)[field_size])
+{
+	std::uint64_t hash = 14695981039346656037u;
+	for (char c : field_text(name))
+		hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+	return static_cast<std::size_t>(hash);
+}
+
+// The place that holds name, or the empty one where it would go.
+std::size_t find_place(const entry_set &set, const char (&name)[field_size])
+{
+	std::size_t mask = set.places.size() - 1;
+	for (std::size_t at = name_hash(name) & mask;; at = (at + 1) & mask) {
+		int place = set.places[at];
+		if (place == 0 || names_equal(entry_at(set, place).name, name))
+			return at;
+	}
+}
+
+// Doubles the table, kept at most half full so that a search ends soon.
+void grow_table(entry_set &set)
+{
+	std::vector<int> old(set.places.size() < 64 ? 128 : 2 * set.places.size(), 0);
+	old.swap(set.places);
+	for (int place : old) {
+		if (place != 0)
+			set.places[find_place(set, entry_at(set, place).name)] = place;
+	}
 }
 
 void drop_moved(rc_entry *entries, int *count, std::vector<int> &moved)
@@ -54,27 +125,28 @@ int lay_over(entry_set &set, const rc_entry &entry)
 	int *count = knob ? &l.knob_count : &l.string_count;
 	int *capacity = knob ? &l.knob_capacity : &l.string_capacity;
 	try {
-		auto [found, added] = set.names.try_emplace(std::string(field_text(entry.name)), entry_set::slot{knob, *count});
-		entry_set::slot &slot = found->second;
-		if (!added && slot.knob == knob) {
-			carry((*entries)[slot.index], entry);
+		if (2 * (set.named + 1) > static_cast<int>(set.places.size()))
+			grow_table(set);
+		std::size_t at = find_place(set, entry.name);
+		int held = set.places[at];
+		if (held != 0 && is_knob_place(held) == knob) {
+			carry((*entries)[place_index(held)], entry);
 			return 0;
 		}
-		if (grow_entries(entries, capacity, *count) != 0) {
-			if (added)
-				set.names.erase(found);
+		if (make_room(entries, capacity, *count) != 0)
 			return -1;
-		}
-		if (!added)
-			(knob ? set.moved_strings : set.moved_knobs).push_back(slot.index);
+		if (held != 0)
+			(knob ? set.moved_strings : set.moved_knobs).push_back(place_index(held));
 		rc_entry &placed = (*entries)[*count] = entry;
-		if (!added) {
+		if (held != 0) {
 			// The other kind now: the entry moves, keeping its comment.
-			const rc_entry &old = (knob ? l.strings : l.knobs)[slot.index];
+			const rc_entry &old = (knob ? l.strings : l.knobs)[place_index(held)];
 			std::memcpy(placed.comment, old.comment, field_size);
 			placed.has_comment = old.has_comment;
-			slot = {knob, *count};
+		} else {
+			set.named++;
 		}
+		set.places[at] = place_of(*count, knob);
 		++*count;
 		return 0;
 	} catch (const std::bad_alloc &) {
@@ -86,5 +158,6 @@ void close_entry_set(entry_set &set)
 {
 	drop_moved(set.lists.knobs, &set.lists.knob_count, set.moved_knobs);
 	drop_moved(set.lists.strings, &set.lists.string_count, set.moved_strings);
-	set.names.clear();
+	set.places = std::vector<int>();
+	set.named = 0;
 }

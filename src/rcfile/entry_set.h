@@ -3,20 +3,15 @@
 
 #include "model/rc_entry.h"
 
-#include <string>
-#include <unordered_map>
 #include <vector>
 
 // Entries laid over each other in the order sh reads their assignments.
 // Each name keeps the place and the comment of its first entry and takes
 // the kind and the state or value of its last one.
 struct entry_set {
-	rc_lists lists;     // the entries of both kinds; grown as needed
-	struct slot {
-		bool knob;
-		int index;
-	};
-	std::unordered_map<std::string, slot> names;
+	rc_lists lists;                 // the entries of both kinds; grown as needed, the new room not zeroed
+	std::vector<int> places;        // hash table of names: 0 for none, else 2 * index + 1 + (1 for a knob)
+	int named;                      // places in use
 	std::vector<int> moved_knobs;   // places emptied by a change of kind,
 	std::vector<int> moved_strings; // dropped by close_entry_set
 };

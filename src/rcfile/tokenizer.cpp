@@ -17,14 +17,14 @@
 // here documents, skipped from the newline after their operator to their
 // end line. NUL bytes are dropped, as sh drops them.
 //
-// A word is read once, byte by byte; what is kept of it is bounded, so a
-// word, line or here document of any length takes no more memory than a
-// short one. While a word is read, its value (when it is NAME=value) is
-// rewritten as the inside of one double-quoted text that sh reads as the
-// same value: '...' parts are unquoted, "..." parts copied, backslashes kept
-// only where double quotes need them. A value no double-quoted text can
-// stand for (one that spans lines, expands a tilde, or holds $, ` or \ in
-// '...') is marked to be shown as written.
+// A word is read once, in runs of plain bytes where it can be; what is kept
+// of it is bounded, so a word, line or here document of any length takes no
+// more memory than a short one. While a word is read, its value (when it is
+// NAME=value) is rewritten as the inside of one double-quoted text that sh
+// reads as the same value: '...' parts are unquoted, "..." parts copied,
+// backslashes kept only where double quotes need them. A value no
+// double-quoted text can stand for (one that spans lines, expands a tilde,
+// or holds $, ` or \ in '...') is marked to be shown as written.
 
 namespace {
 
@@ -79,16 +79,35 @@ struct input_buffer {
 constexpr unsigned char name_char = 1;
 constexpr unsigned char word_end = 2;
 constexpr unsigned char operator_start = 4;
+// Bytes that end a run read in bulk: unquoted, in "..." and in '...'.
+constexpr unsigned char ends_plain_run = 8;
+constexpr unsigned char ends_double_run = 16;
+constexpr unsigned char ends_single_run = 32;
+
+constexpr bool is_one_of(int c, const char *set)
+{
+	for (; *set != '\0'; set++) {
+		if (c == *set)
+			return true;
+	}
+	return false;
+}
 
 constexpr unsigned char class_of(int c)
 {
 	unsigned char bits = 0;
 	if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')
 		bits |= name_char;
-	if (c == ' ' || c == '\t' || c == '\n')
+	if (is_one_of(c, " \t\n"))
 		bits |= word_end;
-	if (c == ';' || c == '&' || c == '|' || c == '(' || c == ')' || c == '<' || c == '>')
+	if (is_one_of(c, ";&|()<>"))
 		bits |= word_end | operator_start;
+	if ((bits & word_end) != 0 || is_one_of(c, "'\"\\$`~:="))
+		bits |= ends_plain_run;
+	if (is_one_of(c, "\"\\$`\n"))
+		bits |= ends_double_run;
+	if (is_one_of(c, "'$`\\\n\""))
+		bits |= ends_single_run;
 	return bits;
 }
 
@@ -267,8 +286,7 @@ void advance()
 	buffer->pos++;
 }
 
-// The next byte with backslash-newlines removed, as sh joins lines.
-int peek_joined()
+int peek_joined_slowly()
 {
 	for (;;) {
 		int c = peek();
@@ -276,6 +294,15 @@ int peek_joined()
 			return c;
 		buffer->pos += 2;
 	}
+}
+
+// The next byte with backslash-newlines removed, as sh joins lines.
+inline int peek_joined()
+{
+	const input_buffer &b = *buffer;
+	if (b.pos + 1 < b.length && b.data[b.pos] != '\\')
+		return static_cast<unsigned char>(b.data[b.pos]);
+	return peek_joined_slowly();
 }
 
 // Skips to the next newline (left unread), keeping what fits in keep.
@@ -297,6 +324,17 @@ void skip_line(bounded_text<word_text_limit> &keep)
 	}
 }
 
+// The bytes from the current one that have none of the end bits, as many
+// as the buffer holds; the caller consumes them.
+std::string_view run_without(unsigned char end)
+{
+	const input_buffer &b = *buffer;
+	std::size_t at = b.pos;
+	while (at < b.length && (classes.bits[static_cast<unsigned char>(b.data[at])] & end) == 0)
+		at++;
+	return std::string_view(b.data + b.pos, at - b.pos);
+}
+
 // Adds a byte to the value as shown. A parameter name or a literal "$" must
 // not run into what follows: "$a"'b' is not "$ab".
 void put_shown(char c)
@@ -316,6 +354,23 @@ void copy(char c)
 	raw.add(c);
 	unquoted.add(c);
 	put_shown(c);
+}
+
+// A run of such bytes, none of which needs a byte before or after it
+// looked at; returns whether there was one.
+bool copy_run(unsigned char end)
+{
+	std::string_view run = run_without(end);
+	if (run.empty())
+		return false;
+	raw.add(run.data(), run.size());
+	unquoted.add(run.data(), run.size());
+	if (prefix == prefix_state::assignment) {
+		put_shown(run[0]);
+		shown.add(run.data() + 1, run.size() - 1);
+	}
+	buffer->pos += run.size();
+	return true;
 }
 
 // A byte of '...', which double quotes can hold unless it is $, ` or \ there.
@@ -500,33 +555,33 @@ void read_backquoted(bool in_double_quotes)
 	read_expansion(nest::backquotes, in_double_quotes);
 }
 
+// The next byte of a quoted text that needs a look of its own, read into
+// raw after the plain bytes before it; -1, the word left unterminated, when
+// the input ends first.
+int next_quoted_byte(unsigned char run_end, bool joined)
+{
+	copy_run(run_end);
+	int c = joined ? peek_joined() : peek();
+	if (c < 0) {
+		unterminated = true;
+		return -1;
+	}
+	advance();
+	raw.add(static_cast<char>(c));
+	return c;
+}
+
 void read_single_quoted()
 {
-	for (;;) {
-		int c = peek();
-		if (c < 0) {
-			unterminated = true;
-			return;
-		}
-		advance();
-		raw.add(static_cast<char>(c));
-		if (c == '\'')
-			return;
+	for (int c; (c = next_quoted_byte(ends_single_run, false)) >= 0 && c != '\'';)
 		add_single_quoted(static_cast<char>(c));
-	}
 }
 
 void read_double_quoted()
 {
 	while (!unterminated) {
-		int c = peek_joined();
-		if (c < 0) {
-			unterminated = true;
-			return;
-		}
-		advance();
-		raw.add(static_cast<char>(c));
-		if (c == '"')
+		int c = next_quoted_byte(ends_double_run, true);
+		if (c < 0 || c == '"')
 			return;
 		if (c == '\\') {
 			int d = peek();
@@ -589,11 +644,9 @@ void finish_word()
 	word.text = raw.from(0);
 	word.text_cut = raw.cut;
 	word.unterminated = unterminated;
-	bool digits_only = !word.text.empty() && unquoted.length == raw.length && !raw.cut;
-	for (char c : word.text)
-		digits_only = digits_only && is_digit(c);
 	int next = peek_joined();
-	word.io_number = digits_only && (next == '<' || next == '>');
+	word.io_number = (next == '<' || next == '>') && !word.text.empty() && unquoted.length == raw.length &&
+			 word.text.find_first_not_of("0123456789") == std::string_view::npos;
 	if (prefix != prefix_state::assignment)
 		return;
 	word.name_length = name_chars;
@@ -608,7 +661,21 @@ void finish_word()
 void read_word()
 {
 	start_word();
+	// A leading run of name characters: what may be the NAME of NAME=value.
+	const input_buffer &b = *buffer;
+	std::size_t name_end = b.pos;
+	if (name_end < b.length && !is_digit(b.data[name_end])) {
+		while (name_end < b.length && has_class(static_cast<unsigned char>(b.data[name_end]), name_char))
+			name_end++;
+	}
+	name_chars = name_end - b.pos;
+	raw.add(b.data + b.pos, name_chars);
+	unquoted.add(b.data + b.pos, name_chars);
+	buffer->pos = name_end;
 	for (;;) {
+		// Past the name, plain bytes need no look each.
+		if (prefix != prefix_state::name && copy_run(ends_plain_run))
+			tilde_expands = false;
 		int c = peek_joined();
 		if (c < 0 || has_class(c, word_end))
 			break;
@@ -732,7 +799,8 @@ token_kind read_token()
 {
 	int c = peek_joined();
 	while (c == ' ' || c == '\t') {
-		advance();
+		while (buffer->pos < buffer->length && (buffer->data[buffer->pos] == ' ' || buffer->data[buffer->pos] == '\t'))
+			buffer->pos++;
 		c = peek_joined();
 	}
 	if (c < 0)
