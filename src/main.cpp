@@ -1,6 +1,7 @@
 // Start-up: the command line, loading and merging both files, and the mode.
 #include "gui/i18n.h"
 #include "gui/main_window.h"
+#include "rcfile/delta_writer.h"
 #include "rcfile/load.h"
 #include "version.h"
 
@@ -17,7 +18,6 @@ namespace {
 rc_lists merged = {};
 
 constexpr const char *default_defaults_path = "/etc/defaults/rc.conf";
-constexpr const char *default_rc_path = "/etc/rc.conf";
 
 // glibc's getopt reorders arguments unless told not to; BSD's never does.
 #ifdef __GLIBC__
@@ -86,7 +86,7 @@ int main(int argc, char **argv)
 	}
 
 	const char *defaults_path = env_or("KELVANE_RC_DEFAULTS", default_defaults_path);
-	const char *rc_path = env_or("KELVANE_RC", default_rc_path);
+	const char *rc_path = local_rc_path();
 	if (load_settings(defaults_path, rc_path, &merged) != 0) {
 		std::perror("merge_lists()");
 		return 1;

@@ -87,10 +87,8 @@ std::string row_note(const rc_entry &entry)
 	std::string note = display_text(field_text(entry.comment));
 	if (entry.later_file == 0)
 		return note;
-	gchar *set = g_strdup_printf(_(set_later_note), later_file_of(entry).c_str(),
-				     display_text(local_rc_path()).c_str());
-	std::string text = set;
-	g_free(set);
+	std::string text = format_text(_(set_later_note), later_file_of(entry).c_str(),
+				       display_text(local_rc_path()).c_str());
 	std::size_t words = note.find_first_not_of(" \t");
 	return words == std::string::npos ? text : text + " \xE2\x80\x94 " + note.substr(words);
 }
@@ -218,11 +216,8 @@ void on_value_editor_populate_popup(GtkEntry *, GtkMenu *menu, gpointer)
 std::string lock_message(const rc_entry &entry)
 {
 	if (entry.later_file != 0) {
-		gchar *text = g_strdup_printf(_(set_later_to_edit), display_text(field_text(entry.name)).c_str(),
-					      later_file_of(entry).c_str(), display_text(local_rc_path()).c_str());
-		std::string message = text;
-		g_free(text);
-		return message;
+		return format_text(_(set_later_to_edit), display_text(field_text(entry.name)).c_str(),
+				   later_file_of(entry).c_str(), display_text(local_rc_path()).c_str());
 	}
 	if ((entry.value_lock & value_as_written) != 0)
 		return _(as_written_to_edit);

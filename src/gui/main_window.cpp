@@ -12,6 +12,7 @@
 #include "rcfile/delta_writer.h"
 #include "version.h"
 
+#include <cstdarg>
 #include <string>
 
 rc_lists *gui_lists;          // the merged lists, kept so the add dialog can grow them
@@ -215,6 +216,17 @@ std::string shown_value(const rc_entry &entry)
 	return shown;
 }
 
+std::string format_text(const char *format, ...)
+{
+	va_list arguments;
+	va_start(arguments, format);
+	gchar *filled = g_strdup_vprintf(format, arguments);
+	va_end(arguments);
+	std::string text = filled;
+	g_free(filled);
+	return text;
+}
+
 gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument)
 {
 	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
@@ -254,10 +266,10 @@ void create_main_window(rc_lists *lists)
 	GtkWidget *about_button = new_about_button();
 	GtkWidget *add_button = gtk_button_new_from_stock("gtk-add");
 	std::string path = display_text(rc_path);
-	gchar *no_save = g_strdup_printf(_("Save is not available: you may not write '%s'. Run Kelvane as root to save changes"),
-					 path.c_str());
-	set_tip(save_button, read_only ? no_save : _("Save changes"));
-	g_free(no_save);
+	std::string no_save =
+		format_text(_("Save is not available: you may not write '%s'. Run Kelvane as root to save changes"),
+			    path.c_str());
+	set_tip(save_button, read_only ? no_save.c_str() : _("Save changes"));
 	set_tip(add_button, _("Add a new entry"));
 	set_tip(about_button, _("About Kelvane"));
 	set_tip(quit_button, _("Exit Kelvane"));
@@ -304,10 +316,9 @@ void create_main_window(rc_lists *lists)
 	string_view = new_string_view();
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), new_scrolled_window(string_view), string_label);
 	if (read_only) {
-		gchar *why = g_strdup_printf(_("You may not change '%s': run Kelvane as root to save changes"), path.c_str());
+		std::string why = format_text(_("You may not change '%s': run Kelvane as root to save changes"), path.c_str());
 		GtkStatusbar *bar = GTK_STATUSBAR(status_bar);
-		gtk_statusbar_push(bar, gtk_statusbar_get_context_id(bar, "Access"), why);
-		g_free(why);
+		gtk_statusbar_push(bar, gtk_statusbar_get_context_id(bar, "Access"), why.c_str());
 	}
 
 	gtk_widget_show_all(main_window);

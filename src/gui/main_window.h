@@ -37,6 +37,9 @@ GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *m
 // What a string's row shows of its value: the text, readable, marked when cut.
 std::string shown_value(const rc_entry &entry);
 
+// A printf format filled in, for a translated text with paths or names in it.
+std::string format_text(const char *format, ...) G_GNUC_PRINTF(1, 2);
+
 // Runs a message dialog over main_window and destroys it before returning the
 // answer. format has at most one conversion, filled with argument.
 gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument);

@@ -60,10 +60,7 @@ constexpr message messages[] = {
 gint ask(message_id id, const std::string &path, const std::string &detail = "")
 {
 	const message &m = messages[id];
-	gchar *text = g_strdup_printf(_(m.format), path.c_str(), detail.c_str());
-	gint answer = run_message(m.type, m.buttons, "%s", text);
-	g_free(text);
-	return answer;
+	return run_message(m.type, m.buttons, "%s", format_text(_(m.format), path.c_str(), detail.c_str()).c_str());
 }
 
 // Only change marks go: a row set by a later file keeps its own.

@@ -44,18 +44,26 @@ bool names_equal(const char *a, const char *b)
 	return std::strncmp(a, b, field_size) == 0;
 }
 
-int grow_entries(rc_entry **entries, int *capacity, int count)
+int make_room(rc_entry **entries, int *capacity, int count)
 {
 	if (count < *capacity)
 		return 0;
-	long wanted = *capacity < 8 ? 16 : 2L * *capacity;
-	if (wanted > INT_MAX / 2)
+	if (*capacity > INT_MAX / 2)
 		return -1;
+	int wanted = *capacity < 16 ? 16 : 2 * *capacity;
 	void *grown = std::realloc(*entries, static_cast<std::size_t>(wanted) * sizeof(rc_entry));
 	if (grown == nullptr)
 		return -1;
 	*entries = static_cast<rc_entry *>(grown);
-	std::memset(*entries + *capacity, 0, static_cast<std::size_t>(wanted - *capacity) * sizeof(rc_entry));
-	*capacity = static_cast<int>(wanted);
+	*capacity = wanted;
+	return 0;
+}
+
+int grow_entries(rc_entry **entries, int *capacity, int count)
+{
+	int before = *capacity;
+	if (make_room(entries, capacity, count) != 0)
+		return -1;
+	std::memset(*entries + before, 0, static_cast<std::size_t>(*capacity - before) * sizeof(rc_entry));
 	return 0;
 }

@@ -52,6 +52,10 @@ std::string_view field_text(const char (&field)[field_size]);
 bool names_equal(const char *a, const char *b);
 
 // Makes room for at least one more entry behind count by doubling *capacity;
-// the new slots are zero-filled and *entries may move. Returns 0, or -1 when
-// memory runs out (array and capacity unchanged).
+// *entries may move, and the new slots are left as they come, so that memory
+// no entry takes is never touched. Returns 0, or -1 when memory runs out
+// (array and capacity unchanged).
+int make_room(rc_entry **entries, int *capacity, int count);
+
+// make_room, with the new slots zero-filled.
 int grow_entries(rc_entry **entries, int *capacity, int count);

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr const char *default_rc_path = "/etc/rc.conf";
 constexpr std::size_t date_size = 256;   // room for ctime_r's text
 constexpr std::size_t header_limit = 255; // header bytes, terminator included
 

@@ -19,7 +19,10 @@ enum {
 	deltas_shell_silent = -6,  // the shell did not answer in time
 };
 
-// The path saves go to: KELVANE_RC when set (even empty), else /etc/rc.conf.
+// The machine's rc.conf.
+constexpr const char *default_rc_path = "/etc/rc.conf";
+
+// The path saves go to: KELVANE_RC when set (even empty), else default_rc_path.
 const char *local_rc_path();
 
 // Whether this user may save to path: read and append to it, or make it.

@@ -2,9 +2,7 @@
 #include "rcfile/entry_set.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -24,23 +22,6 @@ void carry(rc_entry &to, const rc_entry &from)
 		to.value_lock = from.value_lock;
 	}
 	to.later_file = from.later_file;
-}
-
-// Room for one more entry, doubling the array. The new room is not zeroed:
-// memory that no entry ever takes is then never touched.
-int make_room(rc_entry **entries, int *capacity, int count)
-{
-	if (count < *capacity)
-		return 0;
-	if (*capacity > INT_MAX / 2)
-		return -1;
-	int wanted = *capacity < 16 ? 16 : 2 * *capacity;
-	void *grown = std::realloc(*entries, static_cast<std::size_t>(wanted) * sizeof(rc_entry));
-	if (grown == nullptr)
-		return -1;
-	*entries = static_cast<rc_entry *>(grown);
-	*capacity = wanted;
-	return 0;
 }
 
 int place_of(int index, bool knob)

@@ -1,6 +1,7 @@
 // Loading what the machine boots with: the defaults, the machine's file and the files read after it.
 #include "rcfile/load.h"
 
+#include "rcfile/delta_writer.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
 #include "rcfile/tokenizer.h"
@@ -10,8 +11,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr const char *default_rc_path = "/etc/rc.conf";
 
 // Files read after the machine's by the last load.
 std::vector<std::string> read_after;

@@ -106,16 +106,12 @@ TEST(Reader, PassesOverWhatShDoesNotRunAtTheTopLevel)
 }
 
 // sh runs a file one complete command at a time and stops at a syntax
-// error: what comes after it never takes effect.
+// error: what comes after it never takes effect. (The generated files of
+// ShellReading meet the other errors: a stray fi, done or ;;, an open quote
+// or block, a "(" after a word.)
 TEST(Reader, StopsWhereShStops)
 {
 	for (auto [input, expected] : {
-		     read_case{"a=1\nfi\nb=2\n", "K[] S[a=\"1\"]"},
-		     read_case{"a=1\nb=2; done\n", "K[] S[a=\"1\"]"},
-		     read_case{"a=1\nb=\"open\nc=3\n", "K[] S[a=\"1\"]"},
-		     read_case{"a=1\nb=2; if x; then\nc=3\n", "K[] S[a=\"1\"]"},
-		     read_case{"a=1\necho (x)\nb=2\n", "K[] S[a=\"1\"]"},
-		     read_case{"a=1\n;;\nb=1 &&\n", "K[] S[a=\"1\"]"},
 		     read_case{"a=1\nb=1 &&\n", "K[] S[a=\"1\"]"},
 		     read_case{"a=1\n{ }\n", "K[] S[a=\"1\"]"},
 		     read_case{"a=1\nif x; fi\n", "K[] S[a=\"1\"]"},
