@@ -6,4 +6,4 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$top/build}
 [ $# -gt 0 ] && shift
 cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+cmake --build "$dir" -j "$(getconf _NPROCESSORS_ONLN)"

@@ -1,16 +1,25 @@
 #!/bin/sh
-# Installs, from Debian's packages, whatever the build and the tests need and
-# the machine lacks. Needs root (or sudo) only when something is missing.
+# Installs whatever the build and the tests need and the machine lacks: from
+# Debian's packages, or with pkg on FreeBSD. Needs root (or sudo) only when
+# something is missing.
 set -eu
 
-packages="build-essential cmake pkg-config libgtk2.0-dev googletest libgtest-dev
+if [ "$(uname -s)" = FreeBSD ]; then
+	# The base system brings clang with its sanitizers and libFuzzer, mandoc,
+	# readelf and the locales.
+	packages="cmake pkgconf gtk2 googletest gettext-tools git bash xorg-vfbserver xauth
+xdotool xwininfo ImageMagick7 valgrind desktop-file-utils dejavu"
+	installed() { pkg info -e "$1"; }
+else
+	packages="build-essential cmake pkg-config libgtk2.0-dev googletest libgtest-dev
 clang libclang-rt-dev xvfb xauth xdotool x11-apps x11-utils imagemagick valgrind mandoc
-desktop-file-utils libgail-common gettext locales"
+desktop-file-utils libgail-common gettext locales git"
+	installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+fi
 
 missing=""
 for p in $packages; do
-	dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-		missing="$missing $p"
+	installed "$p" || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
 
@@ -19,6 +28,11 @@ if [ "$(id -u)" -eq 0 ]; then
 	as_root=""
 else
 	as_root="sudo"
+fi
+if [ "$(uname -s)" = FreeBSD ]; then
+	# shellcheck disable=SC2086
+	$as_root pkg install -y $missing >/dev/null
+	exit 0
 fi
 export DEBIAN_FRONTEND=noninteractive
 $as_root apt-get update -qq

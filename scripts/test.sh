@@ -7,9 +7,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 scripts/setup.sh
-scripts/build.sh build
-scripts/build.sh build-asan -DKELVANE_SANITIZE=ON -DKELVANE_BENCH=OFF
-CC=clang CXX=clang++ scripts/build.sh build-fuzz -DKELVANE_FUZZ=ON
+# Our own builds fail on any warning; a user's build of a release does not.
+scripts/build.sh build -DKELVANE_WERROR=ON
+scripts/build.sh build-asan -DKELVANE_SANITIZE=ON -DKELVANE_BENCH=OFF -DKELVANE_WERROR=ON
+CC=clang CXX=clang++ scripts/build.sh build-fuzz -DKELVANE_FUZZ=ON -DKELVANE_WERROR=ON
 
 echo "== tests"
 scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j 2

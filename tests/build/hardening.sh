@@ -13,7 +13,8 @@ fail() {
 
 readelf -h "$program" | grep -Eq 'Type:[[:space:]]+DYN' || fail "not a position-independent executable"
 readelf -l "$program" | grep -q GNU_RELRO || fail "no read-only relocation segment (-z relro)"
-readelf -d "$program" | grep -Eq '\(BIND_NOW\)|\(FLAGS_1\).*NOW' || fail "symbols not bound at load time (-z now)"
+# GNU readelf puts the tags in parentheses, FreeBSD's does not.
+readelf -d "$program" | grep -Eq 'BIND_NOW|FLAGS_1\)? .*NOW' || fail "symbols not bound at load time (-z now)"
 symbols=$(nm -D --undefined-only "$program")
 echo "$symbols" | grep -q '__stack_chk_fail' || fail "no stack protector (__stack_chk_fail)"
 echo "$symbols" | grep -v '__stack_chk_fail' | grep -Eq '__[a-z_]+_chk\b' ||

@@ -2,6 +2,8 @@
 #include "rcfile/delta_writer.h"
 #include "rcfile/shell_check.h"
 
+#include "file_size_limit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -220,17 +222,23 @@ TEST_F(DeltaWriter, FailuresLeaveEveryEntryAsItWas)
 {
 	struct {
 		std::string path;
+		rlim_t size_limit;
 		int result;
-	} cases[] = {{dir + "/missing/rc.conf", deltas_open_failed},
-		     {dir, deltas_open_failed},
-		     {"", deltas_open_failed},
-		     {"/dev/full", deltas_write_failed}};
+	} cases[] = {{dir + "/missing/rc.conf", RLIM_INFINITY, deltas_open_failed},
+		     {dir, RLIM_INFINITY, deltas_open_failed},
+		     {"", RLIM_INFINITY, deltas_open_failed},
+		     {path, 0, deltas_write_failed}};
 	for (const auto &c : cases) {
 		setenv("KELVANE_RC", c.path.c_str(), 1);
 		rc_entry knobs[] = {knob("a_enable", 1, "new")};
 		rc_entry strings[] = {string("b", "\"2\"")};
 		rc_entry before[] = {knobs[0], strings[0]};
-		EXPECT_EQ(write_deltas(knobs, 1, strings, 1), c.result) << c.path;
+		int result = -1;
+		{
+			file_size_limit full(c.size_limit);
+			result = write_deltas(knobs, 1, strings, 1);
+		}
+		EXPECT_EQ(result, c.result) << c.path;
 		EXPECT_EQ(std::memcmp(&knobs[0], &before[0], sizeof(rc_entry)), 0) << c.path;
 		EXPECT_EQ(std::memcmp(&strings[0], &before[1], sizeof(rc_entry)), 0) << c.path;
 	}

@@ -1,4 +1,4 @@
-#!/bin/bash
+#!/usr/bin/env bash
 # End to end: works the editor's windows like a user, with xdotool, and checks
 # what a run leaves behind: the exit status, the block appended to rc.conf, and
 # the remembered window size.
@@ -244,7 +244,9 @@ weekday='(Mon|Tue|Wed|Thu|Fri|Sat|Sun)'
 month='(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)'
 [[ $header =~ ^"# Kelvane generated deltas - "($weekday\ $month\ [\ 1-3][0-9]\ [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\ [0-9]{4})$ ]] ||
 	fail "header line is not in the expected form: '$header'"
-stamp=$(date -d "${BASH_REMATCH[1]}" +%s) || fail "header date '${BASH_REMATCH[1]}' is no date"
+# GNU date reads a date with -d, FreeBSD's with -j -f.
+stamp=$(date -d "${BASH_REMATCH[1]}" +%s 2>/dev/null || date -j -f '%a %b %e %T %Y' "${BASH_REMATCH[1]}" +%s) ||
+	fail "header date '${BASH_REMATCH[1]}' is no date"
 if [ "$stamp" -lt $((started - 1)) ] || [ "$stamp" -gt $((ended + 1)) ]; then
 	fail "header date '${BASH_REMATCH[1]}' is not the local time of the save"
 fi

@@ -492,6 +492,8 @@ TEST_F(AddWindowGrowth, FailedGrowthKeepsWindowAndEntries)
 
 	long pages = 0;
 	FILE *statm = std::fopen("/proc/self/statm", "r");
+	if (statm == nullptr)
+		GTEST_SKIP() << "the limit is set from the process's size in /proc/self/statm (Linux)";
 	ASSERT_EQ(std::fscanf(statm, "%ld", &pages), 1);
 	std::fclose(statm);
 	rlimit old_limit;

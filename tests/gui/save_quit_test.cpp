@@ -2,6 +2,7 @@
 #include "gui/main_window.h"
 #include "gui/save_quit.h"
 #include "gui_test_util.h"
+#include "file_size_limit.h"
 
 #include <sys/resource.h>
 
@@ -164,12 +165,16 @@ TEST_F(SaveQuit, FailedSaveKeepsEveryChange)
 		std::string path, text;
 	} cases[] = {
 		{missing, "Can't open '" + missing + "' for writing. Changes not saved"},
-		{"/dev/full", "Can't write '/dev/full'. Changes not saved"},
+		{home.rc_path(), "Can't write '" + home.rc_path() + "'. Changes not saved"},
 	};
 	toggle_knob("a_enable");
 	for (const auto &c : cases) {
 		setenv("KELVANE_RC", c.path.c_str(), 1);
-		seen_dialog dialog = save();
+		seen_dialog dialog;
+		{
+			file_size_limit full(c.path == missing ? RLIM_INFINITY : 0);
+			dialog = save();
+		}
 		EXPECT_EQ(dialog.text, c.text);
 		EXPECT_EQ(dialog.type, GTK_MESSAGE_ERROR);
 		EXPECT_EQ(dialog.buttons, GTK_BUTTONS_CLOSE);
