@@ -1,6 +1,7 @@
 // The "Add new entry" window: its widgets, the checks of Apply and the new entry.
 #include "gui/add_dialog.h"
 
+#include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
@@ -29,20 +30,27 @@ struct add_form {
 add_form *newest_form = nullptr;
 
 struct fault_text {
-	const char *text;
+	const char *text;   // nullptr for not_added, which names the variable
+	const char *detail; // a %s takes the typed name; nullptr for the value check's own text
 	GtkMessageType type;
 };
 
+// TRANSLATORS: %s is the name typed for the new variable.
+constexpr const char *not_added = N_("The variable %s was not added");
+
 // Indexed by add_fault.
 constexpr fault_text fault_texts[] = {
-	{N_("name and value cannot be empty"), GTK_MESSAGE_ERROR},
-	{N_("value must begin and end with \"."), GTK_MESSAGE_ERROR},
-	{N_("Duplicated entry"), GTK_MESSAGE_WARNING},
-	{N_("name, value and comment must fit on one line"), GTK_MESSAGE_ERROR},
-	{N_("name must begin with a letter and hold only letters, digits and _"), GTK_MESSAGE_ERROR},
-	{N_("name and comment must each fit in 254 bytes"), GTK_MESSAGE_ERROR},
-	{nullptr, GTK_MESSAGE_ERROR}, // the value check's own text
-	{N_("Out of memory. Entry not added"), GTK_MESSAGE_ERROR},
+	{N_("name and value cannot be empty"),
+	 N_("Type the variable's name, and its value between double quotes, for example \"YES\"."), GTK_MESSAGE_ERROR},
+	{N_("value must begin and end with \"."),
+	 N_("Put the value of %s between double quotes, for example \"YES\" or \"-s\"."), GTK_MESSAGE_ERROR},
+	{N_("Duplicated entry"), N_("An entry named %s is already in the list. Change it there, or choose another name."),
+	 GTK_MESSAGE_WARNING},
+	{nullptr, N_("The name, the value and the comment must each fit on one line."), GTK_MESSAGE_ERROR},
+	{nullptr, N_("A name must begin with a letter and hold only letters, digits and _."), GTK_MESSAGE_ERROR},
+	{nullptr, N_("The name and the comment must each fit in 254 bytes."), GTK_MESSAGE_ERROR},
+	{nullptr, nullptr, GTK_MESSAGE_ERROR},
+	{nullptr, N_("There is not enough memory. Close other programs, then press Apply again."), GTK_MESSAGE_ERROR},
 };
 
 constexpr int knobs_page = 0;
@@ -72,11 +80,15 @@ bool has_line_break(const char *text)
 	return std::strpbrk(text, "\r\n") != nullptr;
 }
 
-void show_fault(add_fault fault, const char *value)
+void show_fault(add_fault fault, const new_entry_text &typed)
 {
 	const fault_text &message = fault_texts[fault];
-	const char *text = fault == fault_value ? value_fault_text(check_value(value)) : message.text;
-	run_message(message.type, GTK_BUTTONS_CLOSE, "%s", _(text));
+	std::string name = display_text(typed.name);
+	std::string text = format_text(_(message.text != nullptr ? message.text : not_added), name.c_str());
+	// The value check's texts hold % signs of their own: they are no format.
+	std::string detail = message.detail != nullptr ? format_text(_(message.detail), name.c_str())
+						       : _(value_fault_text(check_value(typed.value)));
+	run_message(message.type, GTK_BUTTONS_CLOSE, text, detail);
 }
 
 // Puts the cursor on a row, wherever the list's order has put it, which
@@ -145,7 +157,7 @@ void on_apply_clicked(GtkButton *, gpointer data)
 		fault = fault_no_memory;
 	// The form may be gone once a message has run its own loop: return at once.
 	if (fault != add_ok) {
-		show_fault(fault, text.value);
+		show_fault(fault, text);
 		return;
 	}
 	close_form(form);
@@ -248,10 +260,10 @@ void on_add_clicked(GtkButton *, gpointer)
 	g_signal_connect(form->window, "destroy", G_CALLBACK(on_add_window_destroy), form);
 
 	gtk_container_set_border_width(GTK_CONTAINER(form->window), border_width);
-	GtkWidget *apply_button = gtk_button_new_from_stock(GTK_STOCK_APPLY);
+	GtkWidget *apply_button = new_stock_button(GTK_STOCK_APPLY);
 	g_signal_connect(apply_button, "clicked", G_CALLBACK(on_apply_clicked), form);
 	gtk_widget_set_can_default(apply_button, TRUE);
-	GtkWidget *cancel_button = gtk_button_new_from_stock(GTK_STOCK_CANCEL);
+	GtkWidget *cancel_button = new_stock_button(GTK_STOCK_CANCEL);
 	g_signal_connect(cancel_button, "clicked", G_CALLBACK(on_cancel_clicked), form);
 	GtkAccelGroup *keys = gtk_accel_group_new();
 	gtk_window_add_accel_group(GTK_WINDOW(form->window), keys);

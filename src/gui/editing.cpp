@@ -8,16 +8,28 @@
 #include "rcfile/load.h"
 #include "rcfile/value_check.h"
 
+#include <gdk/gdkkeysyms.h>
+
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 
 namespace {
 
-constexpr const char *too_long_to_edit = N_("value is too long to edit here: rc.conf keeps the value it holds");
-constexpr const char *as_written_to_edit =
-	N_("value is written in a form that cannot be shown here as one quoted text: rc.conf keeps the value it holds");
-// TRANSLATORS: %1$s is a variable's name, %2$s the file that sets it, %3$s the local rc.conf.
-constexpr const char *set_later_to_edit = N_("%1$s is set in '%2$s', which is read after '%3$s' at boot, so a change "
-					     "saved here would not count: change it in '%2$s'");
+// TRANSLATORS: %s is a variable's name.
+constexpr const char *value_not_changed = N_("The value of %s was not changed");
+constexpr const char *correct_or_escape = N_("Correct the text in the cell, or press Escape to keep the value it had.");
+// TRANSLATORS: %s is a variable's name.
+constexpr const char *value_locked = N_("The value of %s cannot be edited here");
+constexpr const char *too_long_to_edit =
+	N_("It is longer than 254 bytes. rc.conf keeps the value it holds; change it with a text editor.");
+constexpr const char *as_written_to_edit = N_("It is written in a form that cannot be shown here as one quoted "
+					      "text. rc.conf keeps the value it holds; change it with a text editor.");
+// TRANSLATORS: %s is a variable's name.
+constexpr const char *set_later_locked = N_("The variable %s cannot be changed here");
+// TRANSLATORS: %1$s is the file that sets the variable, %2$s the local rc.conf.
+constexpr const char *set_later_to_edit = N_("It is set in '%1$s', which is read after '%2$s' at boot, so a change "
+					     "saved here would not count. Change it in '%1$s'.");
 // TRANSLATORS: shown for a row whose value comes from a file read after rc.conf; %1$s is that file, %2$s rc.conf.
 constexpr const char *set_later_note = N_("Set in '%1$s', which is read after '%2$s' at boot");
 
@@ -31,8 +43,8 @@ std::string editor_row_text; // what the row showed when the editor opened
 // The editor's context menu is up: the focus it takes is no end of the edit.
 bool editor_menu_shown;
 
-// Why the editor being taken down may not edit its value.
-std::string lock_shown;
+// The entry whose editor is being taken down, as it may not be edited.
+std::string locked_name;
 
 // A refused text waits here until its row's editor opens again.
 bool reopen_pending;
@@ -178,7 +190,8 @@ gboolean on_cut_value_idle(gpointer editable)
 		gtk_cell_editable_remove_widget(editor);
 	}
 	g_object_unref(editor);
-	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", lock_shown.c_str());
+	if (int index = find_entry(gui_strings, gui_string_count, locked_name.c_str()); index >= 0)
+		show_lock(gui_strings[index]);
 	return FALSE;
 }
 
@@ -216,14 +229,21 @@ void on_value_editor_populate_popup(GtkEntry *, GtkMenu *menu, gpointer)
 std::string lock_message(const rc_entry &entry)
 {
 	if (entry.later_file != 0) {
-		return format_text(_(set_later_to_edit), display_text(field_text(entry.name)).c_str(),
-				   later_file_of(entry).c_str(), display_text(local_rc_path()).c_str());
+		return format_text(_(set_later_to_edit), later_file_of(entry).c_str(),
+				   display_text(local_rc_path()).c_str());
 	}
 	if ((entry.value_lock & value_as_written) != 0)
 		return _(as_written_to_edit);
 	if ((entry.value_lock & value_too_long) != 0)
 		return _(too_long_to_edit);
 	return "";
+}
+
+void show_lock(const rc_entry &entry)
+{
+	const char *text = entry.later_file != 0 ? set_later_locked : value_locked;
+	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+		    format_text(_(text), display_text(field_text(entry.name)).c_str()), lock_message(entry));
 }
 
 int find_entry(const rc_entry *entries, int count, const char *name)
@@ -274,8 +294,8 @@ void on_knob_toggled(GtkCellRendererToggle *, gchar *path, gpointer)
 	if (index < 0)
 		return;
 	rc_entry &entry = gui_knobs[index];
-	if (std::string locked = lock_message(entry); !locked.empty()) {
-		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", locked.c_str());
+	if (!lock_message(entry).empty()) {
+		show_lock(entry);
 		return;
 	}
 	gtk_list_store_set(knob_store, &iter, column_state, was_on ? FALSE : TRUE, -1);
@@ -292,8 +312,8 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 		return;
 	rc_entry &entry = gui_strings[index];
 	std::string_view text = new_text != nullptr ? new_text : "";
-	if (std::string locked = lock_message(entry); !locked.empty()) {
-		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", locked.c_str());
+	if (!lock_message(entry).empty()) {
+		show_lock(entry);
 		return;
 	}
 	// The text the row shows stands for the entry's own bytes, readable or not.
@@ -301,7 +321,9 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 		return;
 	value_fault fault = check_value(text);
 	if (fault != value_fault::none) {
-		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", _(value_fault_text(fault)));
+		std::string name = display_text(field_text(entry.name));
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, format_text(_(value_not_changed), name.c_str()),
+			    std::string(_(value_fault_text(fault))) + " " + _(correct_or_escape));
 		reopen_with(entry.name, text);
 		return;
 	}
@@ -315,7 +337,7 @@ void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editab
 	GtkTreeIter iter;
 	int index = string_of_path(path, &iter);
 	if (index >= 0 && !lock_message(gui_strings[index]).empty()) {
-		lock_shown = lock_message(gui_strings[index]);
+		locked_name = gui_strings[index].name;
 		// The editor is only being set up: it is taken down once that is done.
 		if (GTK_IS_EDITABLE(editable))
 			gtk_editable_set_editable(GTK_EDITABLE(editable), FALSE);
@@ -359,6 +381,43 @@ bool finish_value_edit()
 		g_object_unref(editor);
 	}
 	return !reopen_pending;
+}
+
+namespace {
+
+bool plain_key(const GdkEventKey *event, std::initializer_list<guint> keys)
+{
+	if ((event->state & gtk_accelerator_get_default_mod_mask()) != 0)
+		return false;
+	return std::find(keys.begin(), keys.end(), event->keyval) != keys.end();
+}
+
+// Activates the state cell of the cursor's row, as a click on it does: the
+// renderer's own rules (read-only, locked rows) apply. The list scrolls back
+// to its left edge, so the row's name stays in sight beside a wide value.
+gboolean activate_cursor_row(GtkWidget *widget)
+{
+	GtkTreeView *view = GTK_TREE_VIEW(widget);
+	GtkTreePath *path = nullptr;
+	gtk_tree_view_get_cursor(view, &path, nullptr);
+	if (path == nullptr)
+		return FALSE;
+	gtk_tree_view_set_cursor(view, path, gtk_tree_view_get_column(view, column_state), TRUE);
+	gtk_tree_path_free(path);
+	gtk_tree_view_scroll_to_point(view, 0, -1);
+	return TRUE;
+}
+
+} // namespace
+
+gboolean on_knob_view_key_press_event(GtkWidget *view, GdkEventKey *event, gpointer)
+{
+	return plain_key(event, {GDK_space, GDK_KP_Space}) ? activate_cursor_row(view) : FALSE;
+}
+
+gboolean on_string_view_key_press_event(GtkWidget *view, GdkEventKey *event, gpointer)
+{
+	return plain_key(event, {GDK_Return, GDK_KP_Enter, GDK_ISO_Enter}) ? activate_cursor_row(view) : FALSE;
 }
 
 void on_knob_selection_changed(GtkTreeSelection *selection, gpointer)

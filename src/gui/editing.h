@@ -13,6 +13,9 @@ enum class edit_mark { set, cleared, kept };
 // Why the entry may not be changed here, translated, or "" when it may.
 std::string lock_message(const rc_entry &entry);
 
+// Tells the user, in a message naming the variable, that it may not be changed here and why.
+void show_lock(const rc_entry &entry);
+
 // Index of the first of the count entries whose name equals name, or -1.
 int find_entry(const rc_entry *entries, int count, const char *name);
 
@@ -45,6 +48,11 @@ void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editab
 bool finish_value_edit();
 
 // Shows the comment of the selected knob in the status bar.
+// Space on a Knobs row toggles it; Enter on a Strings row opens its value for
+// editing with the names still in sight. TRUE when the key was taken.
+gboolean on_knob_view_key_press_event(GtkWidget *view, GdkEventKey *event, gpointer data);
+gboolean on_string_view_key_press_event(GtkWidget *view, GdkEventKey *event, gpointer data);
+
 void on_knob_selection_changed(GtkTreeSelection *selection, gpointer data);
 
 // Shows the comment of the selected string in the status bar.

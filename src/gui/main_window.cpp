@@ -12,6 +12,9 @@
 #include "rcfile/delta_writer.h"
 #include "version.h"
 
+#include <gdk/gdkkeysyms.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <string>
 
@@ -44,23 +47,40 @@ struct column_layout {
 	const char *title;
 	const char *attribute; // renderer property bound to the model column
 	gboolean resizable;
+	gfloat title_align;    // a wide column's title goes where its text starts
 };
-
-// Room the Strings list gives a name before it is ellipsized, in characters.
-constexpr int name_width_chars = 16;
 
 // The three columns of each view, in model column order.
 constexpr column_layout knob_columns[] = {
-	// TRANSLATORS: "S" heads the narrow column that marks changed rows with a save icon.
-	{N_("S"), "stock-id", FALSE},
-	{N_("Name"), "text", TRUE},
-	{N_("Enabled"), "active", TRUE},
+	// TRANSLATORS: "S" heads the narrow column that marks changed rows with a
+	// save icon; it is no word, so keep it as it is.
+	{N_("S"), "stock-id", FALSE, 0.5},
+	{N_("Name"), "text", TRUE, 0.5},
+	{N_("Enabled"), "active", TRUE, 0.5},
 };
 constexpr column_layout string_columns[] = {
-	{N_("S"), "stock-id", FALSE},
-	{N_("Name"), "text", TRUE},
-	{N_("Value"), "text", TRUE},
+	{N_("S"), "stock-id", FALSE, 0.5},
+	{N_("Name"), "text", TRUE, 0.5},
+	{N_("Value"), "text", TRUE, 0.0},
 };
+
+// What a Strings row keeps of the list's width for its value, in pixels
+// (150, and the margins of the Name column), before its name gives way and
+// ends in an ellipsis.
+constexpr int value_room = 160;
+// Fewer pixels than this a name never gets, however narrow the window.
+constexpr int least_name_width = 60;
+// Room around each button's icon and label, in pixels a side: a long
+// translation would otherwise touch the button's edges.
+constexpr int button_padding = 6;
+
+// The widest name of string_store in pixels, and how many rows that measured.
+int widest_name;
+int names_measured;
+
+// The type-ahead's key, folded, and whether some name begins with it.
+std::string search_key;
+bool search_prefix_found;
 
 // Handlers take no user data and no flags anywhere in the editor.
 void connect(gpointer instance, const char *signal, GCallback handler)
@@ -80,6 +100,13 @@ void pack(GtkWidget *box, GtkWidget *child, gboolean expand)
 	gtk_box_pack_start(GTK_BOX(box), child, expand, expand, 0);
 }
 
+void pad_button(GtkWidget *button)
+{
+	GtkWidget *child = gtk_bin_get_child(GTK_BIN(button));
+	if (GTK_IS_ALIGNMENT(child))
+		gtk_alignment_set_padding(GTK_ALIGNMENT(child), 0, 0, button_padding, button_padding);
+}
+
 // The About button shows the stock icon beside a mnemonic label of its own.
 GtkWidget *new_about_button()
 {
@@ -92,6 +119,7 @@ GtkWidget *new_about_button()
 	gtk_container_add(GTK_CONTAINER(alignment), box);
 	gtk_box_pack_start(GTK_BOX(box), image, FALSE, FALSE, 0);
 	gtk_box_pack_end(GTK_BOX(box), label, FALSE, FALSE, 0);
+	pad_button(button);
 	return button;
 }
 
@@ -100,8 +128,48 @@ GtkTreeViewColumn *new_column(const column_layout &layout, GtkCellRenderer *rend
 	GtkTreeViewColumn *column = gtk_tree_view_column_new_with_attributes(
 		_(layout.title), renderer, layout.attribute, model_column, nullptr);
 	gtk_tree_view_column_set_resizable(column, layout.resizable);
-	gtk_tree_view_column_set_alignment(column, 0.5);
+	gtk_tree_view_column_set_alignment(column, layout.title_align);
 	return column;
+}
+
+std::string folded(const char *text)
+{
+	gchar *fold = g_utf8_casefold(text, -1);
+	std::string result = fold;
+	g_free(fold);
+	return result;
+}
+
+std::string folded_name(GtkTreeModel *model, GtkTreeIter *iter)
+{
+	gchar *name = nullptr;
+	gtk_tree_model_get(model, iter, column_name, &name, -1);
+	std::string result = folded(name != nullptr ? name : "");
+	g_free(name);
+	return result;
+}
+
+// Typing in a list finds the first name that holds the text, case ignored;
+// while some name begins with it, only such names count, so "ntpd" finds
+// ntpd_enable before a name that merely holds it. Like every search
+// function of the toolkit it answers FALSE for a row that matches.
+gboolean name_differs_from_search(GtkTreeModel *model, gint, const gchar *key, GtkTreeIter *iter, gpointer)
+{
+	std::string wanted = folded(key);
+	// Each search starts at the first row: rows may have come since the last.
+	GtkTreePath *path = gtk_tree_model_get_path(model, iter);
+	bool first_row = gtk_tree_path_get_indices(path)[0] == 0;
+	gtk_tree_path_free(path);
+	if (first_row || wanted != search_key) {
+		search_key = wanted;
+		search_prefix_found = false;
+		GtkTreeIter row;
+		for (gboolean more = gtk_tree_model_get_iter_first(model, &row); more && !search_prefix_found;
+		     more = gtk_tree_model_iter_next(model, &row))
+			search_prefix_found = folded_name(model, &row).compare(0, wanted.size(), wanted) == 0;
+	}
+	std::size_t at = folded_name(model, iter).find(wanted);
+	return search_prefix_found ? at != 0 : at == std::string::npos;
 }
 
 // Rules hint, autosize, sortable headers and single selection, common to both views.
@@ -112,8 +180,8 @@ GtkTreeSelection *finish_view(GtkWidget *view)
 	gtk_tree_view_columns_autosize(tree);
 	for (int i = 0; i < 3; i++)
 		gtk_tree_view_column_set_sort_column_id(gtk_tree_view_get_column(tree, i), i);
-	// Typing in the list finds a name, as users expect: by its beginning, case ignored.
 	gtk_tree_view_set_search_column(tree, column_name);
+	gtk_tree_view_set_search_equal_func(tree, name_differs_from_search, nullptr, nullptr);
 	GtkTreeSelection *selection = gtk_tree_view_get_selection(tree);
 	gtk_tree_selection_set_mode(selection, GTK_SELECTION_SINGLE);
 	return selection;
@@ -161,6 +229,51 @@ GtkCellRenderer *column_renderer_of(GtkWidget *view, int column)
 	return renderer;
 }
 
+int measure_widest_name(GtkWidget *view)
+{
+	GtkTreeModel *model = GTK_TREE_MODEL(string_store);
+	int rows = gtk_tree_model_iter_n_children(model, nullptr);
+	if (rows == names_measured)
+		return widest_name;
+	widest_name = 0;
+	PangoLayout *layout = gtk_widget_create_pango_layout(view, nullptr);
+	GtkTreeIter iter;
+	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+	     more = gtk_tree_model_iter_next(model, &iter)) {
+		gchar *name = nullptr;
+		gtk_tree_model_get(model, &iter, column_name, &name, -1);
+		pango_layout_set_text(layout, name, -1);
+		int width = 0;
+		pango_layout_get_pixel_size(layout, &width, nullptr);
+		widest_name = std::max(widest_name, width);
+		g_free(name);
+	}
+	g_object_unref(layout);
+	names_measured = rows;
+	return widest_name;
+}
+
+// The values are what is edited here: the Name column takes the width of the
+// widest name while value_room is left beside it, and past that its names end
+// in an ellipsis, until the user widens the column.
+void on_string_view_size_allocate(GtkWidget *view, GtkAllocation *allocation, gpointer)
+{
+	// Columns of a list not yet on screen keep the width they are first given.
+	if (!gtk_widget_get_realized(view))
+		return;
+	GtkTreeView *tree = GTK_TREE_VIEW(view);
+	GtkCellRenderer *renderer = column_renderer_of(view, column_name);
+	gint xpad = 0;
+	gint now = 0;
+	g_object_get(renderer, "xpad", &xpad, "width", &now, nullptr);
+	int room = allocation->width - gtk_tree_view_column_get_width(gtk_tree_view_get_column(tree, 0)) - value_room;
+	int width = std::max(least_name_width, std::min(measure_widest_name(view) + 2 * xpad, room));
+	if (width == now)
+		return;
+	g_object_set(renderer, "width", width, nullptr);
+	gtk_tree_view_column_queue_resize(gtk_tree_view_get_column(tree, column_name));
+}
+
 GtkWidget *new_knob_view()
 {
 	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
@@ -168,7 +281,9 @@ GtkWidget *new_knob_view()
 	GtkCellRenderer *toggle = gtk_cell_renderer_toggle_new();
 	g_object_set(toggle, "activatable", !read_only, nullptr);
 	connect(toggle, "toggled", G_CALLBACK(on_knob_toggled));
-	return new_view(knob_store, knob_columns, toggle, G_CALLBACK(on_knob_selection_changed));
+	GtkWidget *view = new_view(knob_store, knob_columns, toggle, G_CALLBACK(on_knob_selection_changed));
+	connect(view, "key-press-event", G_CALLBACK(on_knob_view_key_press_event));
+	return view;
 }
 
 GtkWidget *new_string_view()
@@ -180,10 +295,11 @@ GtkWidget *new_string_view()
 	connect(value, "edited", G_CALLBACK(on_string_edited));
 	connect(value, "editing-started", G_CALLBACK(on_value_editing_started));
 	GtkWidget *view = new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
-	// The values are what is edited here: a long name gives way to them,
-	// ending in an ellipsis, until the user widens its column.
-	g_object_set(column_renderer_of(view, column_name), "ellipsize", PANGO_ELLIPSIZE_END, "width-chars",
-		     name_width_chars, nullptr);
+	g_object_set(column_renderer_of(view, column_name), "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+	widest_name = 0;
+	names_measured = 0;
+	connect(view, "size-allocate", G_CALLBACK(on_string_view_size_allocate));
+	connect(view, "key-press-event", G_CALLBACK(on_string_view_key_press_event));
 	return view;
 }
 
@@ -216,6 +332,13 @@ std::string shown_value(const rc_entry &entry)
 	return shown;
 }
 
+GtkWidget *new_stock_button(const char *stock)
+{
+	GtkWidget *button = gtk_button_new_from_stock(stock);
+	pad_button(button);
+	return button;
+}
+
 std::string format_text(const char *format, ...)
 {
 	va_list arguments;
@@ -227,10 +350,14 @@ std::string format_text(const char *format, ...)
 	return text;
 }
 
-gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument)
+gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text, const std::string &detail)
 {
 	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
-						   type, buttons, format, argument);
+						   type, buttons, "%s", text.c_str());
+	if (!detail.empty())
+		gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", detail.c_str());
+	// A window manager lists the dialog by its title: say whose it is.
+	gtk_window_set_title(GTK_WINDOW(dialog), kelvane_name);
 	gint answer = gtk_dialog_run(GTK_DIALOG(dialog));
 	gtk_widget_destroy(dialog);
 	return answer;
@@ -261,10 +388,10 @@ void create_main_window(rc_lists *lists)
 	gtk_window_set_default_size(GTK_WINDOW(main_window), geometry_width, geometry_height);
 	load_icons(main_window);
 
-	save_button = gtk_button_new_from_stock("gtk-save");
-	GtkWidget *quit_button = gtk_button_new_from_stock("gtk-quit");
+	save_button = new_stock_button("gtk-save");
+	GtkWidget *quit_button = new_stock_button("gtk-quit");
 	GtkWidget *about_button = new_about_button();
-	GtkWidget *add_button = gtk_button_new_from_stock("gtk-add");
+	GtkWidget *add_button = new_stock_button("gtk-add");
 	std::string path = display_text(rc_path);
 	std::string no_save =
 		format_text(_("Save is not available: you may not write '%s'. Run Kelvane as root to save changes"),
@@ -288,6 +415,12 @@ void create_main_window(rc_lists *lists)
 	connect(quit_button, "clicked", G_CALLBACK(on_quit_clicked));
 	connect(about_button, "clicked", G_CALLBACK(on_about_clicked));
 	connect(add_button, "clicked", G_CALLBACK(on_add_clicked));
+	// Ctrl+S and Ctrl+Q press the buttons, so the same checks and questions come.
+	GtkAccelGroup *keys = gtk_accel_group_new();
+	gtk_window_add_accel_group(GTK_WINDOW(main_window), keys);
+	g_object_unref(keys);
+	gtk_widget_add_accelerator(save_button, "clicked", keys, GDK_s, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+	gtk_widget_add_accelerator(quit_button, "clicked", keys, GDK_q, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
 
 	GtkWidget *main_box = gtk_vbox_new(FALSE, 2);
 	gui_knob_count = lists->knob_count;

@@ -37,12 +37,17 @@ GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *m
 // What a string's row shows of its value: the text, readable, marked when cut.
 std::string shown_value(const rc_entry &entry);
 
+// A button of a stock item, with room around its icon and label for long translations.
+GtkWidget *new_stock_button(const char *stock);
+
 // A printf format filled in, for a translated text with paths or names in it.
 std::string format_text(const char *format, ...) G_GNUC_PRINTF(1, 2);
 
-// Runs a message dialog over main_window and destroys it before returning the
-// answer. format has at most one conversion, filled with argument.
-gint run_message(GtkMessageType type, GtkButtonsType buttons, const char *format, const char *argument);
+// Runs a message dialog over main_window, titled with the program's name, and
+// destroys it before returning the answer. detail, unless empty, is the
+// smaller text under text: which variable, and what to do.
+gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text,
+		 const std::string &detail = "");
 
 // Builds the window from the merged, sorted lists, connects every handler
 // and shows it, without running the main loop.

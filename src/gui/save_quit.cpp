@@ -35,32 +35,47 @@ enum message_id {
 struct message {
 	GtkMessageType type;
 	GtkButtonsType buttons;
-	const char *format; // conversions, if any, take the local rc.conf path, then the detail
+	const char *text;   // a %s takes the local rc.conf path
+	const char *detail; // what to do; a %s takes the detail argument of ask
 };
 
+constexpr const char *repair_first = N_("'%s' must be repaired first. Changes not saved");
+constexpr const char *cannot_check = N_("Can't check '%s'. Changes not saved");
+
 constexpr message messages[] = {
-	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("There are no unsaved changes")},
-	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("Changes saved")},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't open '%s' for writing. Changes not saved")},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't write '%s'. Changes not saved")},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
-	 // TRANSLATORS: the first %s is the file's path, the second the shell's own
-	 // message, untranslated, which names the line.
-	 N_("'%s' must be repaired first, sh reports \"%s\". Changes not saved")},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
-	 N_("'%s' must be repaired first: it ends inside a here-document or a continued line, "
-	    "so sh would read the saved lines as part of it. Changes not saved")},
-	// TRANSLATORS: the first %s is the file's path, the second the shell's path, /bin/sh.
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't check '%s': %s could not be started. Changes not saved")},
-	// TRANSLATORS: the first %s is the file's path, the second the shell's path, /bin/sh.
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't check '%s': %s did not answer in time. Changes not saved")},
-	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, N_("There are unsaved changes, quit anyway?")},
+	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("There are no unsaved changes"), ""},
+	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("Changes saved"),
+	 // TRANSLATORS: %s is the local rc.conf's path.
+	 N_("They were added at the end of '%s'.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't open '%s' for writing. Changes not saved"),
+	 N_("Check that its folder exists and that you may write it: the system's rc.conf takes root's rights. "
+	    "Your changes stay in the window.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't write '%s'. Changes not saved"),
+	 N_("The disk may be full; the file was left as it was. Your changes stay in the window: free some "
+	    "space, then press Save again.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, repair_first,
+	 // TRANSLATORS: %s is the shell's own message, untranslated, which names the line.
+	 N_("The shell reports \"%s\". Until the file is repaired, the boot would not read lines added at its end. "
+	    "Repair it with a text editor, then press Save again; your changes stay in the window.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, repair_first,
+	 N_("It ends inside a here-document or a continued line, so sh would read the saved lines as part of "
+	    "it. Repair it with a text editor, then press Save again; your changes stay in the window.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, cannot_check,
+	 // TRANSLATORS: %s is the shell's path, /bin/sh.
+	 N_("%s could not be started. Kelvane saves a change only when the shell that runs rc.conf at boot "
+	    "can read it.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, cannot_check,
+	 // TRANSLATORS: %s is the shell's path, /bin/sh.
+	 N_("%s did not answer in time. Press Save to try again.")},
+	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, N_("There are unsaved changes, quit anyway?"),
+	 N_("If you quit now, they are lost. Choose No, then Save, to keep them.")},
 };
 
 gint ask(message_id id, const std::string &path, const std::string &detail = "")
 {
 	const message &m = messages[id];
-	return run_message(m.type, m.buttons, "%s", format_text(_(m.format), path.c_str(), detail.c_str()).c_str());
+	std::string more = m.detail[0] != '\0' ? format_text(_(m.detail), detail.c_str()) : "";
+	return run_message(m.type, m.buttons, format_text(_(m.text), path.c_str()), more);
 }
 
 // Only change marks go: a row set by a later file keeps its own.
@@ -99,7 +114,7 @@ void on_save_clicked(GtkButton *, gpointer)
 {
 	if (!finish_value_edit())
 		return;
-	std::string path = local_rc_path();
+	std::string path = display_text(local_rc_path());
 	if (pending_changes <= 0) {
 		ask(nothing_to_save, path);
 		reset_counter();
@@ -130,7 +145,7 @@ void on_save_clicked(GtkButton *, gpointer)
 	}
 	clear_marks(knob_store);
 	clear_marks(string_store);
-	ask(changes_saved, path);
+	ask(changes_saved, path, path);
 	reset_counter();
 }
 

@@ -323,21 +323,22 @@ value_fault scan_body(std::string_view body)
 // Indexed by value_fault.
 constexpr const char *fault_texts[] = {
 	"",
-	N_("value must fit on one line"),
-	N_("value must begin and end with \"."),
-	N_("value must not hold a \" between the two that enclose it"),
-	N_("value is too long: at most 254 bytes fit"),
-	N_("value holds characters that could not be shown (\xEF\xBF\xBD): type them again"),
-	N_("value must not end with a backslash: it would hide the closing \""),
-	N_("every $(, ${, ` and ' in the value must be closed"),
-	N_("value must not use $((...)) arithmetic"),
+	N_("The value must fit on one line."),
+	N_("The value must begin and end with \"."),
+	N_("The value must not hold a \" between the two that enclose it."),
+	N_("The value is too long: at most 254 bytes are allowed."),
+	N_("The value holds characters that could not be shown (\xEF\xBF\xBD): type them again."),
+	N_("The value must not end with a backslash: it would escape the closing \"."),
+	N_("Every $(, ${, ` and ' in the value must be closed."),
+	N_("The value must not use arithmetic with $((...))."),
 	// xgettext:no-c-format
-	N_("${...} must hold a variable name, or a name followed by one of :- - := = :+ + % %% # ## and plain text"),
-	N_("a command in $(...) or `...` may hold only words, '...' quotes and | between commands, and must not "
-	   "begin with a shell keyword"),
+	N_("Inside ${...} there must be a variable name, alone or followed by one of :- - := = :+ + % %% # ## "
+	   "and plain text."),
+	N_("A command in $(...) or `...` may hold only words, '...' quotes and | between commands, and must not "
+	   "begin with a shell keyword."),
 	// xgettext:no-c-format
-	N_("a pattern after % %% # ## in ${...}, and a word of a command, may hold only one *: sh could take "
-	   "minutes to match more"),
+	N_("A pattern after % %% # ## in ${...}, and a word of a command, may hold only one *: sh could take "
+	   "minutes to match more."),
 };
 static_assert(std::size(fault_texts) == static_cast<std::size_t>(value_fault::slow_pattern) + 1);
 

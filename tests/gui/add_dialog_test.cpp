@@ -339,29 +339,39 @@ TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 	GtkWidget *window = press_add();
 	const std::string long_comment(field_size, 'c');
 	const std::string long_value = "\"" + std::string(field_size, 'v') + "\"";
+	const char *not_added = "The variable new_name was not added";
 	struct {
-		const char *name, *value, *comment, *text;
+		const char *name, *value, *comment, *text, *detail;
 		GtkMessageType type;
 	} cases[] = {
-		{"", "bad", "", "name and value cannot be empty", GTK_MESSAGE_ERROR},
-		{"new_name", "", "", "name and value cannot be empty", GTK_MESSAGE_ERROR},
-		{"hostname", "\"x", "", "value must begin and end with \".", GTK_MESSAGE_ERROR},
-		{"hostname", "\"YES\"", "", "Duplicated entry", GTK_MESSAGE_WARNING},
-		{"new_name", "\"a\rb\"", "", "name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
-		{"new_name", "\"x\"", "a\nb", "name, value and comment must fit on one line", GTK_MESSAGE_ERROR},
-		{"9lives", "\"x\"", "", "name must begin with a letter and hold only letters, digits and _",
+		{"", "bad", "", "name and value cannot be empty",
+		 "Type the variable's name, and its value between double quotes, for example \"YES\".", GTK_MESSAGE_ERROR},
+		{"new_name", "", "", "name and value cannot be empty",
+		 "Type the variable's name, and its value between double quotes, for example \"YES\".", GTK_MESSAGE_ERROR},
+		{"hostname", "\"x", "", "value must begin and end with \".",
+		 "Put the value of hostname between double quotes, for example \"YES\" or \"-s\".", GTK_MESSAGE_ERROR},
+		{"hostname", "\"YES\"", "", "Duplicated entry",
+		 "An entry named hostname is already in the list. Change it there, or choose another name.",
+		 GTK_MESSAGE_WARNING},
+		{"new_name", "\"a\rb\"", "", not_added, "The name, the value and the comment must each fit on one line.",
 		 GTK_MESSAGE_ERROR},
-		{"new_name", "\"a\" \"b\"", "", "value must not hold a \" between the two that enclose it",
+		{"new_name", "\"x\"", "a\nb", not_added, "The name, the value and the comment must each fit on one line.",
 		 GTK_MESSAGE_ERROR},
-		{"new_name", "\"a\"", long_comment.c_str(), "name and comment must each fit in 254 bytes",
+		{"9lives", "\"x\"", "", "The variable 9lives was not added",
+		 "A name must begin with a letter and hold only letters, digits and _.", GTK_MESSAGE_ERROR},
+		{"new_name", "\"a\" \"b\"", "", not_added, "The value must not hold a \" between the two that enclose it.",
 		 GTK_MESSAGE_ERROR},
-		{"new_name", long_value.c_str(), "", "value is too long: at most 254 bytes fit", GTK_MESSAGE_ERROR},
+		{"new_name", "\"a\"", long_comment.c_str(), not_added, "The name and the comment must each fit in 254 bytes.",
+		 GTK_MESSAGE_ERROR},
+		{"new_name", long_value.c_str(), "", not_added, "The value is too long: at most 254 bytes are allowed.",
+		 GTK_MESSAGE_ERROR},
 	};
 	for (const auto &c : cases) {
 		type_into(window, c.name, c.value, c.comment);
 		std::vector<seen_dialog> seen = press_apply(window);
 		ASSERT_EQ(seen.size(), 1u) << c.text;
 		EXPECT_EQ(seen[0].text, c.text);
+		EXPECT_EQ(seen[0].detail, c.detail);
 		EXPECT_EQ(seen[0].type, c.type);
 		EXPECT_EQ(seen[0].buttons, GTK_BUTTONS_CLOSE);
 		EXPECT_TRUE(exists(window));
@@ -425,7 +435,7 @@ TEST_F(AddWindow, SingleQuoteCharacterIsRefused)
 	type_into(window, "odd", "\"");
 	std::vector<seen_dialog> seen = press_apply(window);
 	ASSERT_EQ(seen.size(), 1u);
-	EXPECT_EQ(seen[0].text, "value must begin and end with \".");
+	EXPECT_EQ(seen[0].detail, "The value must begin and end with \".");
 	EXPECT_EQ(seen[0].type, GTK_MESSAGE_ERROR);
 	EXPECT_TRUE(exists(window));
 	EXPECT_EQ(gui_string_count, 1);
@@ -504,7 +514,8 @@ TEST_F(AddWindowGrowth, FailedGrowthKeepsWindowAndEntries)
 	setrlimit(RLIMIT_AS, &old_limit);
 
 	ASSERT_EQ(seen.size(), 1u);
-	EXPECT_EQ(seen[0].text, "Out of memory. Entry not added");
+	EXPECT_EQ(seen[0].text, "The variable motd was not added");
+	EXPECT_EQ(seen[0].detail, "There is not enough memory. Close other programs, then press Apply again.");
 	EXPECT_EQ(seen[0].type, GTK_MESSAGE_ERROR);
 	EXPECT_TRUE(exists(window));
 	EXPECT_EQ(gui_strings, lists->strings);

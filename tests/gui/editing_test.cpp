@@ -144,7 +144,9 @@ TEST_F(Editing, RefusedValueKeepsTheRowAndReopensTheEditorWithTheText)
 		edit_value("host", typed);
 		process_events();
 		ASSERT_EQ(answered_dialogs().size(), 1u) << typed;
-		EXPECT_EQ(answered_dialogs()[0].text, value_fault_text(check_value(typed)));
+		EXPECT_EQ(answered_dialogs()[0].text, "The value of host was not changed");
+		EXPECT_EQ(answered_dialogs()[0].detail, std::string(value_fault_text(check_value(typed))) +
+								" Correct the text in the cell, or press Escape to keep the value it had.");
 		EXPECT_EQ(answered_dialogs()[0].type, GTK_MESSAGE_ERROR);
 		EXPECT_STREQ(lists.strings[0].value, "\"box\"") << typed;
 		EXPECT_EQ(cell_text(string_store, 0, column_state), "\"box\"");
@@ -219,9 +221,11 @@ TEST_F(Editing, LockedValuesAreMarkedAndCannotBeEdited)
 		int lock;
 		const char *shown, *message;
 	} cases[] = {
-		{value_too_long, "\"-x\"\u2026", "value is too long to edit here: rc.conf keeps the value it holds"},
+		{value_too_long, "\"-x\"\u2026", "It is longer than 254 bytes. rc.conf keeps the value it holds; change it "
+						 "with a text editor."},
 		{value_as_written, "\"-x\" (as written)",
-		 "value is written in a form that cannot be shown here as one quoted text: rc.conf keeps the value it holds"},
+		 "It is written in a form that cannot be shown here as one quoted text. rc.conf keeps the value it "
+		 "holds; change it with a text editor."},
 	};
 	for (const auto &c : cases) {
 		lists.strings[1].value_lock = c.lock;
@@ -235,8 +239,10 @@ TEST_F(Editing, LockedValuesAreMarkedAndCannotBeEdited)
 		EXPECT_EQ(value_editor_entry(), nullptr);
 		edit_value("flags", "\"-y\"");
 		ASSERT_EQ(answered_dialogs().size(), 2u);
-		for (const seen_dialog &dialog : answered_dialogs())
-			EXPECT_EQ(dialog.text, c.message);
+		for (const seen_dialog &dialog : answered_dialogs()) {
+			EXPECT_EQ(dialog.text, "The value of flags cannot be edited here");
+			EXPECT_EQ(dialog.detail, c.message);
+		}
 		EXPECT_STREQ(lists.strings[1].value, "\"-x\"");
 		EXPECT_EQ(pending_changes, 0);
 	}

@@ -1,6 +1,7 @@
 // Helpers for the window tests: answering dialogs, temporary files, test lists, and reaching the widgets.
 #include "gui_test_util.h"
 
+#include "gui/i18n.h"
 #include "gui/main_window.h"
 
 #include <cstdlib>
@@ -50,10 +51,14 @@ gboolean on_watch_timeout(gpointer)
 	if (dialog == nullptr)
 		return TRUE;
 	gchar *text = nullptr;
+	gchar *detail = nullptr;
 	GtkMessageType type;
-	g_object_get(dialog, "text", &text, "message-type", &type, nullptr);
-	seen.push_back({text != nullptr ? text : "", type, buttons_of(GTK_DIALOG(dialog))});
+	g_object_get(dialog, "text", &text, "secondary-text", &detail, "message-type", &type, nullptr);
+	const gchar *title = gtk_window_get_title(GTK_WINDOW(dialog));
+	seen.push_back({text != nullptr ? text : "", detail != nullptr ? detail : "", title != nullptr ? title : "", type,
+			buttons_of(GTK_DIALOG(dialog))});
 	g_free(text);
+	g_free(detail);
 	gint response = pending_responses.front();
 	pending_responses.pop_front();
 	gtk_dialog_response(GTK_DIALOG(dialog), response);
@@ -135,7 +140,7 @@ bool wait_for(const std::function<bool()> &condition)
 	return held;
 }
 
-void send_key(GtkWidget *widget, guint keyval)
+void send_key(GtkWidget *widget, guint keyval, guint state)
 {
 	GdkKeymapKey *keys = nullptr;
 	gint n_keys = 0;
@@ -150,6 +155,7 @@ void send_key(GtkWidget *widget, guint keyval)
 		event->key.send_event = TRUE;
 		event->key.time = GDK_CURRENT_TIME;
 		event->key.keyval = keyval;
+		event->key.state = state;
 		event->key.string = g_strdup(text);
 		event->key.length = static_cast<gint>(strlen(text));
 		event->key.hardware_keycode = n_keys > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
@@ -309,7 +315,8 @@ std::vector<GtkWidget *> add_windows()
 	std::vector<GtkWidget *> found;
 	GList *windows = gtk_window_list_toplevels();
 	for (GList *l = windows; l != nullptr; l = l->next) {
-		if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), "Add new entry") == 0)
+		// In the language the test runs in.
+		if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(l->data)), _("Add new entry")) == 0)
 			found.push_back(GTK_WIDGET(l->data));
 	}
 	g_list_free(windows);

@@ -13,6 +13,8 @@
 // One message dialog as the test saw it, answered.
 struct seen_dialog {
 	std::string text;
+	std::string detail; // the secondary text, "" when there is none
+	std::string title;
 	GtkMessageType type;
 	GtkButtonsType buttons;
 };
@@ -31,8 +33,9 @@ void process_events();
 // whether it held.
 bool wait_for(const std::function<bool()> &condition);
 
-// Presses and releases a key in the window of widget, which has the focus there.
-void send_key(GtkWidget *widget, guint keyval);
+// Presses and releases a key, with the modifiers of state held, in the window
+// of widget, which has the focus there.
+void send_key(GtkWidget *widget, guint keyval, guint state = 0);
 
 // send_key for every character of text.
 void send_keys(GtkWidget *widget, const char *text);

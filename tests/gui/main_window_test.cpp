@@ -7,6 +7,8 @@
 #include "gui_test_util.h"
 #include "rcfile/load.h"
 
+#include <gdk/gdkkeysyms.h>
+
 #include <fstream>
 #include <string>
 
@@ -67,13 +69,14 @@ TEST_F(MainWindow, ColumnsShowTheirModelColumnAndSortByIt)
 		const char *title, *attribute;
 		GType renderer;
 		gboolean resizable;
+		gfloat title_align;
 	} const cases[] = {
-		{0, 0, "S", "stock-id", GTK_TYPE_CELL_RENDERER_PIXBUF, FALSE},
-		{0, 1, "Name", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE},
-		{0, 2, "Enabled", "active", GTK_TYPE_CELL_RENDERER_TOGGLE, TRUE},
-		{1, 0, "S", "stock-id", GTK_TYPE_CELL_RENDERER_PIXBUF, FALSE},
-		{1, 1, "Name", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE},
-		{1, 2, "Value", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE},
+		{0, 0, "S", "stock-id", GTK_TYPE_CELL_RENDERER_PIXBUF, FALSE, 0.5f},
+		{0, 1, "Name", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE, 0.5f},
+		{0, 2, "Enabled", "active", GTK_TYPE_CELL_RENDERER_TOGGLE, TRUE, 0.5f},
+		{1, 0, "S", "stock-id", GTK_TYPE_CELL_RENDERER_PIXBUF, FALSE, 0.5f},
+		{1, 1, "Name", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE, 0.5f},
+		{1, 2, "Value", "text", GTK_TYPE_CELL_RENDERER_TEXT, TRUE, 0.0f},
 	};
 	build();
 	for (const auto &c : cases) {
@@ -82,7 +85,7 @@ TEST_F(MainWindow, ColumnsShowTheirModelColumnAndSortByIt)
 		GtkTreeModel *model = gtk_tree_view_get_model(page_view(c.page));
 		EXPECT_STREQ(gtk_tree_view_column_get_title(column), c.title);
 		EXPECT_EQ(gtk_tree_view_column_get_resizable(column), c.resizable);
-		EXPECT_EQ(gtk_tree_view_column_get_alignment(column), 0.5f);
+		EXPECT_EQ(gtk_tree_view_column_get_alignment(column), c.title_align);
 		EXPECT_EQ(gtk_tree_view_column_get_sort_column_id(column), c.column);
 		GtkCellRenderer *renderer = column_renderer(page_view(c.page), c.column);
 		EXPECT_EQ(G_OBJECT_TYPE(renderer), c.renderer);
@@ -192,21 +195,29 @@ TEST_F(MainWindow, HandlersAreConnectedWithoutData)
 	}
 }
 
-// Typing in a list finds a name by its beginning, case ignored, and selects
-// it, so the status bar shows its comment.
+// Typing in a list finds a name, case ignored, and selects it, so the status
+// bar shows its comment: a name that begins with the text comes before one
+// that holds it further in, whatever their order.
 TEST_F(MainWindow, TypingFindsANameAndShowsItsComment)
 {
 	lists = make_lists({{"sshd_flags_enable", 0, ""}, {"sshd_enable", 1, "Start sshd"}, {"syslogd_enable", 1, ""}},
-			   {{"ntpd_enable_x", "\"\"", ""}, {"ntpd_flags", "\"-g\"", "Flags to ntpd"}});
+			   {{"background_dhclient", "\"NO\"", "Wait for dhclient"},
+			    {"dhclient_program", "\"/sbin/dhclient\"", "The program"},
+			    {"ntpd_enable_x", "\"\"", ""}, {"ntpd_flags", "\"-g\"", "Flags to ntpd"}});
 	create_main_window(&lists);
 	set_window_focus(main_window, true);
 	const struct {
 		int page;
 		const char *typed, *found, *comment;
-	} cases[] = {{0, "SSHD_EN", "sshd_enable", "Start sshd"}, {1, "ntpd_fl", "ntpd_flags", "Flags to ntpd"}};
+	} cases[] = {{0, "SSHD_EN", "sshd_enable", "Start sshd"},
+		     {1, "ntpd_fl", "ntpd_flags", "Flags to ntpd"},
+		     {1, "DHclient", "dhclient_program", "The program"},
+		     {1, "client", "background_dhclient", "Wait for dhclient"}};
 	for (const auto &c : cases) {
 		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), c.page);
 		GtkTreeView *view = page_view(c.page);
+		// Leaving the list ends the search before, so each case starts anew.
+		gtk_widget_grab_focus(row_button(1));
 		gtk_widget_grab_focus(GTK_WIDGET(view));
 		send_keys(GTK_WIDGET(view), c.typed);
 		EXPECT_TRUE(wait_for([&] { return status_text() == c.comment; })) << c.typed;
@@ -227,6 +238,8 @@ TEST_F(MainWindow, ValueColumnStaysInSightAtTheFirstSize)
 	const std::string value = "\"" + std::string(200, 'v') + "\"";
 	lists = make_lists({}, {{"rfcomm_pppd_server_two_channel", value.c_str(), ""}, {"ifconfig_em0", "\"DHCP\"", ""}});
 	create_main_window(&lists);
+	// The Strings tab comes to the front once the window is up, as a user brings it.
+	ASSERT_TRUE(wait_for([] { return gtk_widget_get_mapped(main_window); }));
 	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 1);
 	GtkTreeView *view = page_view(1);
 	GtkAllocation shown;
@@ -237,10 +250,71 @@ TEST_F(MainWindow, ValueColumnStaysInSightAtTheFirstSize)
 	gint width, height;
 	gtk_window_get_size(GTK_WINDOW(main_window), &width, &height);
 	EXPECT_EQ(width, 400);
-	int before_value = gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 0)) +
-			   gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 1));
-	EXPECT_GE(shown.width - before_value, 150);
+	auto value_part = [&] {
+		return shown.width - gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 0)) -
+		       gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 1));
+	};
+	// The names take what the values leave: none is cut shorter than it must be.
+	EXPECT_TRUE(wait_for([&] { return value_part() <= 170; })) << value_part();
+	EXPECT_GE(value_part(), 150);
 	EXPECT_TRUE(gtk_tree_view_column_get_resizable(gtk_tree_view_get_column(view, 1)));
+
+	// With room, the longest name shows whole.
+	PangoLayout *layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), "rfcomm_pppd_server_two_channel");
+	int name_width = 0;
+	pango_layout_get_pixel_size(layout, &name_width, nullptr);
+	g_object_unref(layout);
+	gtk_window_resize(GTK_WINDOW(main_window), 900, 480);
+	EXPECT_TRUE(wait_for([&] {
+		return gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 1)) >= name_width;
+	})) << gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, 1)) << " < " << name_width;
+}
+
+// The keyboard does what the buttons and clicks do: Space toggles a Knobs
+// row, Enter opens a Strings row's value with its name still in sight,
+// Ctrl+S saves what is being typed and Ctrl+Q quits through the same question.
+TEST_F(MainWindow, KeysToggleEditSaveAndQuit)
+{
+	const std::string wide = "\"" + std::string(200, 'w') + "\"";
+	lists = make_lists({{"sshd_enable", 0, ""}}, {{"a_name_of_some_length", wide.c_str(), ""}});
+	create_main_window(&lists);
+	set_window_focus(main_window, true);
+	ASSERT_TRUE(wait_for([] { return gtk_widget_get_mapped(knob_view); }));
+	GtkTreePath *first = gtk_tree_path_new_first();
+	gtk_tree_view_set_cursor(GTK_TREE_VIEW(knob_view), first, nullptr, FALSE);
+	gtk_widget_grab_focus(knob_view);
+	send_key(knob_view, GDK_space);
+	EXPECT_TRUE(cell_state(0));
+	EXPECT_EQ(pending_changes, 1);
+
+	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 1);
+	ASSERT_TRUE(wait_for([] { return gtk_widget_get_mapped(string_view); }));
+	gtk_tree_view_set_cursor(GTK_TREE_VIEW(string_view), first, nullptr, FALSE);
+	gtk_tree_path_free(first);
+	gtk_widget_grab_focus(string_view);
+	// Right, twice, moves to the Value column and scrolls the list to it.
+	send_key(string_view, GDK_Right);
+	send_key(string_view, GDK_Right);
+	send_key(string_view, GDK_KP_Enter);
+	ASSERT_TRUE(wait_for([] { return value_editor_entry() != nullptr; }));
+	process_events();
+	GdkRectangle visible;
+	gtk_tree_view_get_visible_rect(GTK_TREE_VIEW(string_view), &visible);
+	EXPECT_EQ(visible.x, 0) << "the Name column scrolled out of sight";
+
+	gtk_entry_set_text(value_editor_entry(), "\"typed\"");
+	answer_dialogs({GTK_RESPONSE_OK});
+	send_key(main_window, GDK_s, GDK_CONTROL_MASK);
+	ASSERT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_EQ(answered_dialogs()[0].text, "Changes saved");
+	EXPECT_NE(read_file(home.rc_path()).find("sshd_enable=\"YES\"\na_name_of_some_length=\"typed\"\n"),
+		  std::string::npos);
+
+	toggle_knob("sshd_enable");
+	answer_dialogs({GTK_RESPONSE_NO});
+	EXPECT_FALSE(ends_main_loop([] { send_key(main_window, GDK_q, GDK_CONTROL_MASK); }));
+	ASSERT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_EQ(answered_dialogs()[0].text, "There are unsaved changes, quit anyway?");
 }
 
 TEST_F(MainWindow, SortingByNameReordersRowsButNotEntries)
@@ -300,9 +374,10 @@ TEST_F(MainWindow, ShowsWhatTheBootReads)
 	answer_dialogs({GTK_RESPONSE_CLOSE});
 	toggle_knob("ntpd_enable");
 	ASSERT_EQ(answered_dialogs().size(), 1u);
-	EXPECT_EQ(answered_dialogs()[0].text, "ntpd_enable is set in '" + later + "', which is read after '" +
-						      home.rc_path() + "' at boot, so a change saved here would not count: "
-						      "change it in '" + later + "'");
+	EXPECT_EQ(answered_dialogs()[0].text, "The variable ntpd_enable cannot be changed here");
+	EXPECT_EQ(answered_dialogs()[0].detail, "It is set in '" + later + "', which is read after '" + home.rc_path() +
+							"' at boot, so a change saved here would not count. Change it in '" +
+							later + "'.");
 	EXPECT_FALSE(cell_state(2));
 	EXPECT_EQ(pending_changes, 0);
 }

@@ -201,7 +201,10 @@ TEST_F(SaveQuit, FileTheShellWouldMisreadIsReportedAndKeepsTheChange)
 	said[std::strcspn(said, "\n")] = '\0';
 	toggle_knob("a_enable");
 	seen_dialog dialog = save();
-	EXPECT_EQ(dialog.text, "'" + path + "' must be repaired first, sh reports \"" + said + "\". Changes not saved");
+	EXPECT_EQ(dialog.text, "'" + path + "' must be repaired first. Changes not saved");
+	EXPECT_EQ(dialog.detail, "The shell reports \"" + std::string(said) +
+					 "\". Until the file is repaired, the boot would not read lines added at its end. "
+					 "Repair it with a text editor, then press Save again; your changes stay in the window.");
 	EXPECT_EQ(dialog.type, GTK_MESSAGE_ERROR);
 	EXPECT_EQ(dialog.buttons, GTK_BUTTONS_CLOSE);
 	EXPECT_EQ(read_file(path), broken);
@@ -296,7 +299,7 @@ TEST_F(SaveQuit, ValueStillBeingTypedIsNeverLost)
 		answer_dialogs({GTK_RESPONSE_CLOSE});
 		EXPECT_FALSE(ends_main_loop(c.press)) << c.action;
 		ASSERT_EQ(answered_dialogs().size(), 1u) << c.action;
-		EXPECT_EQ(answered_dialogs()[0].text, "value must not hold a \" between the two that enclose it");
+		EXPECT_EQ(answered_dialogs()[0].text, "The value of host was not changed");
 		editor = value_editor_entry();
 		ASSERT_NE(editor, nullptr) << c.action << ": the refused text is gone";
 

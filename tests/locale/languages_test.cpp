@@ -1,0 +1,197 @@
+// The window in each language the program speaks: its texts, its messages,
+// its mnemonics and its buttons. The locale comes from KELVANE_TEST_LOCALE.
+#include "gui/about_dialog.h"
+#include "gui/main_window.h"
+#include "gui_test_util.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the window shows in one language; English is the program's own.
+struct language {
+	const char *locale;
+	const char *knobs_tab, *strings_tab, *value_title, *about, *add_title, *no_changes, *not_changed;
+};
+
+constexpr language languages[] = {
+	{"C.UTF-8", "Knobs", "Strings", "Value", "A_bout", "Add new entry", "There are no unsaved changes",
+	 "The value of hostname was not changed"},
+	{"de_DE.UTF-8", "Schalter", "Werte", "Wert", "_Info", "Neuen Eintrag hinzufügen",
+	 "Es gibt keine ungespeicherten Änderungen", "Der Wert von hostname wurde nicht geändert"},
+	{"fr_FR.UTF-8", "Interrupteurs", "Valeurs", "Valeur", "À _propos", "Ajouter une entrée",
+	 "Aucune modification à enregistrer", "La valeur de hostname n'a pas été modifiée"},
+	{"ru_RU.UTF-8", "Переключатели", "Значения", "Значение", "О _программе", "Добавить запись",
+	 "Нет несохранённых изменений", "Значение hostname не изменено"},
+};
+
+const language &current()
+{
+	const char *locale = std::getenv("KELVANE_TEST_LOCALE");
+	for (const language &l : languages)
+		if (locale != nullptr && std::strcmp(locale, l.locale) == 0)
+			return l;
+	return languages[1];
+}
+
+// Every widget under root, the internal ones (a dialog's buttons) too.
+void collect(GtkWidget *root, std::vector<GtkWidget *> &found)
+{
+	found.push_back(root);
+	if (GTK_IS_CONTAINER(root)) {
+		gtk_container_forall(
+			GTK_CONTAINER(root),
+			[](GtkWidget *child, gpointer list) { collect(child, *static_cast<std::vector<GtkWidget *> *>(list)); },
+			&found);
+	}
+}
+
+template <typename Match> std::vector<GtkWidget *> widgets(GtkWidget *root, Match match)
+{
+	std::vector<GtkWidget *> all, matching;
+	collect(root, all);
+	for (GtkWidget *widget : all)
+		if (match(widget))
+			matching.push_back(widget);
+	return matching;
+}
+
+GtkWidget *toplevel_of_type(GType type)
+{
+	GList *windows = gtk_window_list_toplevels();
+	GtkWidget *found = nullptr;
+	for (GList *l = windows; l != nullptr; l = l->next)
+		if (G_TYPE_CHECK_INSTANCE_TYPE(l->data, type) && gtk_widget_get_visible(GTK_WIDGET(l->data)) &&
+		    l->data != main_window)
+			found = GTK_WIDGET(l->data);
+	g_list_free(windows);
+	return found;
+}
+
+bool begins_with_capital(const std::string &text)
+{
+	return !text.empty() && g_unichar_isupper(g_utf8_get_char(text.c_str()));
+}
+
+class Language : public gui_test {
+protected:
+	void SetUp() override
+	{
+		gui_test::SetUp();
+		lists = make_lists({{"sshd_enable", 1, ""}}, {{"hostname", "\"box\"", ""}});
+		create_main_window(&lists);
+		ASSERT_TRUE(wait_for([] { return gtk_widget_get_mapped(main_window); }));
+	}
+
+	// The add window, opened by its button.
+	GtkWidget *add_window()
+	{
+		gtk_button_clicked(GTK_BUTTON(row_button(1)));
+		return add_windows().empty() ? nullptr : add_windows().back();
+	}
+
+	rc_lists lists;
+};
+
+TEST_F(Language, WindowAndMessagesSpeakTheLanguage)
+{
+	const language &l = current();
+	GtkNotebook *book = GTK_NOTEBOOK(notebook);
+	EXPECT_STREQ(gtk_notebook_get_tab_label_text(book, gtk_notebook_get_nth_page(book, 0)), l.knobs_tab);
+	EXPECT_STREQ(gtk_notebook_get_tab_label_text(book, gtk_notebook_get_nth_page(book, 1)), l.strings_tab);
+	// S marks the changed rows: no word to translate.
+	for (int page = 0; page < 2; page++)
+		EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(page_view(page), 0)), "S");
+	EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(page_view(1), 2)), l.value_title);
+	EXPECT_EQ(widgets(row_button(2),
+			  [&](GtkWidget *w) {
+				  return GTK_IS_LABEL(w) && std::strcmp(gtk_label_get_label(GTK_LABEL(w)), l.about) == 0;
+			  }).size(),
+		  1u);
+	GtkWidget *window = add_window();
+	ASSERT_NE(window, nullptr);
+	EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), l.add_title);
+
+	answer_dialogs({GTK_RESPONSE_OK});
+	gtk_button_clicked(GTK_BUTTON(save_button));
+	answer_dialogs({GTK_RESPONSE_CLOSE});
+	edit_value("hostname", "\"a\" \"b\"");
+	process_events();
+	ASSERT_EQ(answered_dialogs().size(), 1u);
+	const seen_dialog &refused = answered_dialogs()[0];
+	EXPECT_EQ(refused.title, "Kelvane");
+	EXPECT_EQ(refused.text, l.not_changed);
+	EXPECT_TRUE(begins_with_capital(refused.detail)) << refused.detail;
+}
+
+// A mnemonic picks one widget: two labels with the same key in one window
+// leave one of them out of reach.
+TEST_F(Language, MnemonicsAreUniqueInEveryWindow)
+{
+	on_about_clicked(nullptr, nullptr);
+	ASSERT_TRUE(wait_for([] { return toplevel_of_type(GTK_TYPE_ABOUT_DIALOG) != nullptr; }));
+	const struct {
+		const char *window;
+		GtkWidget *root;
+		std::size_t least;
+	} cases[] = {
+		{"main", main_window, 4},
+		{"add", add_window(), 2},
+		{"about", toplevel_of_type(GTK_TYPE_ABOUT_DIALOG), 3},
+	};
+	for (const auto &c : cases) {
+		ASSERT_NE(c.root, nullptr) << c.window;
+		std::map<guint, std::string> keys;
+		for (GtkWidget *label : widgets(c.root, [](GtkWidget *w) {
+			     return GTK_IS_LABEL(w) && gtk_label_get_mnemonic_keyval(GTK_LABEL(w)) != GDK_VoidSymbol;
+		     })) {
+			guint key = gdk_keyval_to_lower(gtk_label_get_mnemonic_keyval(GTK_LABEL(label)));
+			const char *text = gtk_label_get_label(GTK_LABEL(label));
+			auto [at, added] = keys.emplace(key, text);
+			EXPECT_TRUE(added) << c.window << ": \"" << text << "\" and \"" << at->second << "\"";
+		}
+		EXPECT_GE(keys.size(), c.least) << c.window;
+	}
+}
+
+// Every button of the main and the add window shows its icon and label
+// whole, with room to spare on both sides, at the window's first size.
+TEST_F(Language, ButtonsFitTheirLabels)
+{
+	constexpr int least_room = 12; // pixels between the button's edge and what it shows
+	std::vector<GtkWidget *> buttons;
+	for (int i = 0; i < 4; i++)
+		buttons.push_back(row_button(i));
+	GtkWidget *window = add_window();
+	ASSERT_NE(window, nullptr);
+	for (GtkWidget *button : widgets(window, [](GtkWidget *w) { return GTK_IS_BUTTON(w); }))
+		buttons.push_back(button);
+	ASSERT_TRUE(wait_for([&] { return gtk_widget_get_mapped(buttons.back()); }));
+	process_events();
+	for (GtkWidget *button : buttons) {
+		GtkAllocation outer, label, image;
+		gtk_widget_get_allocation(button, &outer);
+		std::vector<GtkWidget *> labels = widgets(button, [](GtkWidget *w) { return GTK_IS_LABEL(w); });
+		std::vector<GtkWidget *> images = widgets(button, [](GtkWidget *w) { return GTK_IS_IMAGE(w); });
+		ASSERT_EQ(labels.size(), 1u);
+		ASSERT_EQ(images.size(), 1u);
+		const char *text = gtk_label_get_label(GTK_LABEL(labels[0]));
+		GtkRequisition natural;
+		gtk_widget_size_request(labels[0], &natural);
+		gtk_widget_get_allocation(labels[0], &label);
+		gtk_widget_get_allocation(images[0], &image);
+		EXPECT_GE(label.width, natural.width) << text;
+		int left = std::min(label.x, image.x), right = std::max(label.x + label.width, image.x + image.width);
+		EXPECT_GE(left - outer.x, least_room) << text;
+		EXPECT_GE(outer.x + outer.width - right, least_room) << text;
+	}
+}
+
+} // namespace
