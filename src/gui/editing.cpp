@@ -181,6 +181,30 @@ void reopen_with(const char *name, std::string_view text)
 	reopen_pending = true;
 }
 
+// Rows set by a later file, and values the file keeps as they are, are not changed here.
+bool is_locked(const rc_entry &entry)
+{
+	return entry.later_file != 0 || entry.value_lock != 0;
+}
+
+// Why a locked entry may not be changed here, translated.
+std::string lock_message(const rc_entry &entry)
+{
+	if (entry.later_file != 0) {
+		return format_text(_(set_later_to_edit), later_file_of(entry).c_str(),
+				   display_text(local_rc_path()).c_str());
+	}
+	return (entry.value_lock & value_as_written) != 0 ? _(as_written_to_edit) : _(too_long_to_edit);
+}
+
+// Tells the user, in a message naming the variable, that it may not be changed here and why.
+void show_lock(const rc_entry &entry)
+{
+	const char *text = entry.later_file != 0 ? set_later_locked : value_locked;
+	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+		    format_text(_(text), display_text(field_text(entry.name)).c_str()), lock_message(entry));
+}
+
 gboolean on_cut_value_idle(gpointer editable)
 {
 	GtkCellEditable *editor = GTK_CELL_EDITABLE(editable);
@@ -225,26 +249,6 @@ void on_value_editor_populate_popup(GtkEntry *, GtkMenu *menu, gpointer)
 }
 
 } // namespace
-
-std::string lock_message(const rc_entry &entry)
-{
-	if (entry.later_file != 0) {
-		return format_text(_(set_later_to_edit), later_file_of(entry).c_str(),
-				   display_text(local_rc_path()).c_str());
-	}
-	if ((entry.value_lock & value_as_written) != 0)
-		return _(as_written_to_edit);
-	if ((entry.value_lock & value_too_long) != 0)
-		return _(too_long_to_edit);
-	return "";
-}
-
-void show_lock(const rc_entry &entry)
-{
-	const char *text = entry.later_file != 0 ? set_later_locked : value_locked;
-	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
-		    format_text(_(text), display_text(field_text(entry.name)).c_str()), lock_message(entry));
-}
 
 int find_entry(const rc_entry *entries, int count, const char *name)
 {
@@ -294,7 +298,7 @@ void on_knob_toggled(GtkCellRendererToggle *, gchar *path, gpointer)
 	if (index < 0)
 		return;
 	rc_entry &entry = gui_knobs[index];
-	if (!lock_message(entry).empty()) {
+	if (is_locked(entry)) {
 		show_lock(entry);
 		return;
 	}
@@ -312,7 +316,7 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 		return;
 	rc_entry &entry = gui_strings[index];
 	std::string_view text = new_text != nullptr ? new_text : "";
-	if (!lock_message(entry).empty()) {
+	if (is_locked(entry)) {
 		show_lock(entry);
 		return;
 	}
@@ -336,7 +340,7 @@ void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editab
 {
 	GtkTreeIter iter;
 	int index = string_of_path(path, &iter);
-	if (index >= 0 && !lock_message(gui_strings[index]).empty()) {
+	if (index >= 0 && is_locked(gui_strings[index])) {
 		locked_name = gui_strings[index].name;
 		// The editor is only being set up: it is taken down once that is done.
 		if (GTK_IS_EDITABLE(editable))

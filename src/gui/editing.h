@@ -10,12 +10,6 @@
 // What an edit leaves on its row: the change mark set, taken away, or left alone.
 enum class edit_mark { set, cleared, kept };
 
-// Why the entry may not be changed here, translated, or "" when it may.
-std::string lock_message(const rc_entry &entry);
-
-// Tells the user, in a message naming the variable, that it may not be changed here and why.
-void show_lock(const rc_entry &entry);
-
 // Index of the first of the count entries whose name equals name, or -1.
 int find_entry(const rc_entry *entries, int count, const char *name);
 
