@@ -22,6 +22,7 @@ struct rc_entry {
 	rc_entry *next;               // links nothing: the reader files records straight into arrays
 	int value_lock;               // strings only: value_lock bits; a locked value is never edited or written
 	int later_file;               // 0, or 1 + the index of a file read after rc.conf that sets it
+	int line;                     // line of the assignment that gives the state or value, from 1
 };
 
 // Why a string's value read from a file is shown marked and kept as it is.

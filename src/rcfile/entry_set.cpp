@@ -22,6 +22,7 @@ void carry(rc_entry &to, const rc_entry &from)
 		to.value_lock = from.value_lock;
 	}
 	to.later_file = from.later_file;
+	to.line = from.line;
 }
 
 int place_of(int index, bool knob)

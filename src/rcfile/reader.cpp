@@ -4,6 +4,7 @@
 #include "rcfile/entry_set.h"
 #include "rcfile/tokenizer.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -162,6 +163,8 @@ void add_entry(parser &p, const word_token &word)
 		return;
 	rc_entry entry{};
 	copy_field(entry.name, word.text.substr(0, word.name_length));
+	std::size_t line = token_line();
+	entry.line = line < INT_MAX ? static_cast<int>(line) : INT_MAX;
 	classify(entry, word);
 	p.pending.push_back(entry);
 }

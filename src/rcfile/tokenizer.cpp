@@ -3,6 +3,7 @@
 
 #include "model/rc_entry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +74,9 @@ struct input_buffer {
 	std::size_t length; // bytes held
 	std::size_t pos;    // the next byte
 	bool at_eof;        // the stream had no more input
+	// Lines are counted lazily: newlines before data[counted] are in lines_before.
+	std::size_t counted;
+	std::size_t lines_before;
 };
 
 // Byte classes: name characters, bytes that end a word, operator starts.
@@ -167,6 +171,7 @@ bool interactive;
 input_buffer *buffer;
 
 // The last token.
+std::size_t first_line;                 // the line it begins on, from 1
 bounded_text<word_text_limit> raw;      // a word as written, a comment, an operator
 bounded_text<word_text_limit> unquoted; // a word with its quotes removed
 bounded_text<field_size> shown;         // an assignment's value in double quotes' syntax
@@ -247,6 +252,16 @@ void create_buffer()
 		fatal("out of dynamic memory in yy_create_buffer()");
 }
 
+// Counts the newlines held before data[at] into lines_before.
+void count_lines_to(std::size_t at)
+{
+	input_buffer &b = *buffer;
+	if (at <= b.counted)
+		return;
+	b.lines_before += static_cast<std::size_t>(std::count(b.data + b.counted, b.data + at, '\n'));
+	b.counted = at;
+}
+
 // Makes the byte ahead bytes after pos available. Returns false when the
 // input ends first.
 bool fill(std::size_t ahead)
@@ -255,6 +270,8 @@ bool fill(std::size_t ahead)
 	while (b.length - b.pos <= ahead) {
 		if (b.at_eof || input == nullptr)
 			return false;
+		count_lines_to(b.pos);
+		b.counted -= b.pos;
 		std::memmove(b.data, b.data + b.pos, b.length - b.pos);
 		b.length -= b.pos;
 		b.pos = 0;
@@ -805,6 +822,8 @@ token_kind read_token()
 	}
 	if (c < 0)
 		return token_end;
+	count_lines_to(buffer->pos);
+	first_line = buffer->lines_before + 1;
 	if (c == '\n') {
 		advance();
 		raw.add('\n');
@@ -831,7 +850,7 @@ void set_tokenizer_input(FILE *in)
 	create_buffer();
 	input = in;
 	interactive = in != nullptr && isatty(fileno(in));
-	buffer->length = buffer->pos = 0;
+	buffer->length = buffer->pos = buffer->counted = buffer->lines_before = 0;
 	buffer->at_eof = false;
 	bodies.clear();
 	delimiter_next = false;
@@ -850,6 +869,11 @@ token_kind next_token()
 		bodies.push_back({std::string(unquoted.from(0)), delimiter_strips_tabs, quoted});
 	}
 	return kind;
+}
+
+std::size_t token_line()
+{
+	return first_line;
 }
 
 std::string_view token_text()

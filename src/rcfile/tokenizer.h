@@ -51,6 +51,9 @@ void set_tokenizer_input(FILE *in);
 // when memory runs out.
 token_kind next_token();
 
+// The line of the file on which the last token begins, counted from 1.
+std::size_t token_line();
+
 // The text of the last token: a comment's text after the "#", an operator,
 // or a word as written. Valid until the next call of next_token.
 std::string_view token_text();

@@ -89,6 +89,18 @@ TEST(Reader, ReadsEveryTopLevelAssignmentAsShDoes)
 		EXPECT_EQ(read_described(input), expected) << input;
 }
 
+// An entry keeps the line of the assignment that gives its value, also
+// when that assignment changes its kind.
+TEST(Reader, EachEntryKnowsTheLineOfItsLastAssignment)
+{
+	read_lists read("a=1\nb=YES\n\nif x; then a=2; fi\na=\"3\\\nx\" b=NO\nc=x\nc=YES\n");
+	const rc_lists &l = read.lists;
+	ASSERT_EQ(describe(l), "K[b=NO c=YES] S[a=\"3x\"]");
+	EXPECT_EQ(l.knobs[0].line, 6);
+	EXPECT_EQ(l.knobs[1].line, 8);
+	EXPECT_EQ(l.strings[0].line, 5);
+}
+
 // Nothing inside a compound command, a function body, a here document or a
 // quoted text that spans lines makes an entry, and what follows them does.
 TEST(Reader, PassesOverWhatShDoesNotRunAtTheTopLevel)

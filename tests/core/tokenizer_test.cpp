@@ -196,6 +196,32 @@ TEST(Tokenizer, TokensAcrossBlockBoundaries)
 				<< boundary << " " << back;
 }
 
+// Every token knows the line it begins on: quoted newlines, joined lines and
+// here-document bodies count, and so do lines far past the buffer's size.
+TEST(Tokenizer, CountsTheLineEachTokenBeginsOn)
+{
+	std::string text = "a=1\n\nb=\"x\ny\" c\\\nd\ncat <<E\n1\n2\nE\ne # f";
+	std::string lines;
+	FILE *in = open_text(text);
+	set_tokenizer_input(in);
+	while (next_token() != token_end)
+		lines += std::to_string(token_line()) + " ";
+	std::fclose(in);
+	EXPECT_EQ(lines, "1 1 2 3 4 5 6 6 6 6 10 10 ");
+
+	std::string many;
+	for (int line = 1; line <= 3000; line++)
+		many += "v" + std::to_string(line) + "=\"" + std::string(static_cast<std::size_t>(line % 41), 'x') + "\"\n";
+	in = open_text(many);
+	set_tokenizer_input(in);
+	for (token_kind kind; (kind = next_token()) != token_end;) {
+		if (kind == token_word) {
+			ASSERT_EQ("v" + std::to_string(token_line()), token_text().substr(0, token_text().find('=')));
+		}
+	}
+	std::fclose(in);
+}
+
 // Each input starts at the top level, whatever the one before left open.
 TEST(Tokenizer, EachInputStartsAfresh)
 {

@@ -123,8 +123,18 @@ int current_page()
 	return gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook));
 }
 
-const rc_entry existing_knobs[] = {{"sshd_enable", "", "", "", 0, 0, 0, 1, 0, 0, nullptr, 0, 0}};
-const rc_entry existing_strings[] = {{"hostname", "\"h\"", "\"h\"", "", 0, 0, 0, 0, 0, 0, nullptr, 0, 0}};
+rc_entry existing(const char *name, const char *value)
+{
+	rc_entry entry{};
+	copy_field(entry.name, name);
+	copy_field(entry.value, value);
+	copy_field(entry.saved_value, value);
+	entry.is_knob = value[0] == '\0';
+	return entry;
+}
+
+const rc_entry existing_knobs[] = {existing("sshd_enable", "")};
+const rc_entry existing_strings[] = {existing("hostname", "\"h\"")};
 
 add_fault check(const char *name, const char *value, const char *comment = "")
 {
