@@ -3,12 +3,16 @@
 #include "gui/main_window.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/load.h"
+#include "rcfile/system_root.h"
 #include "version.h"
 
 #include <gtk/gtk.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -21,9 +25,9 @@ constexpr const char *default_defaults_path = "/etc/defaults/rc.conf";
 
 // glibc's getopt reorders arguments unless told not to; BSD's never does.
 #ifdef __GLIBC__
-constexpr const char *option_letters = "+cvh";
+constexpr const char *option_letters = "+cvhR:";
 #else
-constexpr const char *option_letters = "cvh";
+constexpr const char *option_letters = "cvhR:";
 #endif
 
 void print_version()
@@ -36,10 +40,11 @@ void print_version()
 
 void print_usage()
 {
-	std::printf("usage: kelvane [-c] [-v] [-h]\n");
+	std::printf("usage: kelvane [-c] [-v] [-h] [-R dir]\n");
 	std::printf("\t-c\tforce console mode\n");
 	std::printf("\t-v\tshow version and exit\n");
 	std::printf("\t-h\tshow this screen\n");
+	std::printf("\t-R dir\tedit the system whose root is dir (a jail, a mounted disk)\n");
 }
 
 const char *env_or(const char *name, const char *fallback)
@@ -55,11 +60,14 @@ int main(int argc, char **argv)
 	bool have_display = std::getenv("DISPLAY") != nullptr;
 	bool window_mode = false;
 
-	int option = getopt(argc, argv, option_letters);
-	if (option == 'c') {
-		while (option == 'c')
-			option = getopt(argc, argv, option_letters);
-		have_display = false;
+	// -c and -R decide nothing: the first other option does.
+	const char *root = nullptr;
+	int option;
+	while ((option = getopt(argc, argv, option_letters)) == 'c' || option == 'R') {
+		if (option == 'c')
+			have_display = false;
+		else
+			root = optarg;
 	}
 	if (option == 'v') {
 		print_version();
@@ -68,6 +76,10 @@ int main(int argc, char **argv)
 	if (option != -1) {
 		print_usage();
 		return 64;
+	}
+	if (root != nullptr && set_system_root(root) != 0) {
+		std::fprintf(stderr, "kelvane: -R %s: %s\n", root, std::strerror(errno));
+		return 1;
 	}
 
 	if (have_display) {
@@ -85,7 +97,8 @@ int main(int argc, char **argv)
 		window_mode = true;
 	}
 
-	const char *defaults_path = env_or("KELVANE_RC_DEFAULTS", default_defaults_path);
+	std::string rooted_defaults = under_root(default_defaults_path);
+	const char *defaults_path = env_or("KELVANE_RC_DEFAULTS", rooted_defaults.c_str());
 	const char *rc_path = local_rc_path();
 	if (load_settings(defaults_path, rc_path, &merged) != 0) {
 		std::perror("merge_lists()");

@@ -5,7 +5,8 @@
 #include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "rcfile/delta_writer.h"
-#include "rcfile/load.h"
+#include "rcfile/services.h"
+#include "rcfile/sources.h"
 #include "rcfile/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -32,6 +33,13 @@ constexpr const char *set_later_to_edit = N_("It is set in '%1$s', which is read
 					     "saved here would not count. Change it in '%1$s'.");
 // TRANSLATORS: shown for a row whose value comes from a file read after rc.conf; %1$s is that file, %2$s rc.conf.
 constexpr const char *set_later_note = N_("Set in '%1$s', which is read after '%2$s' at boot");
+// TRANSLATORS: %1$s is an rc.conf.d file, %2$s the service that reads it, %3$s the local rc.conf.
+constexpr const char *service_file_to_edit = N_("It is set in '%1$s', which is read when %2$s starts, after '%3$s', "
+						"so a change saved here would not count. Change it in '%1$s'.");
+// TRANSLATORS: shown for a row set in an rc.conf.d file; %1$s is that file, %2$s its service, %3$s rc.conf.
+constexpr const char *service_file_note = N_("Set in '%1$s', which is read when %2$s starts, after '%3$s'");
+// TRANSLATORS: shown for a row whose default an rc.d script gives; %s is the script.
+constexpr const char *script_default_note = N_("Default from '%s'");
 
 // The Value cell's editor while it is open, and our handlers on it.
 GtkCellEditable *value_editor;
@@ -87,20 +95,32 @@ void show_mark(GtkListStore *store, GtkTreeIter *iter, edit_mark mark)
 	}
 }
 
-std::string later_file_of(const rc_entry &entry)
-{
-	return display_text(later_files().at(static_cast<std::size_t>(entry.later_file - 1)));
-}
-
-// What the status bar says of a row: its comment, and the file that sets it
-// when that is read after rc.conf.
+// What the status bar says of a row: its comment, or the description its
+// service gives it; and the file that sets it when that is read after
+// rc.conf, or the script that gives its default.
 std::string row_note(const rc_entry &entry)
 {
 	std::string note = display_text(field_text(entry.comment));
-	if (entry.later_file == 0)
+	const source_file *file = source_of(entry);
+	if (file == nullptr)
 		return note;
-	std::string text = format_text(_(set_later_note), later_file_of(entry).c_str(),
-				       display_text(local_rc_path()).c_str());
+	std::string path = display_text(file->path);
+	std::string rc_path = display_text(local_rc_path());
+	std::string text;
+	switch (file->kind) {
+	case source_kind::later:
+		text = format_text(_(set_later_note), path.c_str(), rc_path.c_str());
+		break;
+	case source_kind::service_file:
+		text = format_text(_(service_file_note), path.c_str(), display_text(file->service).c_str(), rc_path.c_str());
+		break;
+	case source_kind::script:
+		note = display_text(describe_variable(file->service, entry.name));
+		text = format_text(_(script_default_note), path.c_str());
+		break;
+	default:
+		return note;
+	}
 	std::size_t words = note.find_first_not_of(" \t");
 	return words == std::string::npos ? text : text + " \xE2\x80\x94 " + note.substr(words);
 }
@@ -184,15 +204,20 @@ void reopen_with(const char *name, std::string_view text)
 // Rows set by a later file, and values the file keeps as they are, are not changed here.
 bool is_locked(const rc_entry &entry)
 {
-	return entry.later_file != 0 || entry.value_lock != 0;
+	return set_later(entry) || entry.value_lock != 0;
 }
 
 // Why a locked entry may not be changed here, translated.
 std::string lock_message(const rc_entry &entry)
 {
-	if (entry.later_file != 0) {
-		return format_text(_(set_later_to_edit), later_file_of(entry).c_str(),
-				   display_text(local_rc_path()).c_str());
+	if (set_later(entry)) {
+		const source_file &file = *source_of(entry);
+		std::string path = display_text(file.path);
+		std::string rc_path = display_text(local_rc_path());
+		if (file.kind == source_kind::service_file)
+			return format_text(_(service_file_to_edit), path.c_str(), display_text(file.service).c_str(),
+					   rc_path.c_str());
+		return format_text(_(set_later_to_edit), path.c_str(), rc_path.c_str());
 	}
 	return (entry.value_lock & value_as_written) != 0 ? _(as_written_to_edit) : _(too_long_to_edit);
 }
@@ -200,7 +225,7 @@ std::string lock_message(const rc_entry &entry)
 // Tells the user, in a message naming the variable, that it may not be changed here and why.
 void show_lock(const rc_entry &entry)
 {
-	const char *text = entry.later_file != 0 ? set_later_locked : value_locked;
+	const char *text = set_later(entry) ? set_later_locked : value_locked;
 	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
 		    format_text(_(text), display_text(field_text(entry.name)).c_str()), lock_message(entry));
 }

@@ -10,6 +10,7 @@
 #include "gui/icons.h"
 #include "gui/save_quit.h"
 #include "rcfile/delta_writer.h"
+#include "rcfile/sources.h"
 #include "version.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -307,7 +308,7 @@ GtkWidget *new_string_view()
 
 GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
 {
-	if (mark[0] == '\0' && entry.later_file != 0)
+	if (mark[0] == '\0' && set_later(entry))
 		mark = later_mark;
 	GtkTreeIter row;
 	gtk_list_store_append(store, &row);
@@ -383,6 +384,8 @@ void create_main_window(rc_lists *lists)
 		// TRANSLATORS: follows the program's name in the title when rc.conf cannot be saved to.
 		title += std::string(" ") + _("(read-only)");
 	}
+	// Which machine is being changed: the file Save appends to.
+	title += " - " + display_text(rc_path);
 	gtk_window_set_title(GTK_WINDOW(main_window), title.c_str());
 	load_geometry();
 	gtk_window_set_default_size(GTK_WINDOW(main_window), geometry_width, geometry_height);

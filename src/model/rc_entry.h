@@ -21,7 +21,7 @@ struct rc_entry {
 	int saved_knob_on;            // knobs only: state as last read or saved
 	rc_entry *next;               // links nothing: the reader files records straight into arrays
 	int value_lock;               // strings only: value_lock bits; a locked value is never edited or written
-	int later_file;               // 0, or 1 + the index of a file read after rc.conf that sets it
+	int source;                   // 0 for an entry added here, else 1 + the index of its file in sources()
 	int line;                     // line of the assignment that gives the state or value, from 1
 };
 

@@ -2,6 +2,7 @@
 #include "rcfile/delta_writer.h"
 
 #include "rcfile/shell_check.h"
+#include "rcfile/system_root.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -198,8 +199,11 @@ void mark_saved(rc_entry *entries, int count, bool knobs)
 
 const char *local_rc_path()
 {
-	const char *path = std::getenv("KELVANE_RC");
-	return path != nullptr ? path : default_rc_path;
+	static std::string rooted;
+	if (const char *path = std::getenv("KELVANE_RC"))
+		return path;
+	rooted = under_root(default_rc_path);
+	return rooted.c_str();
 }
 
 bool may_append(const char *path)

@@ -22,7 +22,8 @@ enum {
 // The machine's rc.conf.
 constexpr const char *default_rc_path = "/etc/rc.conf";
 
-// The path saves go to: KELVANE_RC when set (even empty), else default_rc_path.
+// The path saves go to: KELVANE_RC when set (even empty), else default_rc_path
+// under the system root.
 const char *local_rc_path();
 
 // Whether this user may save to path: read and append to it, or make it.

@@ -21,7 +21,7 @@ void carry(rc_entry &to, const rc_entry &from)
 		std::memcpy(to.saved_value, from.saved_value, field_size);
 		to.value_lock = from.value_lock;
 	}
-	to.later_file = from.later_file;
+	to.source = from.source;
 	to.line = from.line;
 }
 

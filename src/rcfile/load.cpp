@@ -1,9 +1,13 @@
-// Loading what the machine boots with: the defaults, the machine's file and the files read after it.
+// Loading what the machine boots with: every file the boot reads, in its order, laid over each other.
 #include "rcfile/load.h"
 
 #include "rcfile/delta_writer.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
+#include "rcfile/samples.h"
+#include "rcfile/services.h"
+#include "rcfile/sources.h"
+#include "rcfile/system_root.h"
 #include "rcfile/tokenizer.h"
 
 #include <algorithm>
@@ -12,8 +16,9 @@
 
 namespace {
 
-// Files read after the machine's by the last load.
-std::vector<std::string> read_after;
+constexpr const char *vendor_path = "/etc/defaults/vendor.conf";
+constexpr const char *scripts_folder = "/etc/rc.d";
+constexpr const char *etc_folder = "/etc";
 
 void free_lists(rc_lists &lists)
 {
@@ -28,41 +33,112 @@ void clear_comment_flags(rc_entry *entries, int count)
 		entries[i].has_comment = 0;
 }
 
-void mark_read_later(rc_entry *entries, int count, int file)
+void mark_source(rc_lists &lists, int source)
 {
-	for (int i = 0; i < count; i++)
-		entries[i].later_file = file;
+	for (int i = 0; i < lists.knob_count; i++)
+		lists.knobs[i].source = source;
+	for (int i = 0; i < lists.string_count; i++)
+		lists.strings[i].source = source;
 }
 
-// The words of a value shown in double quotes; a word that expands
-// something names no file that can be known here.
-std::vector<std::string> plain_words(const rc_entry &entry)
+const rc_entry *string_named(const rc_lists &merged, const char *name)
+{
+	for (int i = 0; i < merged.string_count; i++)
+		if (names_equal(merged.strings[i].name, name))
+			return &merged.strings[i];
+	return nullptr;
+}
+
+// The words of a value shown in double quotes, with ${name} and $name of
+// the files' own variables put in; a word that expands anything else names
+// no file that can be known here.
+std::vector<std::string> plain_words(const rc_entry *entry, const std::map<std::string, std::string> &own)
 {
 	std::vector<std::string> words;
-	std::string_view text = field_text(entry.value);
-	if (entry.is_knob != 0 || entry.value_lock != 0 || text.size() < 2)
+	if (entry == nullptr)
 		return words;
-	text = text.substr(1, text.size() - 2);
-	for (std::size_t at = 0; at < text.size();) {
-		std::size_t end = text.find_first_of(" \t\n", at);
-		std::string_view word = text.substr(at, end == std::string_view::npos ? end : end - at);
-		if (!word.empty() && word.find_first_of("$`\\\"'~") == std::string_view::npos)
-			words.emplace_back(word);
-		at = end == std::string_view::npos ? text.size() : end + 1;
+	std::string_view text = field_text(entry->value);
+	if (entry->is_knob != 0 || entry->value_lock != 0 || text.size() < 2)
+		return words;
+	std::string value(text.substr(1, text.size() - 2));
+	for (const auto &[name, replacement] : own) {
+		for (const std::string &form : {"${" + name + "}", "$" + name}) {
+			for (std::size_t at; (at = value.find(form)) != std::string::npos;)
+				value.replace(at, form.size(), replacement);
+		}
+	}
+	for (std::size_t at = 0; at < value.size();) {
+		std::size_t end = value.find_first_of(" \t\n", at);
+		std::string word = value.substr(at, end == std::string::npos ? end : end - at);
+		if (!word.empty() && word.find_first_of("$`\\\"'~") == std::string::npos)
+			words.push_back(word);
+		at = end == std::string::npos ? value.size() : end + 1;
 	}
 	return words;
+}
+
+// What the files give their own variables with ": ${_name:=value}", such as
+// the defaults' _localbase, which names the local folders.
+struct file_watch {
+	std::map<std::string, std::string> own;
+	bool samples = false; // the defaults file: its commented-out settings are samples
+	script_observer observer;
+
+	file_watch()
+	{
+		observer.command = [this](const top_command &command) { on_command(command); };
+		observer.comment = [this](std::string_view text, int, bool starts_line) {
+			if (samples && starts_line)
+				note_sample(text);
+		};
+	}
+	file_watch(const file_watch &) = delete;
+	file_watch &operator=(const file_watch &) = delete;
+
+	void on_command(const top_command &command)
+	{
+		if (command.nested || command.words.size() != 2 || command.words[0].text != ":")
+			return;
+		std::string_view word = command.words[1].text;
+		std::size_t eq = word.find('=');
+		if (word.substr(0, 3) != "${_" || eq == std::string_view::npos || word.back() != '}')
+			return;
+		bool colon = word[eq - 1] == ':';
+		std::string name(word.substr(2, eq - 2 - (colon ? 1 : 0)));
+		std::string_view value = word.substr(eq + 1, word.size() - eq - 2);
+		if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+			value = value.substr(1, value.size() - 2);
+		if (value.find_first_of("$`\\\"'") != std::string_view::npos)
+			return;
+		auto at = own.find(name);
+		if (at == own.end() || (colon && at->second.empty()))
+			own[name] = std::string(value);
+	}
+};
+
+// Reads one file, records it as a source of the kind given and lays its
+// entries over merged.
+int lay_file(const std::string &path, source_kind kind, file_watch &watch, rc_lists *merged)
+{
+	rc_lists read = {};
+	read_rc_file(path.c_str(), &read, &watch.observer);
+	mark_source(read, add_source(path, kind));
+	int result = 0;
+	if (merged->knobs == nullptr && merged->strings == nullptr)
+		std::swap(*merged, read);
+	else if (read.knob_count + read.string_count > 0)
+		result = merge_lists(merged, &read);
+	free_lists(read);
+	return result;
 }
 
 } // namespace
 
 std::vector<std::string> files_read_after(const rc_lists &merged, const char *rc_path)
 {
-	std::vector<std::string> listed;
-	for (int i = 0; i < merged.string_count; i++) {
-		if (names_equal(merged.strings[i].name, "rc_conf_files"))
-			listed = plain_words(merged.strings[i]);
-	}
-	auto at = std::find(listed.begin(), listed.end(), rc_path);
+	std::vector<std::string> listed = plain_words(string_named(merged, "rc_conf_files"), {});
+	auto is_rc = [rc_path](const std::string &file) { return file == rc_path || under_root(file) == rc_path; };
+	auto at = std::find_if(listed.begin(), listed.end(), is_rc);
 	if (at == listed.end())
 		at = std::find(listed.begin(), listed.end(), default_rc_path);
 	std::vector<std::string> after;
@@ -70,34 +146,51 @@ std::vector<std::string> files_read_after(const rc_lists &merged, const char *rc
 		return after;
 	for (auto file = at + 1; file != listed.end(); ++file) {
 		// The boot reads each file once.
-		if (*file != rc_path && *file != default_rc_path && std::find(after.begin(), after.end(), *file) == after.end())
-			after.push_back(*file);
+		std::string path = under_root(*file);
+		if (!is_rc(*file) && *file != default_rc_path && std::find(after.begin(), after.end(), path) == after.end())
+			after.push_back(path);
 	}
 	return after;
 }
 
+std::vector<std::string> local_startup_folders(const rc_lists &merged, const std::map<std::string, std::string> &own)
+{
+	std::vector<std::string> folders;
+	for (const std::string &word : plain_words(string_named(merged, "local_startup"), own)) {
+		std::string folder = under_root(word);
+		if (word[0] == '/' && std::find(folders.begin(), folders.end(), folder) == folders.end())
+			folders.push_back(folder);
+	}
+	return folders;
+}
+
 int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merged)
 {
-	rc_lists machine = {};
-	read_rc_file(defaults_path, merged);
-	read_rc_file(rc_path, &machine);
-	flush_tokenizer();
-	int result = merge_lists(merged, &machine);
-	free_lists(machine);
-	read_after.clear();
-	for (const std::string &path : files_read_after(*merged, rc_path)) {
-		if (result != 0)
-			break;
-		rc_lists later = {};
-		read_rc_file(path.c_str(), &later);
-		flush_tokenizer();
-		read_after.push_back(path);
-		int file = static_cast<int>(read_after.size());
-		mark_read_later(later.knobs, later.knob_count, file);
-		mark_read_later(later.strings, later.string_count, file);
-		result = merge_lists(merged, &later);
-		free_lists(later);
+	*merged = {};
+	clear_sources();
+	clear_samples();
+	file_watch watch;
+	watch.samples = true;
+	int result = lay_file(defaults_path, source_kind::defaults, watch, merged);
+	watch.samples = false;
+	if (result == 0)
+		result = lay_file(under_root(vendor_path), source_kind::vendor, watch, merged);
+	if (result == 0)
+		result = lay_file(rc_path, source_kind::machine, watch, merged);
+	if (result == 0) {
+		for (const std::string &path : files_read_after(*merged, rc_path)) {
+			result = lay_file(path, source_kind::later, watch, merged);
+			if (result != 0)
+				break;
+		}
 	}
+	if (result == 0) {
+		std::vector<std::string> local = local_startup_folders(*merged, watch.own);
+		std::vector<service_script> services = read_services(under_root(scripts_folder), local);
+		local.insert(local.begin(), under_root(etc_folder));
+		result = lay_services(merged, services, local);
+	}
+	flush_tokenizer();
 	if (result != 0)
 		return -1;
 	sort_entries(merged->knobs, merged->knob_count);
@@ -105,9 +198,4 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	clear_comment_flags(merged->knobs, merged->knob_count);
 	clear_comment_flags(merged->strings, merged->string_count);
 	return 0;
-}
-
-const std::vector<std::string> &later_files()
-{
-	return read_after;
 }

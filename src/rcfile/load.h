@@ -1,22 +1,27 @@
-// Loading what the machine boots with: the defaults, the machine's file and the files read after it.
+// Loading what the machine boots with: the defaults, the machine's file, the files read after it and the services.
 #pragma once
 
 #include "model/rc_entry.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
-// Reads the defaults file and the machine's file into merged, the machine's
-// laid over the defaults, then lays over them every file that rc_conf_files
-// lists after the machine's file, as the boot reads them, and sorts both
-// kinds by name. Comments read are never written back. Returns 0, or -1 with
-// errno set when memory runs out.
+// Reads the defaults file, /etc/defaults/vendor.conf and the machine's
+// file into merged (whose fields are all replaced), each laid over the ones before, then every file that
+// rc_conf_files lists after the machine's file, as the boot reads them, then
+// what the rc.d scripts and their rc.conf.d files give the services'
+// variables; system paths are taken under the system root. Sorts both kinds
+// by name; comments read are never written back. The files read are in
+// sources(). Returns 0, or -1 with errno set when memory runs out.
 int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merged);
 
-// The files of rc_conf_files that the boot reads after rc_path. When rc_path
-// is not in the list it stands in for /etc/rc.conf, whose place it takes.
+// The files of rc_conf_files that the boot reads after rc_path, under the
+// system root. When rc_path is not in the list it stands in for
+// /etc/rc.conf, whose place it takes.
 std::vector<std::string> files_read_after(const rc_lists &merged, const char *rc_path);
 
-// The files read after the machine's by the last load_settings, in order; an
-// entry's later_file is 1 + its index here.
-const std::vector<std::string> &later_files();
+// The folders of local_startup, under the system root; a folder named with
+// a variable other than those of the files' own (as ${_localbase}) cannot
+// be known and is left out.
+std::vector<std::string> local_startup_folders(const rc_lists &merged, const std::map<std::string, std::string> &own);

@@ -5,6 +5,7 @@
 #include "rcfile/tokenizer.h"
 
 #include <climits>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -67,7 +68,8 @@ enum class part { braces, parentheses, if_condition, if_body, else_body, loop_co
 
 struct frame {
 	part what;
-	bool has_command; // the part holds a command, which sh requires of most
+	bool has_command;   // the part holds a command, which sh requires of most
+	bool function_body; // it is the body of a function, run only when called
 };
 
 struct parser {
@@ -82,13 +84,24 @@ struct parser {
 	bool may_define = false;      // one command name and nothing else: "name (" defines a function
 	bool in_pipeline = false;     // after |: run in a subshell
 	bool conditional = false;     // after && or ||: may not run at all
+	bool after_and = false;       // the last && or || was &&
+	int list_commands = 0;        // commands of the and-or list read so far
 	std::size_t command_first = 0;
 	std::size_t list_first = 0;   // first entry of the and-or list, dropped by &
 	// Entries of the complete command, filed once it is read whole.
 	std::vector<rc_entry> pending;
 	std::size_t line_first = 0;   // first pending entry of the current line
 	entry_set read = {};
+	// Only while a script is read: its top-level simple commands, filed as entries are.
+	const script_observer *observer = nullptr;
+	top_command command;
+	std::vector<top_command> pending_commands;
+	std::size_t list_first_command = 0;
 };
+
+// Words of a command kept for a script's reader; no command a script
+// gives a default with comes near it.
+constexpr std::size_t command_word_limit = 64;
 
 bool is_string_valued(const char (&name)[field_size])
 {
@@ -152,6 +165,12 @@ void classify(rc_entry &entry, const word_token &word)
 	}
 }
 
+int line_of_token()
+{
+	std::size_t line = token_line();
+	return line < INT_MAX ? static_cast<int>(line) : INT_MAX;
+}
+
 void fail(parser &p)
 {
 	p.failed = true;
@@ -163,8 +182,7 @@ void add_entry(parser &p, const word_token &word)
 		return;
 	rc_entry entry{};
 	copy_field(entry.name, word.text.substr(0, word.name_length));
-	std::size_t line = token_line();
-	entry.line = line < INT_MAX ? static_cast<int>(line) : INT_MAX;
+	entry.line = line_of_token();
 	classify(entry, word);
 	p.pending.push_back(entry);
 }
@@ -186,6 +204,12 @@ void file_pending(parser &p)
 	}
 	p.pending.clear();
 	p.command_first = p.list_first = p.line_first = 0;
+	if (p.observer != nullptr) {
+		for (const top_command &command : p.pending_commands)
+			p.observer->command(command);
+	}
+	p.pending_commands.clear();
+	p.list_first_command = 0;
 }
 
 void mark_command(parser &p)
@@ -203,6 +227,34 @@ void start_simple_command(parser &p)
 	p.sets = true;
 	p.may_define = false;
 	p.command_first = p.pending.size();
+	if (p.observer != nullptr) {
+		p.command = top_command{};
+		p.command.line = line_of_token();
+		p.command.list_position = p.list_commands;
+		p.command.after_and = p.after_and;
+	}
+}
+
+// Inside a function body, or a subshell: not run in the shell reading the file, or not when it reads it.
+bool runs_elsewhere(const parser &p)
+{
+	for (const frame &f : p.open)
+		if (f.function_body || f.what == part::parentheses)
+			return true;
+	return false;
+}
+
+// A script's reader sees the words of each simple command that sh may run
+// in the shell itself while it reads the file.
+void observe_word(parser &p, const word_token &word)
+{
+	if (p.observer == nullptr || runs_elsewhere(p))
+		return;
+	if (p.command.words.size() >= command_word_limit) {
+		p.command.words_cut = true;
+		return;
+	}
+	p.command.words.push_back({std::string(word.text), word.name_length, word.text_cut});
 }
 
 // A command ends. Its assignments stay only when they set the variables in
@@ -212,13 +264,21 @@ void end_command(parser &p, bool pipe_follows)
 {
 	if (p.next == expect::simple && !(p.sets && !p.in_pipeline && !pipe_follows && !p.conditional))
 		drop_pending(p, p.command_first);
+	if (p.next == expect::simple && p.observer != nullptr && !runs_elsewhere(p) && !p.in_pipeline && !pipe_follows &&
+	    !p.command.words.empty()) {
+		p.command.nested = !p.open.empty();
+		p.pending_commands.push_back(std::move(p.command));
+	}
+	p.list_commands++;
 	p.next = expect::list;
 }
 
 void end_list(parser &p)
 {
-	p.in_pipeline = p.conditional = false;
+	p.in_pipeline = p.conditional = p.after_and = false;
 	p.list_first = p.pending.size();
+	p.list_commands = 0;
+	p.list_first_command = p.pending_commands.size();
 }
 
 bool ends_command(expect next)
@@ -229,7 +289,7 @@ bool ends_command(expect next)
 void open_compound(parser &p, part what, expect next)
 {
 	mark_command(p);
-	p.open.push_back({what, false});
+	p.open.push_back({what, false, p.next == expect::function_body});
 	p.next = next;
 }
 
@@ -242,7 +302,8 @@ void next_part(parser &p, std::initializer_list<part> from, part to)
 	}
 	for (part f : from) {
 		if (p.open.back().what == f) {
-			p.open.back() = {to, false};
+			p.open.back().what = to;
+			p.open.back().has_command = false;
 			p.next = expect::list;
 			return;
 		}
@@ -325,7 +386,8 @@ bool is_name(std::string_view word)
 
 void enter_loop_body(parser &p)
 {
-	p.open.back() = {part::loop_body, false};
+	p.open.back().what = part::loop_body;
+	p.open.back().has_command = false;
 	p.next = expect::list;
 }
 
@@ -351,6 +413,8 @@ void on_word(parser &p)
 		start_simple_command(p);
 		[[fallthrough]];
 	case expect::simple:
+		if (!word.io_number)
+			observe_word(p, word);
 		if (word.io_number) {
 			p.sets = p.may_define = false;
 		} else if (!p.named && word.name_length > 0) {
@@ -457,6 +521,7 @@ void on_operator(parser &p, token_kind kind)
 			break;
 		end_command(p, false);
 		drop_pending(p, p.list_first);
+		p.pending_commands.resize(p.list_first_command);
 		end_list(p);
 		return;
 	case token_and_if:
@@ -466,6 +531,7 @@ void on_operator(parser &p, token_kind kind)
 		end_command(p, false);
 		p.in_pipeline = false;
 		p.conditional = true;
+		p.after_and = kind == token_and_if;
 		p.next = expect::command;
 		return;
 	case token_pipe:
@@ -560,6 +626,8 @@ void read_tokens(parser &p)
 		case token_comment:
 			if (p.pending.size() > p.line_first && p.pending.back().comment[0] == '\0')
 				copy_field(p.pending.back().comment, token_text());
+			if (p.observer != nullptr)
+				p.observer->comment(token_text(), line_of_token(), token_starts_line());
 			break;
 		default:
 			on_operator(p, kind);
@@ -598,10 +666,11 @@ void hand_over(entry_set &read, rc_lists *lists)
 
 } // namespace
 
-int read_rc_stream(FILE *in, rc_lists *lists)
+int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer)
 {
 	try {
 		parser p;
+		p.observer = observer;
 		set_tokenizer_input(in);
 		read_tokens(p);
 		hand_over(p.read, lists);
@@ -611,7 +680,12 @@ int read_rc_stream(FILE *in, rc_lists *lists)
 	return 0;
 }
 
-int read_rc_file(const char *path, rc_lists *lists)
+int read_rc_stream(FILE *in, rc_lists *lists)
+{
+	return read_observed_stream(in, lists, nullptr);
+}
+
+int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer)
 {
 	FILE *in = std::fopen(path, "r");
 	if (in == nullptr) {
@@ -619,7 +693,7 @@ int read_rc_file(const char *path, rc_lists *lists)
 		hand_over(none, lists);
 		return 0;
 	}
-	read_rc_stream(in, lists);
+	read_observed_stream(in, lists, observer);
 	std::fclose(in);
 	return 0;
 }

@@ -4,13 +4,53 @@
 #include "model/rc_entry.h"
 
 #include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 // The names whose value "NO" makes a string, not a knob.
 extern const char *const string_valued_names[36];
 
-// Reads the file at path into lists, replacing all its fields. A file that
+struct script_observer;
+
+// Reads the file at path into lists, replacing all its fields, observer
+// (unless nullptr) watching as read_observed_stream lets it. A file that
 // cannot be opened gives two empty arrays. Always returns 0.
-int read_rc_file(const char *path, rc_lists *lists);
+int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer = nullptr);
 
 // Reads an open stream into lists, as read_rc_file does with its file.
 int read_rc_stream(FILE *in, rc_lists *lists);
+
+// A word of a command, as written, continuations removed.
+struct command_word {
+	std::string text;        // cut to the tokenizer's word_text_limit
+	std::size_t name_length; // of NAME in NAME=value, 0 for any other word
+	bool cut;                // text holds only the word's beginning
+};
+
+// A simple command that sh may run in the shell itself while it reads a
+// file: not in a function body, a pipeline or the background. One at the
+// top level runs whenever the file is read; one nested in if, case, a loop
+// or braces only when the shell takes that way. Redirections are not among
+// its words.
+struct top_command {
+	std::vector<command_word> words;
+	bool words_cut;    // more words followed than are kept
+	bool nested;       // inside a compound command
+	int line;          // where it begins
+	int list_position; // 0 for the first command of its and-or list
+	bool after_and;    // it follows && (else || when list_position > 0)
+};
+
+// What a reader of rc.d scripts sees besides the entries, in the file's
+// order: each such command once the complete command holding it has been
+// read (none of those after a syntax error), and every comment.
+struct script_observer {
+	std::function<void(const top_command &)> command;
+	// The text after the "#", its line, and whether the "#" begins the line.
+	std::function<void(std::string_view text, int line, bool starts_line)> comment;
+};
+
+// read_rc_stream, showing observer the commands and comments.
+int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer);

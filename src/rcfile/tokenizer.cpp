@@ -77,6 +77,7 @@ struct input_buffer {
 	// Lines are counted lazily: newlines before data[counted] are in lines_before.
 	std::size_t counted;
 	std::size_t lines_before;
+	char dropped_last; // the byte before data[0], '\n' at the input's start
 };
 
 // Byte classes: name characters, bytes that end a word, operator starts.
@@ -172,6 +173,7 @@ input_buffer *buffer;
 
 // The last token.
 std::size_t first_line;                 // the line it begins on, from 1
+bool at_line_start;                     // its first byte is the first of its line
 bounded_text<word_text_limit> raw;      // a word as written, a comment, an operator
 bounded_text<word_text_limit> unquoted; // a word with its quotes removed
 bounded_text<field_size> shown;         // an assignment's value in double quotes' syntax
@@ -272,6 +274,8 @@ bool fill(std::size_t ahead)
 			return false;
 		count_lines_to(b.pos);
 		b.counted -= b.pos;
+		if (b.pos > 0)
+			b.dropped_last = b.data[b.pos - 1];
 		std::memmove(b.data, b.data + b.pos, b.length - b.pos);
 		b.length -= b.pos;
 		b.pos = 0;
@@ -824,6 +828,7 @@ token_kind read_token()
 		return token_end;
 	count_lines_to(buffer->pos);
 	first_line = buffer->lines_before + 1;
+	at_line_start = (buffer->pos > 0 ? buffer->data[buffer->pos - 1] : buffer->dropped_last) == '\n';
 	if (c == '\n') {
 		advance();
 		raw.add('\n');
@@ -851,6 +856,7 @@ void set_tokenizer_input(FILE *in)
 	input = in;
 	interactive = in != nullptr && isatty(fileno(in));
 	buffer->length = buffer->pos = buffer->counted = buffer->lines_before = 0;
+	buffer->dropped_last = '\n';
 	buffer->at_eof = false;
 	bodies.clear();
 	delimiter_next = false;
@@ -874,6 +880,11 @@ token_kind next_token()
 std::size_t token_line()
 {
 	return first_line;
+}
+
+bool token_starts_line()
+{
+	return at_line_start;
 }
 
 std::string_view token_text()

@@ -54,6 +54,9 @@ token_kind next_token();
 // The line of the file on which the last token begins, counted from 1.
 std::size_t token_line();
 
+// Whether the last token's first byte is the first byte of its line.
+bool token_starts_line();
+
 // The text of the last token: a comment's text after the "#", an operator,
 // or a word as written. Valid until the next call of next_token.
 std::string_view token_text();

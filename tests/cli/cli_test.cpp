@@ -1,6 +1,7 @@
 // Tests of the command line: options, exit statuses, outputs and the order of start-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,10 +27,11 @@ struct run_result {
 std::string data_dir;
 
 const std::string version_line = "Kelvane 0.6.8 \"Lanternfall\"\n";
-const std::string usage = "usage: kelvane [-c] [-v] [-h]\n"
+const std::string usage = "usage: kelvane [-c] [-v] [-h] [-R dir]\n"
 			  "\t-c\tforce console mode\n"
 			  "\t-v\tshow version and exit\n"
-			  "\t-h\tshow this screen\n";
+			  "\t-h\tshow this screen\n"
+			  "\t-R dir\tedit the system whose root is dir (a jail, a mounted disk)\n";
 
 // Reads both pipes to their ends, whichever the child fills first.
 void drain(int out_fd, int err_fd, run_result &r)
@@ -141,7 +143,7 @@ protected:
 
 TEST_F(Cli, OptionsDecideOutputAndStatus)
 {
-	enum output { none, version, usage_only, usage_with_diagnostic };
+	enum output { none, version, usage_only, usage_with_diagnostic, no_folder };
 	struct {
 		std::vector<std::string> args;
 		int status;
@@ -163,16 +165,31 @@ TEST_F(Cli, OptionsDecideOutputAndStatus)
 		{{"--", "-v"}, 0, none},
 		{{"rc.conf", "-v"}, 0, none},
 		{{}, 0, none},
+		{{"-R", data_dir}, 0, none},
+		{{"-R", data_dir, "-c"}, 0, none},
+		{{"-c", "-R" + data_dir, "-v"}, 0, version},
+		{{"-R", data_dir, "-h"}, 64, usage_only},
+		{{"-R"}, 64, usage_with_diagnostic},
+		{{"-c", "-R"}, 64, usage_with_diagnostic},
+		{{"-v", "-R"}, 0, version},
+		{{"-R", data_path("rc")}, 1, no_folder},
+		{{"-R", data_path("missing")}, 1, no_folder},
+		{{"-R", data_path("missing"), "-v"}, 0, version},
 	};
 	for (const auto &c : cases) {
-		std::string label = c.args.empty() ? "(none)" : c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : "");
+		std::string label = c.args.empty() ? "(none)" : c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : "") + " " +
+									(c.args.size() > 2 ? c.args[2] : "");
 		run_result r = run(c.args, console_env());
 		EXPECT_EQ(c.status, r.status) << label;
 		if (c.shown == version)
 			EXPECT_EQ(0u, r.out.rfind(version_line, 0)) << label;
 		else
-			EXPECT_EQ(c.shown == none ? "" : usage, r.out) << label;
-		EXPECT_EQ(c.shown == usage_with_diagnostic, !r.err.empty()) << label << ": " << r.err;
+			EXPECT_EQ(c.shown == none || c.shown == no_folder ? "" : usage, r.out) << label;
+		bool one_line = std::count(r.err.begin(), r.err.end(), '\n') == 1 && r.err.back() == '\n';
+		EXPECT_EQ(c.shown == usage_with_diagnostic || c.shown == no_folder, one_line) << label << ": " << r.err;
+		if (c.shown == no_folder) {
+			EXPECT_NE(std::string::npos, r.err.find(c.args[1])) << r.err;
+		}
 	}
 }
 

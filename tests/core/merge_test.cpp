@@ -95,7 +95,7 @@ void reference_merge(const rc_lists &def, const rc_lists &mach, std::vector<rc_e
 				std::memcpy(found->saved_value, e.saved_value, field_size);
 				found->value_lock = e.value_lock;
 			}
-			found->later_file = e.later_file;
+			found->source = e.source;
 		} else {
 			mine.push_back(e);
 			if (moved != other.end()) {
@@ -145,7 +145,7 @@ std::vector<rc_entry> random_entries(std::mt19937 &rng, int count, bool knobs)
 		out.push_back(knobs ? knob(name.c_str(), rng() % 2, tag.c_str())
 				    : string_entry(name.c_str(), value.c_str(), tag.c_str()));
 		out.back().value_lock = !knobs && rng() % 4 == 0 ? value_too_long : 0;
-		out.back().later_file = rng() % 8 == 0;
+		out.back().source = rng() % 8 == 0;
 	}
 	return out;
 }

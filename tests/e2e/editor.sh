@@ -314,7 +314,7 @@ quit
 # A user who may not save is told so at once, and nothing can be changed.
 export KELVANE_RC="$work/no-such-folder/rc.conf"
 start
-[[ $(xdotool getwindowname "$main") == *"(read-only)" ]] ||
+[[ $(xdotool getwindowname "$main") == *"(read-only) - $KELVANE_RC" ]] ||
 	fail "the title of a window that cannot save is '$(xdotool getwindowname "$main")'"
 focus "$main"
 xdotool key Tab Right Right

@@ -29,7 +29,7 @@ TEST_F(MainWindow, WindowIsTitledCentredWithIconAndDefaultSize)
 {
 	build();
 	GtkWindow *window = GTK_WINDOW(main_window);
-	EXPECT_STREQ(gtk_window_get_title(window), "Kelvane 0.6.8 \"Lanternfall\"");
+	EXPECT_EQ(gtk_window_get_title(window), "Kelvane 0.6.8 \"Lanternfall\" - " + home.rc_path());
 	EXPECT_NE(gtk_window_get_icon(window), nullptr);
 	GtkWindowPosition position;
 	g_object_get(window, "window-position", &position, nullptr);
@@ -389,7 +389,7 @@ TEST_F(MainWindow, SaysAtOnceWhenRcConfCannotBeSaved)
 	const std::string path = home.dir + "/no-such-folder/rc.conf";
 	setenv("KELVANE_RC", path.c_str(), 1);
 	build();
-	EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(main_window)), "Kelvane 0.6.8 \"Lanternfall\" (read-only)");
+	EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(main_window)), "Kelvane 0.6.8 \"Lanternfall\" (read-only) - " + path);
 	EXPECT_EQ(status_text(), "You may not change '" + path + "': run Kelvane as root to save changes");
 	EXPECT_EQ(std::string(gtk_tooltips_data_get(save_button)->tip_text),
 		  "Save is not available: you may not write '" + path + "'. Run Kelvane as root to save changes");

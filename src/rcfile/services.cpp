@@ -1,0 +1,284 @@
+// Finding the scripts the boot runs, and what they and their rc.conf.d files give the variables they own.
+#include "rcfile/services.h"
+
+#include "rcfile/merge.h"
+#include "rcfile/reader.h"
+#include "rcfile/sources.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unordered_map>
+
+namespace {
+
+std::vector<service_script> read_scripts;
+
+bool ends_with(const std::string &text, std::string_view end)
+{
+	return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// What rc passes over in a folder of scripts: a package's samples and
+// leftovers, an editor's scratch files, and in /etc/rc.d old *.sh scripts.
+bool passed_over_name(const std::string &name, bool base)
+{
+	for (std::string_view end : {".sample", ".pkgsave", "~", "#", ".OLD", ".bak", ".orig", ",v"})
+		if (ends_with(name, end))
+			return true;
+	return name[0] == '.' || (base && ends_with(name, ".sh"));
+}
+
+// The names of a folder's entries in name order; none when it cannot be read.
+std::vector<std::string> folder_names(const std::string &folder)
+{
+	std::vector<std::string> names;
+	DIR *dir = opendir(folder.c_str());
+	if (dir == nullptr)
+		return names;
+	while (const dirent *entry = readdir(dir)) {
+		if (entry->d_name[0] != '.')
+			names.emplace_back(entry->d_name);
+	}
+	closedir(dir);
+	std::sort(names.begin(), names.end());
+	return names;
+}
+
+// What sh's -f and -x see: the file a link leads to.
+bool is_regular(const std::string &path, bool executable)
+{
+	struct stat st;
+	if (stat(path.c_str(), &st) == -1 || !S_ISREG(st.st_mode))
+		return false;
+	return !executable || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+}
+
+void read_folder(const std::string &folder, bool base, std::vector<service_script> &found)
+{
+	for (const std::string &name : folder_names(folder)) {
+		if (passed_over_name(name, base))
+			continue;
+		std::string path = folder + "/" + name;
+		if (!is_regular(path, true))
+			continue;
+		service_script script;
+		if (read_service_script(path.c_str(), script) == 0 && (base || script.provides))
+			found.push_back(std::move(script));
+	}
+}
+
+// Where a variable stands while a service starts: what gives it its value.
+struct standing {
+	bool set;
+	rc_entry entry;
+};
+
+bool is_empty(const standing &s)
+{
+	return s.set && s.entry.is_knob == 0 && field_text(s.entry.value) == "\"\"";
+}
+
+// An rc.conf.d file's assignments.
+struct service_file_entries {
+	std::string path;
+	rc_lists lists;
+};
+
+const rc_entry *entry_named(const rc_lists &lists, const std::string &name)
+{
+	for (int i = 0; i < lists.knob_count; i++)
+		if (names_equal(lists.knobs[i].name, name.c_str()))
+			return &lists.knobs[i];
+	for (int i = 0; i < lists.string_count; i++)
+		if (names_equal(lists.strings[i].name, name.c_str()))
+			return &lists.strings[i];
+	return nullptr;
+}
+
+void mark_source(rc_lists &lists, int source)
+{
+	for (int i = 0; i < lists.knob_count; i++)
+		lists.knobs[i].source = source;
+	for (int i = 0; i < lists.string_count; i++)
+		lists.strings[i].source = source;
+}
+
+// The variables a service owns that its script or its files touch, in their first order.
+std::vector<std::string> own_variables(const service_script &service,
+				       const std::vector<const service_file_entries *> &files)
+{
+	std::vector<std::string> names;
+	auto add = [&](const std::string &name) {
+		if (is_own_variable(service, name) && std::find(names.begin(), names.end(), name) == names.end())
+			names.push_back(name);
+	};
+	if (!service.rcvar.empty())
+		add(service.rcvar);
+	for (const script_step &step : service.steps)
+		if (step.what == script_step::give_default)
+			add(step.variable);
+	for (const service_file_entries *file : files) {
+		for (int i = 0; i < file->lists.knob_count; i++)
+			add(file->lists.knobs[i].name);
+		for (int i = 0; i < file->lists.string_count; i++)
+			add(file->lists.strings[i].name);
+	}
+	return names;
+}
+
+} // namespace
+
+std::vector<service_script> read_services(const std::string &base_dir, const std::vector<std::string> &local_dirs)
+{
+	std::vector<service_script> found;
+	read_folder(base_dir, true, found);
+	for (const std::string &dir : local_dirs)
+		read_folder(dir, false, found);
+	return found;
+}
+
+std::vector<std::string> service_files(const std::string &config, const std::vector<std::string> &dirs)
+{
+	std::vector<std::string> files;
+	for (std::string dir : dirs) {
+		if (ends_with(dir, "/rc.d"))
+			dir.resize(dir.size() - 5);
+		std::string path = dir + "/rc.conf.d/" + config;
+		struct stat st;
+		if (stat(path.c_str(), &st) == -1)
+			continue;
+		if (S_ISREG(st.st_mode)) {
+			files.push_back(path);
+		} else if (S_ISDIR(st.st_mode)) {
+			for (const std::string &name : folder_names(path))
+				if (is_regular(path + "/" + name, false))
+					files.push_back(path + "/" + name);
+		}
+	}
+	return files;
+}
+
+bool is_own_variable(const service_script &service, const std::string &variable)
+{
+	const std::string &name = service.name;
+	return variable == service.rcvar || (variable.size() > name.size() && variable.compare(0, name.size(), name) == 0);
+}
+
+int lay_services(rc_lists *merged, const std::vector<service_script> &services, const std::vector<std::string> &dirs)
+{
+	read_scripts = services;
+	std::unordered_map<std::string, const rc_entry *> held;
+	for (int i = 0; i < merged->knob_count; i++)
+		held.emplace(merged->knobs[i].name, &merged->knobs[i]);
+	for (int i = 0; i < merged->string_count; i++)
+		held.emplace(merged->strings[i].name, &merged->strings[i]);
+	// Each rc.conf.d file is read once, whichever services read it.
+	std::unordered_map<std::string, service_file_entries> read_files;
+	std::unordered_map<std::string, bool> claimed;
+	rc_lists layer = {};
+	int result = 0;
+	for (const service_script &service : read_scripts) {
+		int script_source = add_source(service.path, source_kind::script, service.name);
+		// The files each read_config step reads, in step order.
+		std::vector<std::vector<const service_file_entries *>> step_files(service.steps.size());
+		std::vector<const service_file_entries *> all_files;
+		for (std::size_t s = 0; s < service.steps.size(); s++) {
+			if (service.steps[s].what != script_step::read_config)
+				continue;
+			for (const std::string &path : service_files(service.steps[s].config, dirs)) {
+				auto [at, fresh] = read_files.try_emplace(path);
+				if (fresh) {
+					at->second.path = path;
+					read_rc_file(path.c_str(), &at->second.lists);
+					mark_source(at->second.lists, add_source(path, source_kind::service_file, service.name));
+				}
+				step_files[s].push_back(&at->second);
+				all_files.push_back(&at->second);
+			}
+		}
+		for (const std::string &variable : own_variables(service, all_files)) {
+			// A variable two services own takes what the first one gives it.
+			if (!claimed.emplace(variable, true).second)
+				continue;
+			auto found = held.find(variable);
+			standing now = {found != held.end(), found != held.end() ? *found->second : rc_entry{}};
+			bool changed = false;
+			for (std::size_t s = 0; s < service.steps.size(); s++) {
+				const script_step &step = service.steps[s];
+				if (step.what == script_step::give_default && step.variable == variable &&
+				    (!now.set || (step.when_empty && is_empty(now)))) {
+					now = {true, step.value};
+					now.entry.source = script_source;
+					changed = true;
+				}
+				for (const service_file_entries *file : step_files[s]) {
+					if (const rc_entry *entry = entry_named(file->lists, variable)) {
+						now = {true, *entry};
+						changed = true;
+					}
+				}
+			}
+			// rc.subr takes an rcvar that nothing sets as NO.
+			if (!now.set && variable == service.rcvar) {
+				now.set = changed = true;
+				copy_field(now.entry.name, variable);
+				now.entry.is_knob = 1;
+				now.entry.source = script_source;
+				now.entry.line = service.rcvar_line;
+			}
+			if (!changed)
+				continue;
+			rc_entry **entries = now.entry.is_knob != 0 ? &layer.knobs : &layer.strings;
+			int *count = now.entry.is_knob != 0 ? &layer.knob_count : &layer.string_count;
+			int *capacity = now.entry.is_knob != 0 ? &layer.knob_capacity : &layer.string_capacity;
+			if (make_room(entries, capacity, *count) != 0) {
+				result = -1;
+				break;
+			}
+			(*entries)[(*count)++] = now.entry;
+		}
+		if (result != 0)
+			break;
+	}
+	if (result != 0)
+		errno = ENOMEM;
+	else if (layer.knob_count + layer.string_count > 0)
+		result = merge_lists(merged, &layer);
+	for (auto &[path, file] : read_files) {
+		std::free(file.lists.knobs);
+		std::free(file.lists.strings);
+	}
+	std::free(layer.knobs);
+	std::free(layer.strings);
+	return result;
+}
+
+const std::vector<service_script> &loaded_services()
+{
+	return read_scripts;
+}
+
+const service_script *service_named(const std::string &name)
+{
+	for (const service_script &service : read_scripts)
+		if (service.name == name)
+			return &service;
+	return nullptr;
+}
+
+std::string describe_variable(const std::string &service, const std::string &variable)
+{
+	const service_script *script = service_named(service);
+	if (script == nullptr)
+		return "";
+	const script_note *note = note_of(*script, variable);
+	std::string noted = note != nullptr ? note->text : "";
+	if (variable == script->rcvar)
+		return script->desc.empty() ? noted : script->desc;
+	return noted.empty() ? script->desc : noted;
+}

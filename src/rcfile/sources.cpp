@@ -1,0 +1,41 @@
+// The files of the last load and the source each entry names.
+#include "rcfile/sources.h"
+
+#include <climits>
+
+namespace {
+
+std::vector<source_file> files;
+
+} // namespace
+
+const std::vector<source_file> &sources()
+{
+	return files;
+}
+
+int add_source(std::string path, source_kind kind, std::string service)
+{
+	if (files.size() >= static_cast<std::size_t>(INT_MAX))
+		return 0;
+	files.push_back({std::move(path), kind, std::move(service)});
+	return static_cast<int>(files.size());
+}
+
+void clear_sources()
+{
+	files.clear();
+}
+
+const source_file *source_of(const rc_entry &entry)
+{
+	if (entry.source <= 0 || static_cast<std::size_t>(entry.source) > files.size())
+		return nullptr;
+	return &files[static_cast<std::size_t>(entry.source - 1)];
+}
+
+bool set_later(const rc_entry &entry)
+{
+	const source_file *file = source_of(entry);
+	return file != nullptr && (file->kind == source_kind::later || file->kind == source_kind::service_file);
+}
