@@ -1,15 +1,20 @@
-// Load benchmark: tokenizer speed, loading at three sizes, whole console runs and hostile input.
+// Load benchmark: tokenizer speed, loading at three sizes, whole console runs, rc.d scripts and hostile input.
 //
-// usage: load_bench KELVANE EXAMPLES [RUNS]
+// usage: load_bench KELVANE EXAMPLES [RUNS [ROOT EMPTY-ROOT]]
 //
 // KELVANE is the built program, EXAMPLES the folder holding defaults-rc.conf
 // and rc.conf, RUNS the number of runs of each whole process (default 200).
+// ROOT is a system root with rc.d scripts (scripts/service_root.sh makes
+// one), EMPTY-ROOT the same files without them.
 // Generated files go to a fresh folder under TMPDIR (or /tmp), removed at the
 // end. Each size of the read-merge-sort step, and each hostile input, runs in
 // its own child process, so that the child's peak resident size (from wait4)
 // is that step's alone.
+#include "rcfile/load.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
+#include "rcfile/services.h"
+#include "rcfile/system_root.h"
 #include "rcfile/tokenizer.h"
 
 #include <algorithm>
@@ -23,6 +28,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -223,6 +229,23 @@ int read_only(const std::string &path, const std::string &, double *wall, double
 	return result;
 }
 
+// Loads the system whose root is the first argument, as start-up does with -R.
+int load_root(const std::string &root, const std::string &, double *wall, double *cpu)
+{
+	auto start = clock_type::now();
+	std::clock_t cpu_start = std::clock();
+	if (set_system_root(root.c_str()) != 0)
+		return -1;
+	rc_lists merged = {};
+	std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
+	if (load_settings(defaults.c_str(), rc.c_str(), &merged) != 0)
+		return -1;
+	*wall = seconds_since(start);
+	*cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+	free_lists(merged);
+	return 0;
+}
+
 // Runs step runs times in a child; gives the median wall and CPU times and
 // the child's peak resident size in KB. Returns 0, or -1 when the child failed.
 int measure_in_child(step_fn step, const std::string &defaults, const std::string &machine, int runs,
@@ -370,6 +393,87 @@ void report_hostile()
 	unlink(blank.c_str());
 }
 
+void report_services(const std::string &root, const std::string &empty_root)
+{
+	double with[2] = {0, 0}, without[2] = {0, 0};
+	long with_kb = 0, without_kb = 0;
+	if (measure_in_child(load_root, root, "", 21, with, &with_kb) != 0 ||
+	    measure_in_child(load_root, empty_root, "", 21, without, &without_kb) != 0) {
+		std::printf("(f) loading %s failed\n", root.c_str());
+		return;
+	}
+	std::printf("(f) load_settings under a root, the sample pair, median of 21: with its rc.d scripts "
+		    "%.2f ms (CPU %.2f ms, peak RSS %.1f MB), without them %.2f ms (CPU %.2f ms, %.1f MB): "
+		    "the scripts add %.2f ms (target: a few ms for 300)\n",
+		    with[0] * 1e3, with[1] * 1e3, with_kb / 1024.0, without[0] * 1e3, without[1] * 1e3,
+		    without_kb / 1024.0, (with[0] - without[0]) * 1e3);
+}
+
+// A root whose rc.d folders hold what no script is: a 100 MB line, a
+// binary file, a FIFO, a device, a link that loops and 10,000 files.
+int write_hostile_root(const std::string &root)
+{
+	for (const char *dir : {"/etc", "/etc/defaults", "/etc/rc.d", "/usr", "/usr/local", "/usr/local/etc",
+				"/usr/local/etc/rc.d"})
+		if (mkdir((root + dir).c_str(), 0755) != 0)
+			return -1;
+	std::string rc_d = root + "/etc/rc.d/";
+	FILE *f = std::fopen((rc_d + "long").c_str(), "w");
+	if (f == nullptr)
+		return -1;
+	std::fputs("#!/bin/sh\n# PROVIDE: long\nname=long\nrcvar=long_enable\n: ${long_flags:=\"", f);
+	std::string run(1 << 20, 'x');
+	for (long left = blank_line_bytes; left > 0; left -= static_cast<long>(run.size()))
+		std::fwrite(run.data(), 1, std::min(run.size(), static_cast<std::size_t>(left)), f);
+	std::fputs("\"}\n", f);
+	std::fclose(f);
+	std::mt19937 rng(5);
+	std::string noise(1 << 20, '\0');
+	for (char &c : noise)
+		c = static_cast<char>(rng());
+	f = std::fopen((rc_d + "binary").c_str(), "w");
+	if (f == nullptr)
+		return -1;
+	std::fwrite(noise.data(), 1, noise.size(), f);
+	std::fclose(f);
+	if (mkfifo((rc_d + "fifo").c_str(), 0755) != 0 || symlink("/dev/zero", (rc_d + "zero").c_str()) != 0 ||
+	    symlink((rc_d + "loop").c_str(), (rc_d + "loop").c_str()) != 0)
+		return -1;
+	chmod((rc_d + "long").c_str(), 0755);
+	chmod((rc_d + "binary").c_str(), 0755);
+	for (int i = 0; i < 10000; i++) {
+		std::string name = root + "/usr/local/etc/rc.d/s" + std::to_string(i);
+		f = std::fopen(name.c_str(), "w");
+		if (f == nullptr)
+			return -1;
+		std::fprintf(f, "#!/bin/sh\n%s# PROVIDE: s%d\nname=s%d\nrcvar=s%d_enable\n", i % 2 ? "" : "#", i, i, i);
+		std::fclose(f);
+		chmod(name.c_str(), 0755);
+	}
+	f = std::fopen((root + "/etc/defaults/rc.conf").c_str(), "w");
+	if (f == nullptr)
+		return -1;
+	std::fputs("local_startup=\"/usr/local/etc/rc.d\"\n", f);
+	return std::fclose(f) == 0 ? 0 : -1;
+}
+
+void report_hostile_scripts()
+{
+	std::string root = work_dir + "/hostile-root";
+	double took[2] = {0, 0};
+	long peak_kb = 0;
+	if (mkdir(root.c_str(), 0755) != 0 || write_hostile_root(root) != 0 ||
+	    measure_in_child(load_root, root, "", 1, took, &peak_kb) != 0)
+		std::printf("(g) loading a root of hostile rc.d entries failed\n");
+	else
+		std::printf("(g) load_settings under a root whose rc.d holds a %.0f MB line, 1 MB of noise, a FIFO, "
+			    "/dev/zero, a looping link and 10,000 scripts: wall %.3f s, CPU %.3f s, peak RSS %.1f MB\n",
+			    static_cast<double>(blank_line_bytes) / 1e6, took[0], took[1], peak_kb / 1024.0);
+	std::string command = "rm -rf '" + root + "'";
+	if (std::system(command.c_str()) != 0)
+		std::printf("(g) could not remove %s\n", root.c_str());
+}
+
 void report_processes(const char *kelvane, const std::string &examples, int runs)
 {
 	std::string defaults = examples + "/defaults-rc.conf";
@@ -408,8 +512,8 @@ void report_processes(const char *kelvane, const std::string &examples, int runs
 
 int main(int argc, char **argv)
 {
-	if (argc < 3 || argc > 4 || (argc == 4 && std::atoi(argv[3]) < 1)) {
-		std::fprintf(stderr, "usage: load_bench KELVANE EXAMPLES [RUNS]\n");
+	if (argc < 3 || argc == 5 || argc > 6 || (argc >= 4 && std::atoi(argv[3]) < 1)) {
+		std::fprintf(stderr, "usage: load_bench KELVANE EXAMPLES [RUNS [ROOT EMPTY-ROOT]]\n");
 		return 64;
 	}
 	const char *tmp = std::getenv("TMPDIR");
@@ -423,8 +527,11 @@ int main(int argc, char **argv)
 
 	report_tokenizer();
 	report_load();
-	report_processes(argv[1], argv[2], argc == 4 ? std::atoi(argv[3]) : 200);
+	report_processes(argv[1], argv[2], argc >= 4 ? std::atoi(argv[3]) : 200);
 	report_hostile();
+	if (argc == 6)
+		report_services(argv[4], argv[5]);
+	report_hostile_scripts();
 	rmdir(work_dir.c_str());
 	return 0;
 }

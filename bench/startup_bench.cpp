@@ -3,7 +3,8 @@
 // usage: startup_bench RUNS MINIMAL EDITOR [LABEL DEFAULTS RC]...
 //
 // Under the X server named by DISPLAY, starts the minimal window program and
-// the editor on each pair of rc.conf files RUNS times each, interleaved so that
+// the editor on each pair of rc.conf files (or with "-R" and a folder in
+// place of the pair, on the system whose root that is) RUNS times each, interleaved so that
 // a busy moment of the machine hits every program alike, and prints each median
 // beside its ratio to the minimal program's. Only GDK is linked: the X events
 // are read through a filter on the root window, which needs Xlib's structures
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -28,8 +30,8 @@ constexpr gint64 destroy_timeout_us = 10 * G_USEC_PER_SEC;
 struct target {
 	const char *label;
 	const char *program;
-	const char *defaults_path; // nullptr for the minimal program
-	const char *rc_path;
+	const char *defaults_path; // nullptr for the minimal program, "-R" for a root
+	const char *rc_path;       // or the root
 	std::vector<double> times_ms;
 };
 
@@ -64,6 +66,10 @@ pid_t start(const target &t)
 	pid_t pid = fork();
 	if (pid != 0)
 		return pid;
+	if (t.defaults_path != nullptr && std::strcmp(t.defaults_path, "-R") == 0) {
+		execl(t.program, t.program, "-R", t.rc_path, static_cast<char *>(nullptr));
+		_exit(127);
+	}
 	if (t.defaults_path != nullptr) {
 		setenv("KELVANE_RC_DEFAULTS", t.defaults_path, 1);
 		setenv("KELVANE_RC", t.rc_path, 1);

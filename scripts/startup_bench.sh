@@ -1,7 +1,8 @@
 #!/bin/sh
 # Measures the editor's start-up, from starting the process to its main window
-# being mapped, on the sample pair and on a generated pair of 10000 variables a
-# file, beside a minimal GTK+ 2 window, on a private Xvfb.
+# being mapped, on the sample pair, on a generated pair of 10000 variables a
+# file, and on a root holding the sample pair with 100 base and 200 local
+# rc.d scripts, beside a minimal GTK+ 2 window, on a private Xvfb.
 # usage: scripts/startup_bench.sh [RUNS [BUILD-FOLDER]]
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,10 +29,12 @@ generate() {
 }
 generate 0 0 >"$work/defaults-10k.conf"
 generate 2500 1 >"$work/rc-10k.conf"
+"$top/scripts/service_root.sh" "$work/root" 100 200
 mkdir "$work/home"
 
 # An empty HOME: no remembered size, and the user's ~/.kelvanerc is left alone.
 HOME="$work/home" "$top/scripts/with-xvfb.sh" "$build/startup_bench" "$runs" \
 	"$build/minimal_window" "$build/kelvane" \
 	"sample pair" "$top/examples/defaults-rc.conf" "$top/examples/rc.conf" \
-	"10k-variable pair" "$work/defaults-10k.conf" "$work/rc-10k.conf"
+	"10k-variable pair" "$work/defaults-10k.conf" "$work/rc-10k.conf" \
+	"pair, 300 rc.d scripts" -R "$work/root"

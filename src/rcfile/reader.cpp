@@ -92,6 +92,7 @@ struct parser {
 	std::vector<rc_entry> pending;
 	std::size_t line_first = 0;   // first pending entry of the current line
 	entry_set read = {};
+	bool keep_entries = true;     // a script's reader may want only the commands
 	// Only while a script is read: its top-level simple commands, filed as entries are.
 	const script_observer *observer = nullptr;
 	top_command command;
@@ -178,7 +179,7 @@ void fail(parser &p)
 
 void add_entry(parser &p, const word_token &word)
 {
-	if (!p.open.empty())
+	if (!p.open.empty() || !p.keep_entries)
 		return;
 	rc_entry entry{};
 	copy_field(entry.name, word.text.substr(0, word.name_length));
@@ -671,9 +672,11 @@ int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *obser
 	try {
 		parser p;
 		p.observer = observer;
+		p.keep_entries = lists != nullptr;
 		set_tokenizer_input(in);
 		read_tokens(p);
-		hand_over(p.read, lists);
+		if (lists != nullptr)
+			hand_over(p.read, lists);
 	} catch (const std::bad_alloc &) {
 		out_of_memory();
 	}

@@ -52,5 +52,6 @@ struct script_observer {
 	std::function<void(std::string_view text, int line, bool starts_line)> comment;
 };
 
-// read_rc_stream, showing observer the commands and comments.
+// read_rc_stream, showing observer the commands and comments; lists may be
+// nullptr when only they are wanted.
 int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer);

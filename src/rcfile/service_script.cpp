@@ -458,14 +458,15 @@ struct script_reading {
 	}
 };
 
-// Reads text into a throw-away pair of lists, the observer watching.
-void read_text(std::string_view text, const script_observer *observer, rc_lists &lists)
+// Reads text into lists (unless nullptr), the observer watching.
+void read_text(std::string_view text, const script_observer *observer, rc_lists *lists)
 {
-	lists = {};
+	if (lists != nullptr)
+		*lists = {};
 	FILE *in = text.empty() ? nullptr : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
 	if (in == nullptr)
 		return;
-	read_observed_stream(in, &lists, observer);
+	read_observed_stream(in, lists, observer);
 	std::fclose(in);
 }
 
@@ -498,9 +499,7 @@ void read_evals(script_reading &reading)
 		inner.in_eval = true;
 		script_observer watch{[&inner](const top_command &c) { inner.on_command(c); },
 				      [](std::string_view, int, bool) {}};
-		rc_lists lists;
-		read_text(reading.evals[e].text + "\n", &watch, lists);
-		free_lists(lists);
+		read_text(reading.evals[e].text + "\n", &watch, nullptr);
 		std::size_t at = reading.evals[e].step;
 		for (default_text &d : inner.pending_defaults)
 			d.step += at;
@@ -541,7 +540,7 @@ void read_defaults(script_reading &reading)
 			batch.push_back(std::move(d));
 		}
 		rc_lists lists;
-		read_text(text, nullptr, lists);
+		read_text(text, nullptr, &lists);
 		for (const default_text &d : batch) {
 			if (const rc_entry *entry = find_named(lists, steps[d.step].variable)) {
 				steps[d.step].value = *entry;
@@ -573,6 +572,8 @@ int read_service_script(const char *path, service_script &script)
 {
 	script = service_script{};
 	script.path = path;
+	// A step holds a whole entry: no script has more steps than this, or many more.
+	script.steps.reserve(16);
 	FILE *in = open_for_reading(path);
 	if (in == nullptr)
 		return -1;
@@ -581,10 +582,8 @@ int read_service_script(const char *path, service_script &script)
 			      [&reading](std::string_view text, int line, bool starts_line) {
 				      reading.on_comment(text, line, starts_line);
 			      }};
-	rc_lists lists = {};
-	read_observed_stream(in, &lists, &watch);
+	read_observed_stream(in, nullptr, &watch);
 	std::fclose(in);
-	free_lists(lists);
 	if (!reading.name_known_at_top)
 		return -1;
 	script.name = *reading.name;

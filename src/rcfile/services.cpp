@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -137,18 +138,37 @@ std::vector<service_script> read_services(const std::string &base_dir, const std
 {
 	std::vector<service_script> found;
 	read_folder(base_dir, true, found);
+	// rc runs each script once, though local_startup may name /etc/rc.d again.
 	for (const std::string &dir : local_dirs)
-		read_folder(dir, false, found);
+		if (dir != base_dir)
+			read_folder(dir, false, found);
 	return found;
 }
 
-std::vector<std::string> service_files(const std::string &config, const std::vector<std::string> &dirs)
+std::vector<service_file_folder> service_file_folders(const std::vector<std::string> &dirs)
 {
-	std::vector<std::string> files;
+	std::vector<service_file_folder> folders;
 	for (std::string dir : dirs) {
 		if (ends_with(dir, "/rc.d"))
 			dir.resize(dir.size() - 5);
-		std::string path = dir + "/rc.conf.d/" + config;
+		dir += "/rc.conf.d";
+		// /etc/rc.d in local_startup would have /etc's files read twice, to the same end.
+		bool again = false;
+		for (const service_file_folder &folder : folders)
+			again = again || folder.path == dir;
+		if (!again)
+			folders.push_back({dir, folder_names(dir)});
+	}
+	return folders;
+}
+
+std::vector<std::string> service_files(const std::string &config, const std::vector<service_file_folder> &folders)
+{
+	std::vector<std::string> files;
+	for (const service_file_folder &folder : folders) {
+		if (!std::binary_search(folder.names.begin(), folder.names.end(), config))
+			continue;
+		std::string path = folder.path + "/" + config;
 		struct stat st;
 		if (stat(path.c_str(), &st) == -1)
 			continue;
@@ -172,14 +192,15 @@ bool is_own_variable(const service_script &service, const std::string &variable)
 int lay_services(rc_lists *merged, const std::vector<service_script> &services, const std::vector<std::string> &dirs)
 {
 	read_scripts = services;
-	std::unordered_map<std::string, const rc_entry *> held;
+	std::vector<service_file_folder> folders = service_file_folders(dirs);
+	std::unordered_map<std::string_view, const rc_entry *> held;
 	for (int i = 0; i < merged->knob_count; i++)
-		held.emplace(merged->knobs[i].name, &merged->knobs[i]);
+		held.emplace(field_text(merged->knobs[i].name), &merged->knobs[i]);
 	for (int i = 0; i < merged->string_count; i++)
-		held.emplace(merged->strings[i].name, &merged->strings[i]);
+		held.emplace(field_text(merged->strings[i].name), &merged->strings[i]);
 	// Each rc.conf.d file is read once, whichever services read it.
 	std::unordered_map<std::string, service_file_entries> read_files;
-	std::unordered_map<std::string, bool> claimed;
+	std::unordered_set<std::string> claimed;
 	rc_lists layer = {};
 	int result = 0;
 	for (const service_script &service : read_scripts) {
@@ -190,7 +211,7 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 		for (std::size_t s = 0; s < service.steps.size(); s++) {
 			if (service.steps[s].what != script_step::read_config)
 				continue;
-			for (const std::string &path : service_files(service.steps[s].config, dirs)) {
+			for (const std::string &path : service_files(service.steps[s].config, folders)) {
 				auto [at, fresh] = read_files.try_emplace(path);
 				if (fresh) {
 					at->second.path = path;
@@ -203,7 +224,7 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 		}
 		for (const std::string &variable : own_variables(service, all_files)) {
 			// A variable two services own takes what the first one gives it.
-			if (!claimed.emplace(variable, true).second)
+			if (!claimed.insert(variable).second)
 				continue;
 			auto found = held.find(variable);
 			standing now = {found != held.end(), found != held.end() ? *found->second : rc_entry{}};

@@ -13,15 +13,23 @@
 // that cannot be read, or whose name or rcvar cannot be known, is passed over.
 std::vector<service_script> read_services(const std::string &base_dir, const std::vector<std::string> &local_dirs);
 
-// The rc.conf.d files load_rc_config reads for config, in its order: for
-// each of dirs (/etc, then the local_startup folders, each without its
-// "/rc.d"), the file rc.conf.d/config, or every file of the folder
-// rc.conf.d/config in name order.
-std::vector<std::string> service_files(const std::string &config, const std::vector<std::string> &dirs);
+// An rc.conf.d folder that load_rc_config looks in, and the names it holds, sorted.
+struct service_file_folder {
+	std::string path;
+	std::vector<std::string> names;
+};
+
+// The rc.conf.d folders of dirs (/etc, then the local_startup folders), in
+// load_rc_config's order: each dir without its "/rc.d", and rc.conf.d.
+std::vector<service_file_folder> service_file_folders(const std::vector<std::string> &dirs);
+
+// The rc.conf.d files load_rc_config reads for config, in its order: in each
+// folder, the file config, or every file of the folder config in name order.
+std::vector<std::string> service_files(const std::string &config, const std::vector<service_file_folder> &folders);
 
 // Lays over merged what the boot gives each service's own variables when
-// it starts: the script's defaults and its rc.conf.d files (found in dirs,
-// as service_files does) in the script's order, and an rcvar that nothing
+// it starts: the script's defaults and its rc.conf.d files (in the
+// service_file_folders of dirs) in the script's order, and an rcvar that nothing
 // sets as a knob that is off. The scripts and files are added to sources()
 // and the services kept for loaded_services(). Returns 0, or -1 with errno
 // set when memory runs out.

@@ -389,7 +389,6 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 		}
 	}
 	EXPECT_GT(services_checked, roots);
-	std::printf("checked %d\n", services_checked);
 }
 
 // Real scripts, when KELVANE_REAL_SCRIPTS names a folder with base/ (as
@@ -525,4 +524,25 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 		    "%d string defaults checked, %d wrong\n", machines, services, knobs, passed_over, defaults, wrong);
 	for (const auto &[what, _] : passed)
 		std::printf("passed over: %s\n", what.c_str());
+}
+
+// What no script is, in the folders the boot runs scripts from, is passed
+// over without blocking or failing the load: a FIFO, a device, a link that
+// loops, a folder, a binary file, a file that is not executable.
+TEST(Services, PassesOverWhatIsNoScript)
+{
+	temp_folder work;
+	fs::path rc_d = work.path / "etc/rc.d";
+	std::string script = "#!/bin/sh\n# PROVIDE: real\nname=real\nrcvar=real_enable\n";
+	write_file(rc_d / "real", script, true);
+	write_file(rc_d / "plain", replace_all(script, "real", "plain"), false);
+	write_file(rc_d / "binary", std::string("\x7f" "ELF\0\1\2name=bin\0rcvar=bin_enable\n", 28), true);
+	ASSERT_EQ(mkfifo((rc_d / "fifo").c_str(), 0755), 0);
+	ASSERT_EQ(symlink("/dev/zero", (rc_d / "zero").c_str()), 0);
+	ASSERT_EQ(symlink((rc_d / "loop").c_str(), (rc_d / "loop").c_str()), 0);
+	fs::create_directories(rc_d / "folder");
+	std::vector<service_script> found = read_services(rc_d.string(), {(work.path / "missing").string()});
+	ASSERT_EQ(found.size(), 1u);
+	EXPECT_EQ(found[0].name, "real");
+	EXPECT_EQ(found[0].rcvar, "real_enable");
 }
