@@ -2,6 +2,7 @@
 #include "rcfile/load.h"
 
 #include "rcfile/delta_writer.h"
+#include "rcfile/descriptions.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
 #include "rcfile/samples.h"
@@ -81,15 +82,18 @@ std::vector<std::string> plain_words(const rc_entry *entry, const std::map<std::
 // the defaults' _localbase, which names the local folders.
 struct file_watch {
 	std::map<std::string, std::string> own;
-	bool samples = false; // the defaults file: its commented-out settings are samples
+	bool defaults = false; // the defaults file: its comments describe, its commented-out settings are samples
 	script_observer observer;
 
 	file_watch()
 	{
 		observer.command = [this](const top_command &command) { on_command(command); };
-		observer.comment = [this](std::string_view text, int, bool starts_line) {
-			if (samples && starts_line)
+		observer.comment = [this](std::string_view text, comment_place place) {
+			if (!defaults)
+				return;
+			if (place.starts_line)
 				note_sample(text);
+			note_comment(text, place);
 		};
 	}
 	file_watch(const file_watch &) = delete;
@@ -97,6 +101,12 @@ struct file_watch {
 
 	void on_command(const top_command &command)
 	{
+		bool assigns = std::all_of(command.words.begin(), command.words.end(),
+					   [](const command_word &word) { return word.name_length > 0; });
+		if (defaults && assigns && !command.nested && command.list_position == 0) {
+			const command_word &last = command.words.back();
+			note_assignment(std::string_view(last.text).substr(0, last.name_length), command.line);
+		}
 		if (command.nested || command.words.size() != 2 || command.words[0].text != ":")
 			return;
 		std::string_view word = command.words[1].text;
@@ -169,10 +179,11 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	*merged = {};
 	clear_sources();
 	clear_samples();
+	clear_descriptions();
 	file_watch watch;
-	watch.samples = true;
+	watch.defaults = true;
 	int result = lay_file(defaults_path, source_kind::defaults, watch, merged);
-	watch.samples = false;
+	watch.defaults = false;
 	if (result == 0)
 		result = lay_file(under_root(vendor_path), source_kind::vendor, watch, merged);
 	if (result == 0)

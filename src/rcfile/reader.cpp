@@ -612,8 +612,11 @@ void on_end(parser &p)
 
 void read_tokens(parser &p)
 {
+	bool line_begun = false; // a token other than a comment stands on the line before this one
 	while (!p.failed) {
 		token_kind kind = next_token();
+		bool first_on_line = !line_begun;
+		line_begun = kind != token_newline;
 		switch (kind) {
 		case token_end:
 			on_end(p);
@@ -628,7 +631,7 @@ void read_tokens(parser &p)
 			if (p.pending.size() > p.line_first && p.pending.back().comment[0] == '\0')
 				copy_field(p.pending.back().comment, token_text());
 			if (p.observer != nullptr)
-				p.observer->comment(token_text(), line_of_token(), token_starts_line());
+				p.observer->comment(token_text(), {line_of_token(), token_starts_line(), first_on_line});
 			break;
 		default:
 			on_operator(p, kind);

@@ -43,13 +43,20 @@ struct top_command {
 	bool after_and;    // it follows && (else || when list_position > 0)
 };
 
+// Where a comment stands.
+struct comment_place {
+	int line;
+	bool starts_line; // its "#" is the first byte of the line
+	bool alone;       // nothing but blanks stands before it on the line
+};
+
 // What a reader of rc.d scripts sees besides the entries, in the file's
 // order: each such command once the complete command holding it has been
-// read (none of those after a syntax error), and every comment.
+// read (none of those after a syntax error), and every comment (its text
+// after the "#") as soon as it is read.
 struct script_observer {
 	std::function<void(const top_command &)> command;
-	// The text after the "#", its line, and whether the "#" begins the line.
-	std::function<void(std::string_view text, int line, bool starts_line)> comment;
+	std::function<void(std::string_view text, comment_place place)> comment;
 };
 
 // read_rc_stream, showing observer the commands and comments; lists may be

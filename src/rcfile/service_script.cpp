@@ -417,9 +417,10 @@ struct script_reading {
 		}
 	}
 
-	void on_comment(std::string_view text, int line, bool starts_line)
+	void on_comment(std::string_view text, comment_place place)
 	{
-		if (starts_line && text.substr(0, 9) == " PROVIDE:")
+		int line = place.line;
+		if (place.starts_line && text.substr(0, 9) == " PROVIDE:")
 			script.provides = true;
 		std::string_view body = trimmed(text);
 		std::size_t end = 0;
@@ -444,7 +445,7 @@ struct script_reading {
 			return;
 		}
 		// A note goes on over the comment lines right below it that are indented.
-		bool goes_on = open_note != nullptr && line == note_line + 1 && !body.empty() &&
+		bool goes_on = open_note != nullptr && line == note_line + 1 && !body.empty() && place.alone &&
 			       (text[0] == '\t' || text.substr(0, 2) == "  ");
 		if (!goes_on) {
 			open_note = nullptr;
@@ -498,7 +499,7 @@ void read_evals(script_reading &reading)
 		inner.name = reading.name;
 		inner.in_eval = true;
 		script_observer watch{[&inner](const top_command &c) { inner.on_command(c); },
-				      [](std::string_view, int, bool) {}};
+				      [](std::string_view, comment_place) {}};
 		read_text(reading.evals[e].text + "\n", &watch, nullptr);
 		std::size_t at = reading.evals[e].step;
 		for (default_text &d : inner.pending_defaults)
@@ -579,9 +580,7 @@ int read_service_script(const char *path, service_script &script)
 		return -1;
 	script_reading reading{script};
 	script_observer watch{[&reading](const top_command &c) { reading.on_command(c); },
-			      [&reading](std::string_view text, int line, bool starts_line) {
-				      reading.on_comment(text, line, starts_line);
-			      }};
+			      [&reading](std::string_view text, comment_place place) { reading.on_comment(text, place); }};
 	read_observed_stream(in, nullptr, &watch);
 	std::fclose(in);
 	if (!reading.name_known_at_top)
