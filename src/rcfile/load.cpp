@@ -1,6 +1,7 @@
 // Loading what the machine boots with: every file the boot reads, in its order, laid over each other.
 #include "rcfile/load.h"
 
+#include "rcfile/defaults.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/descriptions.h"
 #include "rcfile/merge.h"
@@ -180,12 +181,17 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	clear_sources();
 	clear_samples();
 	clear_descriptions();
+	clear_defaults();
 	file_watch watch;
 	watch.defaults = true;
 	int result = lay_file(defaults_path, source_kind::defaults, watch, merged);
 	watch.defaults = false;
 	if (result == 0)
 		result = lay_file(under_root(vendor_path), source_kind::vendor, watch, merged);
+	for (int i = 0; i < merged->knob_count; i++)
+		set_default(merged->knobs[i]);
+	for (int i = 0; i < merged->string_count; i++)
+		set_default(merged->strings[i]);
 	if (result == 0)
 		result = lay_file(rc_path, source_kind::machine, watch, merged);
 	if (result == 0) {

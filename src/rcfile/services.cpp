@@ -1,6 +1,7 @@
 // Finding the scripts the boot runs, and what they and their rc.conf.d files give the variables they own.
 #include "rcfile/services.h"
 
+#include "rcfile/defaults.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
 #include "rcfile/sources.h"
@@ -82,6 +83,20 @@ struct standing {
 bool is_empty(const standing &s)
 {
 	return s.set && s.entry.is_knob == 0 && field_text(s.entry.value) == "\"\"";
+}
+
+// A default as an entry named variable, to stand as the value before a script's defaults.
+rc_entry as_entry(const std::string &variable, const default_value &d)
+{
+	rc_entry entry{};
+	copy_field(entry.name, variable);
+	entry.is_knob = d.knob;
+	entry.knob_on = entry.saved_knob_on = d.on;
+	copy_field(entry.value, d.text);
+	copy_field(entry.saved_value, d.text);
+	entry.source = d.source;
+	entry.line = d.line;
+	return entry;
 }
 
 // An rc.conf.d file's assignments.
@@ -228,11 +243,21 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 				continue;
 			auto found = held.find(variable);
 			standing now = {found != held.end(), found != held.end() ? *found->second : rc_entry{}};
-			bool changed = false;
+			// Its default: as it stands when only the defaults set it, and no rc.conf.d file is read.
+			const default_value *before = default_of(variable);
+			standing fallback = {before != nullptr, rc_entry{}};
+			if (before != nullptr)
+				fallback.entry = as_entry(variable, *before);
+			bool changed = false, default_changed = false;
 			for (std::size_t s = 0; s < service.steps.size(); s++) {
 				const script_step &step = service.steps[s];
-				if (step.what == script_step::give_default && step.variable == variable &&
-				    (!now.set || (step.when_empty && is_empty(now)))) {
+				bool gives = step.what == script_step::give_default && step.variable == variable;
+				if (gives && (!fallback.set || (step.when_empty && is_empty(fallback)))) {
+					fallback = {true, step.value};
+					fallback.entry.source = script_source;
+					default_changed = true;
+				}
+				if (gives && (!now.set || (step.when_empty && is_empty(now)))) {
 					now = {true, step.value};
 					now.entry.source = script_source;
 					changed = true;
@@ -245,13 +270,20 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 				}
 			}
 			// rc.subr takes an rcvar that nothing sets as NO.
-			if (!now.set && variable == service.rcvar) {
-				now.set = changed = true;
-				copy_field(now.entry.name, variable);
-				now.entry.is_knob = 1;
-				now.entry.source = script_source;
-				now.entry.line = service.rcvar_line;
+			if (variable == service.rcvar) {
+				for (standing *s : {&now, &fallback}) {
+					if (s->set)
+						continue;
+					*s = {true, rc_entry{}};
+					copy_field(s->entry.name, variable);
+					s->entry.is_knob = 1;
+					s->entry.source = script_source;
+					s->entry.line = service.rcvar_line;
+					(s == &now ? changed : default_changed) = true;
+				}
 			}
+			if (default_changed)
+				set_default(fallback.entry);
 			if (!changed)
 				continue;
 			rc_entry **entries = now.entry.is_knob != 0 ? &layer.knobs : &layer.strings;

@@ -1,4 +1,5 @@
 // The services of rc.d scripts against a real sh: generated roots whose scripts dash runs with an rc.subr of our own.
+#include "rcfile/defaults.h"
 #include "rcfile/load.h"
 #include "rcfile/service_script.h"
 #include "rcfile/services.h"
@@ -545,4 +546,41 @@ TEST(Services, PassesOverWhatIsNoScript)
 	ASSERT_EQ(found.size(), 1u);
 	EXPECT_EQ(found[0].name, "real");
 	EXPECT_EQ(found[0].rcvar, "real_enable");
+}
+
+// A default is what the boot gives a variable when the machine's own files
+// (rc.conf, the later files, rc.conf.d) set nothing: the defaults file,
+// then the script's own defaults, and off for an rcvar nothing sets.
+TEST(Services, DefaultsAreWhatTheBootGivesWithoutTheMachinesFiles)
+{
+	temp_folder work;
+	fs::path root = work.path;
+	write_file(root / "etc/defaults/rc.conf", "a_flags=\"\"\nb_enable=\"NO\"\nlocal_startup=\"/usr/local/etc/rc.d\"\n");
+	write_file(root / "etc/rc.conf", "a_enable=YES\na_flags=\"-y\"\nhostname=\"h\"\n");
+	write_file(root / "etc/rc.conf.d/a", "a_dir=\"/e\"\n");
+	write_file(root / "usr/local/etc/rc.d/a",
+		   "# PROVIDE: a\nname=a\nrcvar=a_enable\n: ${a_flags:=\"-x\"}\nload_rc_config $name\n: ${a_dir=\"/d\"}\n", true);
+	ASSERT_EQ(set_system_root(root.c_str()), 0);
+	rc_lists lists = {};
+	std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
+	ASSERT_EQ(load_settings(defaults.c_str(), rc.c_str(), &lists), 0);
+	set_system_root("/");
+	auto described = [](const char *name) {
+		const default_value *d = default_of(name);
+		return d == nullptr ? std::string("none") : d->knob ? (d->on ? "on" : "off") : d->text;
+	};
+	EXPECT_EQ(described("a_enable"), "off");
+	EXPECT_EQ(described("a_flags"), "\"-x\"");
+	EXPECT_EQ(described("a_dir"), "\"/d\"");
+	EXPECT_EQ(described("b_enable"), "off");
+	EXPECT_EQ(described("hostname"), "none");
+	std::map<std::string, bool> held;
+	for (int i = 0; i < lists.knob_count; i++)
+		held[lists.knobs[i].name] = holds_default(lists.knobs[i]);
+	for (int i = 0; i < lists.string_count; i++)
+		held[lists.strings[i].name] = holds_default(lists.strings[i]);
+	EXPECT_EQ(held, (std::map<std::string, bool>{{"a_dir", false}, {"a_enable", false}, {"a_flags", false},
+						     {"b_enable", true}, {"hostname", false}, {"local_startup", true}}));
+	std::free(lists.knobs);
+	std::free(lists.strings);
 }
