@@ -2,7 +2,9 @@
 #include "rcfile/load.h"
 
 #include "rcfile/delta_writer.h"
+#include "rcfile/file_state.h"
 #include "rcfile/merge.h"
+#include "rcfile/open_file.h"
 #include "rcfile/reader.h"
 #include "rcfile/tokenizer.h"
 
@@ -14,6 +16,17 @@ namespace {
 
 // Files read after the machine's by the last load.
 std::vector<std::string> read_after;
+
+// The two paths the last load was given.
+std::string last_defaults_path;
+std::string last_rc_path;
+
+// A file whose change the window must notice is remembered before it is read.
+void read_watched_file(const char *path, rc_lists *lists)
+{
+	remember_file(path);
+	read_rc_file(path, lists);
+}
 
 void free_lists(rc_lists &lists)
 {
@@ -78,9 +91,13 @@ std::vector<std::string> files_read_after(const rc_lists &merged, const char *rc
 
 int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merged)
 {
+	last_defaults_path = defaults_path;
+	last_rc_path = rc_path;
+	clear_read_notes();
+	forget_files();
 	rc_lists machine = {};
 	read_rc_file(defaults_path, merged);
-	read_rc_file(rc_path, &machine);
+	read_watched_file(rc_path, &machine);
 	flush_tokenizer();
 	int result = merge_lists(merged, &machine);
 	free_lists(machine);
@@ -89,7 +106,7 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 		if (result != 0)
 			break;
 		rc_lists later = {};
-		read_rc_file(path.c_str(), &later);
+		read_watched_file(path.c_str(), &later);
 		flush_tokenizer();
 		read_after.push_back(path);
 		int file = static_cast<int>(read_after.size());
@@ -105,6 +122,13 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	clear_comment_flags(merged->knobs, merged->knob_count);
 	clear_comment_flags(merged->strings, merged->string_count);
 	return 0;
+}
+
+int load_again(rc_lists *merged)
+{
+	std::string defaults_path = last_defaults_path;
+	std::string rc_path = last_rc_path;
+	return load_settings(defaults_path.c_str(), rc_path.c_str(), merged);
 }
 
 const std::vector<std::string> &later_files()

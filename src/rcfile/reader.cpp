@@ -2,6 +2,7 @@
 #include "rcfile/reader.h"
 
 #include "rcfile/entry_set.h"
+#include "rcfile/open_file.h"
 #include "rcfile/tokenizer.h"
 
 #include <climits>
@@ -33,6 +34,12 @@ constexpr const char *string_valued_names[36] = {
 // made only for the first two, and only once the complete command holding it
 // has been read: sh reads a complete command whole before it runs any of it,
 // and at a syntax error it stops reading the file.
+//
+// The boot reads the file with "." inside a function, so a return or exit
+// that the file's own shell runs ends its reading there: one outside every
+// function body and subshell, alone in its pipeline and not in the
+// background. One that only may run (in an if, after && or ||) counts too,
+// as what follows it may not be read. Its complete command is the last one read.
 
 namespace {
 
@@ -68,6 +75,7 @@ enum class part { braces, parentheses, if_condition, if_body, else_body, loop_co
 struct frame {
 	part what;
 	bool has_command; // the part holds a command, which sh requires of most
+	bool apart;       // in a function body or a subshell, here or further out
 };
 
 struct parser {
@@ -82,13 +90,23 @@ struct parser {
 	bool may_define = false;      // one command name and nothing else: "name (" defines a function
 	bool in_pipeline = false;     // after |: run in a subshell
 	bool conditional = false;     // after && or ||: may not run at all
+	bool body_next = false;       // the compound command that comes is a function's body
+	int ending_line = 0;          // the simple command is a return or exit of the file's shell, on this line
+	int list_end_line = 0;        // the and-or list holds one, unless it goes to the background
+	int end_line = 0;             // the line where the boot stops reading the file, 0 for none
+	bool stopped = false;         // the complete command holding it has been read
 	std::size_t command_first = 0;
 	std::size_t list_first = 0;   // first entry of the and-or list, dropped by &
 	// Entries of the complete command, filed once it is read whole.
 	std::vector<rc_entry> pending;
 	std::size_t line_first = 0;   // first pending entry of the current line
 	entry_set read = {};
+	bool keeps_entries = true;    // false: only where the reading ends is wanted
+	void (*while_waiting)() = nullptr; // called every waiting_tokens tokens, when set
 };
+
+// Tokens read between two calls of while_waiting: a millisecond's work or so.
+constexpr unsigned waiting_tokens = 1u << 16;
 
 bool is_string_valued(const char (&name)[field_size])
 {
@@ -157,14 +175,19 @@ void fail(parser &p)
 	p.failed = true;
 }
 
+int current_line()
+{
+	std::size_t line = token_line();
+	return line < INT_MAX ? static_cast<int>(line) : INT_MAX;
+}
+
 void add_entry(parser &p, const word_token &word)
 {
-	if (!p.open.empty())
+	if (!p.open.empty() || p.end_line != 0 || !p.keeps_entries)
 		return;
 	rc_entry entry{};
 	copy_field(entry.name, word.text.substr(0, word.name_length));
-	std::size_t line = token_line();
-	entry.line = line < INT_MAX ? static_cast<int>(line) : INT_MAX;
+	entry.line = current_line();
 	classify(entry, word);
 	p.pending.push_back(entry);
 }
@@ -186,6 +209,7 @@ void file_pending(parser &p)
 	}
 	p.pending.clear();
 	p.command_first = p.list_first = p.line_first = 0;
+	p.stopped = p.end_line != 0;
 }
 
 void mark_command(parser &p)
@@ -202,6 +226,7 @@ void start_simple_command(parser &p)
 	p.named = false;
 	p.sets = true;
 	p.may_define = false;
+	p.ending_line = 0;
 	p.command_first = p.pending.size();
 }
 
@@ -212,6 +237,9 @@ void end_command(parser &p, bool pipe_follows)
 {
 	if (p.next == expect::simple && !(p.sets && !p.in_pipeline && !pipe_follows && !p.conditional))
 		drop_pending(p, p.command_first);
+	if (p.next == expect::simple && p.ending_line != 0 && !p.in_pipeline && !pipe_follows && p.list_end_line == 0)
+		p.list_end_line = p.ending_line;
+	p.ending_line = 0;
 	p.next = expect::list;
 }
 
@@ -219,6 +247,9 @@ void end_list(parser &p)
 {
 	p.in_pipeline = p.conditional = false;
 	p.list_first = p.pending.size();
+	if (p.end_line == 0)
+		p.end_line = p.list_end_line;
+	p.list_end_line = 0;
 }
 
 bool ends_command(expect next)
@@ -229,7 +260,9 @@ bool ends_command(expect next)
 void open_compound(parser &p, part what, expect next)
 {
 	mark_command(p);
-	p.open.push_back({what, false});
+	bool apart = p.body_next || what == part::parentheses || (!p.open.empty() && p.open.back().apart);
+	p.open.push_back({what, false, apart});
+	p.body_next = false;
 	p.next = next;
 }
 
@@ -242,7 +275,7 @@ void next_part(parser &p, std::initializer_list<part> from, part to)
 	}
 	for (part f : from) {
 		if (p.open.back().what == f) {
-			p.open.back() = {to, false};
+			p.open.back() = {to, false, p.open.back().apart};
 			p.next = expect::list;
 			return;
 		}
@@ -325,7 +358,7 @@ bool is_name(std::string_view word)
 
 void enter_loop_body(parser &p)
 {
-	p.open.back() = {part::loop_body, false};
+	p.open.back() = {part::loop_body, false, p.open.back().apart};
 	p.next = expect::list;
 }
 
@@ -357,6 +390,9 @@ void on_word(parser &p)
 			add_entry(p, word);
 			p.may_define = false;
 		} else {
+			bool apart = !p.open.empty() && p.open.back().apart;
+			if (!p.named && !apart && (text == "return" || text == "exit"))
+				p.ending_line = current_line();
 			p.may_define = p.fresh;
 			p.named = true;
 			p.sets = false;
@@ -457,6 +493,7 @@ void on_operator(parser &p, token_kind kind)
 			break;
 		end_command(p, false);
 		drop_pending(p, p.list_first);
+		p.list_end_line = 0;
 		end_list(p);
 		return;
 	case token_and_if:
@@ -508,6 +545,7 @@ void on_operator(parser &p, token_kind kind)
 		}
 		if (p.next == expect::function_close) {
 			p.next = expect::function_body;
+			p.body_next = true;
 			return;
 		}
 		if (in_command)
@@ -545,7 +583,9 @@ void on_end(parser &p)
 
 void read_tokens(parser &p)
 {
-	while (!p.failed) {
+	for (unsigned tokens = 1; !p.failed && !p.stopped; tokens++) {
+		if (p.while_waiting != nullptr && tokens % waiting_tokens == 0)
+			p.while_waiting();
 		token_kind kind = next_token();
 		switch (kind) {
 		case token_end:
@@ -611,9 +651,33 @@ int read_rc_stream(FILE *in, rc_lists *lists)
 	return 0;
 }
 
+int early_end_line(std::string_view text, void (*while_waiting)())
+{
+	// A memory stream of no bytes is refused by some systems; an empty text reads to its end.
+	if (text.empty())
+		return 0;
+	FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+	if (in == nullptr)
+		out_of_memory();
+	int line = 0;
+	try {
+		parser p;
+		p.keeps_entries = false;
+		p.while_waiting = while_waiting;
+		set_tokenizer_input(in);
+		read_tokens(p);
+		line = p.end_line;
+	} catch (const std::bad_alloc &) {
+		out_of_memory();
+	}
+	std::fclose(in);
+	flush_tokenizer();
+	return line;
+}
+
 int read_rc_file(const char *path, rc_lists *lists)
 {
-	FILE *in = std::fopen(path, "r");
+	FILE *in = open_for_reading(path);
 	if (in == nullptr) {
 		entry_set none{};
 		hand_over(none, lists);
