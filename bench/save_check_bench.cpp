@@ -93,9 +93,10 @@ int main(int argc, char **argv)
 	}
 	auto [whole_median, whole_p90] = spread(whole);
 	auto [check_median, check_p90] = spread(check);
-	std::printf("%d saves of %zu bytes of rc.conf (%s -n, twice per save)\n", saves, sample.size(), boot_shell);
+	std::printf("%d saves of %zu bytes of rc.conf (%s -n twice before the block, twice after)\n", saves,
+		    sample.size(), boot_shell);
 	std::printf("  whole write_deltas: median %.3f ms, 90th percentile %.3f ms\n", whole_median, whole_p90);
-	std::printf("  check alone:        median %.3f ms, 90th percentile %.3f ms (%.0f%% of the median save)\n",
+	std::printf("  one check:          median %.3f ms, 90th percentile %.3f ms (%.0f%% of the median save)\n",
 		    check_median, check_p90, 100.0 * check_median / whole_median);
 	return 0;
 }

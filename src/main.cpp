@@ -3,6 +3,7 @@
 #include "gui/main_window.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/load.h"
+#include "rcfile/open_file.h"
 #include "rcfile/system_root.h"
 #include "version.h"
 
@@ -104,6 +105,8 @@ int main(int argc, char **argv)
 		std::perror("merge_lists()");
 		return 1;
 	}
+	for (const read_note &note : read_notes())
+		std::fprintf(stderr, "kelvane: %s\n", note_line(note).c_str());
 
 	if (window_mode)
 		build_main_window(&merged);

@@ -6,6 +6,7 @@
 #include "gui/geometry.h"
 
 #include "gui/main_window.h"
+#include "rcfile/open_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -76,24 +77,10 @@ int usable_side(int side)
 	return side < 0 || side > largest_side ? 0 : side;
 }
 
-// Opens the file only when it is the user's own regular file with no other
-// name: run as root with a user's HOME, a link there would aim the write at
-// any file, and a FIFO would hang the start or the quit. Returns -1 otherwise.
-int open_own_file(const char *path, int flags)
-{
-	int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-	if (fd == -1)
-		return -1;
-	struct stat info;
-	if (fstat(fd, &info) == -1 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
-	    info.st_nlink != 1) {
-		close(fd);
-		return -1;
-	}
-	return fd;
-}
-
-// Reads the file into the two sides, or falls back to the default size.
+// Reads the file into the two sides, or falls back to the default size. It
+// is used only when it is the user's own regular file with no other name: run
+// as root with a user's HOME, a link there would aim the write at any file,
+// and a FIFO would hang the start or the quit.
 void read_geometry_file(const char *path)
 {
 	int fd = open_own_file(path, O_RDONLY);

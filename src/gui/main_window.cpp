@@ -8,6 +8,8 @@
 #include "gui/geometry.h"
 #include "gui/i18n.h"
 #include "gui/icons.h"
+#include "gui/outside_changes.h"
+#include "gui/recovery.h"
 #include "gui/save_quit.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/sources.h"
@@ -198,14 +200,23 @@ GtkWidget *new_scrolled_window(GtkWidget *view)
 	return scrolled;
 }
 
-// Fills store from the entries; comments read from a file are shown, never
-// written back.
-void fill_store(GtkListStore *store, rc_entry *entries, int count)
+// Comments read from a file are shown, never written back.
+void forget_comments(rc_entry *entries, int count)
 {
-	for (int i = 0; i < count; i++) {
+	for (int i = 0; i < count; i++)
 		entries[i].has_comment = 0;
-		append_row(store, entries[i], "");
+}
+
+// Appends a row for each entry, marked when it is a change; returns how many are.
+int fill_store(GtkListStore *store, const rc_entry *entries, int count)
+{
+	int changes = 0;
+	for (int i = 0; i < count; i++) {
+		bool changed = entries[i].modified == 1;
+		append_row(store, entries[i], changed ? change_mark : "");
+		changes += changed;
 	}
+	return changes;
 }
 
 // A view on store with the mark, the name and the state column; the state
@@ -278,7 +289,6 @@ void on_string_view_size_allocate(GtkWidget *view, GtkAllocation *allocation, gp
 GtkWidget *new_knob_view()
 {
 	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
-	fill_store(knob_store, gui_knobs, gui_knob_count);
 	GtkCellRenderer *toggle = gtk_cell_renderer_toggle_new();
 	g_object_set(toggle, "activatable", !read_only, nullptr);
 	connect(toggle, "toggled", G_CALLBACK(on_knob_toggled));
@@ -290,15 +300,12 @@ GtkWidget *new_knob_view()
 GtkWidget *new_string_view()
 {
 	string_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
-	fill_store(string_store, gui_strings, gui_string_count);
 	GtkCellRenderer *value = gtk_cell_renderer_text_new();
 	g_object_set(value, "editable", !read_only, nullptr);
 	connect(value, "edited", G_CALLBACK(on_string_edited));
 	connect(value, "editing-started", G_CALLBACK(on_value_editing_started));
 	GtkWidget *view = new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
 	g_object_set(column_renderer_of(view, column_name), "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
-	widest_name = 0;
-	names_measured = 0;
 	connect(view, "size-allocate", G_CALLBACK(on_string_view_size_allocate));
 	connect(view, "key-press-event", G_CALLBACK(on_string_view_key_press_event));
 	return view;
@@ -351,17 +358,33 @@ std::string format_text(const char *format, ...)
 	return text;
 }
 
-gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text, const std::string &detail)
+gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text, const std::string &detail,
+		 std::initializer_list<dialog_choice> choices)
 {
 	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
 						   type, buttons, "%s", text.c_str());
 	if (!detail.empty())
 		gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", detail.c_str());
+	for (const dialog_choice &choice : choices) {
+		gtk_dialog_add_button(GTK_DIALOG(dialog), choice.label, choice.response);
+		gtk_dialog_set_default_response(GTK_DIALOG(dialog), choice.response);
+	}
 	// A window manager lists the dialog by its title: say whose it is.
 	gtk_window_set_title(GTK_WINDOW(dialog), kelvane_name);
 	gint answer = gtk_dialog_run(GTK_DIALOG(dialog));
 	gtk_widget_destroy(dialog);
 	return answer;
+}
+
+void fill_lists()
+{
+	gtk_list_store_clear(knob_store);
+	gtk_list_store_clear(string_store);
+	pending_changes = fill_store(knob_store, gui_knobs, gui_knob_count);
+	pending_changes += fill_store(string_store, gui_strings, gui_string_count);
+	widest_name = 0;
+	names_measured = 0;
+	gtk_widget_set_sensitive(save_button, pending_changes > 0);
 }
 
 void create_main_window(rc_lists *lists)
@@ -413,6 +436,7 @@ void create_main_window(rc_lists *lists)
 	pack(button_box, quit_button, FALSE);
 
 	connect(main_window, "delete_event", G_CALLBACK(on_delete_event));
+	connect(main_window, "focus-in-event", G_CALLBACK(on_main_window_focus_in_event));
 	connect(main_window, "destroy", G_CALLBACK(on_destroy));
 	connect(save_button, "clicked", G_CALLBACK(on_save_clicked));
 	connect(quit_button, "clicked", G_CALLBACK(on_quit_clicked));
@@ -428,6 +452,8 @@ void create_main_window(rc_lists *lists)
 	GtkWidget *main_box = gtk_vbox_new(FALSE, 2);
 	gui_knob_count = lists->knob_count;
 	gui_string_count = lists->string_count;
+	forget_comments(gui_knobs, gui_knob_count);
+	forget_comments(gui_strings, gui_string_count);
 
 	knob_view = new_knob_view();
 	GtkWidget *separator = gtk_hseparator_new();
@@ -451,6 +477,8 @@ void create_main_window(rc_lists *lists)
 
 	string_view = new_string_view();
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), new_scrolled_window(string_view), string_label);
+	fill_lists();
+	show_read_notes();
 	if (read_only) {
 		std::string why = format_text(_("You may not change '%s': run Kelvane as root to save changes"), path.c_str());
 		GtkStatusbar *bar = GTK_STATUSBAR(status_bar);
@@ -463,6 +491,8 @@ void create_main_window(rc_lists *lists)
 int build_main_window(rc_lists *lists)
 {
 	create_main_window(lists);
+	keep_changes_when_ended();
+	offer_recovery();
 	gtk_main();
 	return 0;
 }

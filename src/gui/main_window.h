@@ -5,6 +5,7 @@
 
 #include <gtk/gtk.h>
 
+#include <initializer_list>
 #include <string>
 
 // Columns of knob_store and string_store.
@@ -43,15 +44,28 @@ GtkWidget *new_stock_button(const char *stock);
 // A printf format filled in, for a translated text with paths or names in it.
 std::string format_text(const char *format, ...) G_GNUC_PRINTF(1, 2);
 
+// A button added to a message dialog, and the answer it gives.
+struct dialog_choice {
+	const char *label; // a stock id or a translated label with a mnemonic
+	gint response;
+};
+
 // Runs a message dialog over main_window, titled with the program's name, and
 // destroys it before returning the answer. detail, unless empty, is the
-// smaller text under text: which variable, and what to do.
+// smaller text under text: which variable, and what to do. choices come after
+// the buttons of buttons; the last of them is the default.
 gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text,
-		 const std::string &detail = "");
+		 const std::string &detail = "", std::initializer_list<dialog_choice> choices = {});
+
+// Fills both lists anew from the entries in use, marking the changes, and
+// sets pending_changes and Save from them. Start-up and every reload fill them here.
+void fill_lists();
 
 // Builds the window from the merged, sorted lists, connects every handler
 // and shows it, without running the main loop.
 void create_main_window(rc_lists *lists);
 
-// create_main_window, then runs the main loop until the user quits. Returns 0.
+// create_main_window, keeps changes when the program is ended from outside,
+// offers the changes kept from the last run, then runs the main loop until
+// the user quits. Returns 0.
 int build_main_window(rc_lists *lists);

@@ -3,6 +3,9 @@
 
 #include <gtk/gtk.h>
 
+// Whether a save is under way: its check runs the main loop while the shell works.
+bool save_running();
+
 // Appends every modified entry to the local rc.conf and tells the user the outcome.
 void on_save_clicked(GtkButton *button, gpointer data);
 

@@ -1,6 +1,8 @@
 // Appending the changed entries to the machine's rc.conf as one dated block.
 #include "rcfile/delta_writer.h"
 
+#include "rcfile/file_state.h"
+#include "rcfile/reader.h"
 #include "rcfile/shell_check.h"
 #include "rcfile/system_root.h"
 
@@ -19,6 +21,7 @@ namespace {
 
 constexpr std::size_t date_size = 256;   // room for ctime_r's text
 constexpr std::size_t header_limit = 255; // header bytes, terminator included
+constexpr mode_t new_file_mode = 0644;    // root's boot file: others may read it, none but its owner write it
 
 // One assignment line; the comment goes behind a tab only when asked for.
 void append_line(std::string &block, const rc_entry &entry, std::string_view value)
@@ -67,8 +70,10 @@ int lock_file(int fd)
 
 // Writes as much of data as it can, at the end of the file, or at offset
 // when one is given, going on after short writes and interrupted calls;
-// returns how many bytes went out.
-std::size_t write_all(int fd, std::string_view data, off_t offset = -1)
+// returns how many bytes went out. At the end of the file, *landed (when
+// given) gets the offset where the first bytes went: another program may
+// have appended since the file was read.
+std::size_t write_all(int fd, std::string_view data, off_t offset = -1, off_t *landed = nullptr)
 {
 	std::size_t sent = 0;
 	while (sent < data.size()) {
@@ -80,6 +85,10 @@ std::size_t write_all(int fd, std::string_view data, off_t offset = -1)
 			continue;
 		if (done <= 0)
 			break;
+		if (sent == 0 && landed != nullptr) {
+			off_t end = lseek(fd, 0, SEEK_CUR);
+			*landed = end == -1 ? -1 : end - done;
+		}
 		sent += static_cast<std::size_t>(done);
 	}
 	return sent;
@@ -149,33 +158,141 @@ int refusal(int check)
 		return deltas_ends_inside;
 	case shell_not_started:
 		return deltas_no_shell;
+	case shell_unsound:
+		return deltas_shell_unsound;
 	default:
 		return deltas_shell_silent;
 	}
 }
 
-// Has the shell judge the file, appends the block, syncs it, and takes it
-// back when either fails, all under the lock so that another save cannot
-// append in between, nor change what the shell has judged.
-int append_block(int fd, const std::string &block, std::string &shell_words)
+// What a save needs besides the file.
+struct save_context {
+	const char *path;
+	void (*while_waiting)();
+	deltas_outcome &outcome;
+};
+
+// Whether lines added behind text, the file's beginning, are read at boot
+// as commands of their own: deltas_written, or why not.
+int judge(const std::string &text, save_context &save)
+{
+	int check = check_top_level(text, boot_shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
+	if (check != ends_at_top_level)
+		return refusal(check);
+	save.outcome.end_line = early_end_line(text, save.while_waiting);
+	return save.outcome.end_line == 0 ? deltas_written : deltas_ends_early;
+}
+
+// With the block written at start: the file must still begin with the bytes
+// judged and hold the block there, the boot must reach the block, and the
+// whole file must pass the check. A program that appends without the lock
+// may have put anything in between or behind.
+int judge_result(int fd, const std::string &text, off_t start, const std::string &block, save_context &save)
+{
+	struct stat now;
+	std::string after;
+	if (fstat(fd, &now) == -1 || read_text(fd, now.st_size, after) == -1)
+		return deltas_write_failed;
+	std::size_t at = static_cast<std::size_t>(start);
+	if (start < 0 || at < text.size() || at > after.size() || after.compare(0, text.size(), text) != 0 ||
+	    after.compare(at, block.size(), block) != 0)
+		return deltas_changed_during;
+	bool only_ours = after.size() == text.size() + block.size();
+	deltas_outcome between;
+	save_context before_block = {save.path, save.while_waiting, between};
+	if (at != text.size() && judge(after.substr(0, at), before_block) != deltas_written)
+		return deltas_changed_during;
+	int check = check_top_level(after, boot_shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
+	if (check == ends_at_top_level)
+		return deltas_written;
+	// The file passed before the block went in.
+	return only_ours ? refusal(check) : deltas_changed_during;
+}
+
+// A save taken back leaves the file as it was read, only newer: that is no
+// change made behind the window's back.
+void remember_taken_back(int fd, const std::string &text, const char *path)
+{
+	struct stat now;
+	std::string after;
+	if (fstat(fd, &now) == 0 && read_text(fd, now.st_size, after) == 0 && after == text)
+		remember_state(path, state_of(now, hash_text(text)));
+}
+
+// Judges the file, appends the block, syncs it, judges the result, and takes
+// the block back when anything fails, all under the lock so that another save
+// cannot append in between. made: the save created the file.
+int append_block(int fd, bool made, std::string block, save_context &save)
 {
 	if (lock_file(fd) == -1)
 		return deltas_write_failed;
 	struct stat before;
-	std::string text;
-	if (fstat(fd, &before) == -1 || read_text(fd, before.st_size, text) == -1)
+	if (fstat(fd, &before) == -1)
 		return deltas_write_failed;
-	int check = check_top_level(text, boot_shell, shell_time_limit_ms, shell_words);
-	if (check != ends_at_top_level)
-		return refusal(check);
+	// Never on top of a change the window has not shown: the block is based on
+	// what it shows. Another kind of file in the place of the one read is not read.
+	const file_state *seen = remembered_state(save.path);
+	if (seen != nullptr && !made && seen->type != (before.st_mode & S_IFMT))
+		return deltas_changed_outside;
+	std::string text;
+	if (read_text(fd, before.st_size, text) == -1)
+		return deltas_write_failed;
+	file_state found = made ? file_state{} : state_of(before, hash_text(text));
+	if (seen != nullptr && !same_state(*seen, found))
+		return deltas_changed_outside;
+	int judged = judge(text, save);
+	if (judged != deltas_written)
+		return judged;
+	// An empty line parts the block from the file's last line, also when that has no newline.
+	if (!text.empty() && text.back() != '\n')
+		block.insert(0, 1, '\n');
 	sigxfsz_ignored guard;
-	std::size_t sent = write_all(fd, block);
+	off_t start = -1;
+	std::size_t sent = write_all(fd, block, -1, &start);
+	int result = deltas_write_failed;
 	if (sent == block.size() && sync_file(fd) == 0)
-		return deltas_written;
-	// A half-written block could leave an unterminated quote that stops the
-	// boot scripts. Should taking it back fail too, the save has failed anyway.
-	take_back(fd, before.st_size, std::string_view(block).substr(0, sent));
-	return deltas_write_failed;
+		result = S_ISREG(before.st_mode) ? judge_result(fd, text, start, block, save) : deltas_written;
+	if (result != deltas_written) {
+		// A half-written block could leave an unterminated quote that stops the
+		// boot scripts; should taking it back fail too, the save has failed
+		// anyway. A program that writes without the lock could append between
+		// a look at the length and a cut, so then the block only becomes a comment.
+		take_back(fd, start < 0 ? before.st_size : start, std::string_view(block).substr(0, sent),
+			  result != deltas_changed_during);
+		if (seen != nullptr)
+			remember_taken_back(fd, text, save.path);
+		return result;
+	}
+	// What the window knows now is the bytes judged and its block: bytes
+	// another program put in between still count as a change.
+	struct stat now;
+	if (seen != nullptr && fstat(fd, &now) == 0)
+		remember_state(save.path, state_of(now, hash_text(block, hash_text(text))));
+	return deltas_written;
+}
+
+// Opens path to read and append, making it when it is missing and may_make;
+// -1 with errno set otherwise.
+int open_rc_file(const char *path, bool may_make, bool &made)
+{
+	made = false;
+	for (int tries = 0; tries < 3; tries++) {
+		// Read as well as appended to: the shell judges the bytes this descriptor sees.
+		int fd = open(path, O_RDWR | O_APPEND | O_CLOEXEC);
+		if (fd != -1 || errno != ENOENT || !may_make)
+			return fd;
+		// Never made through a link, nor over a file made meanwhile.
+		fd = open(path, O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, new_file_mode);
+		if (fd != -1) {
+			// The umask may have taken bits away, or, at 000, left others' write.
+			fchmod(fd, new_file_mode);
+			made = true;
+			return fd;
+		}
+		if (errno != EEXIST)
+			return -1;
+	}
+	return -1;
 }
 
 // A written entry is as if just read from disk: saved state = current state.
@@ -242,7 +359,7 @@ std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry 
 	return block;
 }
 
-int take_back(int fd, off_t start, std::string_view written)
+int take_back(int fd, off_t start, std::string_view written, bool may_cut)
 {
 	if (written.empty())
 		return 0;
@@ -251,16 +368,16 @@ int take_back(int fd, off_t start, std::string_view written)
 		return -1;
 	off_t end = start + static_cast<off_t>(written.size());
 	int done = -1;
-	if (now.st_size == end)
+	if (now.st_size == end && may_cut)
 		done = cut_back(fd, start);
-	else if (now.st_size > end)
+	else if (now.st_size >= end)
 		done = comment_out(fd, start, written);
 	// A file now shorter than the save left it was cut by someone else.
 	return done == 0 ? sync_file(fd) : -1;
 }
 
-int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count,
-		 std::string *shell_words)
+int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count, deltas_outcome *outcome,
+		 void (*while_waiting)())
 {
 	char date[date_size];
 	std::time_t now = std::time(nullptr);
@@ -268,17 +385,22 @@ int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_
 		date[0] = '\0';
 	std::string block = format_deltas(knobs, knob_count, strings, string_count, date);
 
-	// Read as well as appended to: the shell judges the bytes this descriptor sees.
-	int fd = open(local_rc_path(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+	const char *path = local_rc_path();
+	const file_state *seen = remembered_state(path);
+	// A file that was read and is gone now is a change, not one to make anew.
+	bool may_make = seen == nullptr || !seen->exists;
+	bool made = false;
+	int fd = open_rc_file(path, may_make, made);
 	if (fd == -1)
-		return deltas_open_failed;
-	std::string words;
-	int appended = append_block(fd, block, words);
+		return errno == ENOENT && !may_make ? deltas_changed_outside : deltas_open_failed;
+	deltas_outcome said;
+	save_context save = {path, while_waiting, said};
+	int appended = append_block(fd, made, block, save);
 	// A synced block is whole on disk, so close's result cannot undo the save;
 	// the descriptor, and with it the lock, is gone whatever close returns.
 	close(fd);
-	if (shell_words != nullptr)
-		*shell_words = words;
+	if (outcome != nullptr)
+		*outcome = said;
 	if (appended != deltas_written)
 		return appended;
 	mark_saved(knobs, knob_count, true);

@@ -7,16 +7,26 @@
 #include <string_view>
 #include <sys/types.h>
 
-// Results of write_deltas. From deltas_file_broken on, the save stopped at
-// the boot shell's check: nothing written, nothing changed.
+// Results of write_deltas. Unless it is deltas_written, the boot reads
+// nothing of the save and no entry is changed.
 enum {
 	deltas_written = 0,
-	deltas_open_failed = -1,   // nothing written, nothing changed
-	deltas_write_failed = -2,  // what the save wrote taken back, nothing changed
-	deltas_file_broken = -3,   // the shell stops at an error in the file
-	deltas_ends_inside = -4,   // the file ends inside a here-document or a continued line
-	deltas_no_shell = -5,      // the shell could not be started
-	deltas_shell_silent = -6,  // the shell did not answer in time
+	deltas_open_failed = -1,     // nothing written
+	deltas_write_failed = -2,    // what the save wrote taken back
+	deltas_changed_outside = -3, // the file is not as it was read: nothing written
+	deltas_changed_during = -4,  // another program changed it during the save: the block taken back
+	deltas_file_broken = -5,     // the shell stops at an error in the file
+	deltas_ends_inside = -6,     // the file ends inside a here-document or a continued line
+	deltas_ends_early = -7,      // a return or exit at the top level ends the boot's reading first
+	deltas_no_shell = -8,        // the shell could not be started
+	deltas_shell_silent = -9,    // the shell did not answer in time
+	deltas_shell_unsound = -10,  // the shell fails on an empty script too: it cannot judge the file
+};
+
+// What a save that did not go through says besides its result.
+struct deltas_outcome {
+	std::string shell_words; // deltas_file_broken: what the shell said
+	int end_line = 0;        // deltas_ends_early: the line of the return or exit
 };
 
 // The machine's rc.conf.
@@ -34,12 +44,17 @@ bool may_append(const char *path);
 std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry *strings,
 			  int string_count, const char *date_text);
 
-// Under an exclusive lock, has the boot shell check that the block will be
-// read at the file's top level, appends it in one write, syncs it to disk,
-// and marks each written entry saved. Returns one of the results above; on
-// deltas_file_broken, *shell_words (when given) holds what the shell said.
+// Under an exclusive lock: checks that the file is as it was read (when
+// load_settings remembered it), has the boot shell check that the block will
+// be read at the file's top level, appends it in one write, syncs it, judges
+// the file again as the boot will read it, and marks each written entry
+// saved. A file it makes is 0644. while_waiting, when given, is called often
+// while the shell works. Returns one of the results above; outcome, when
+// given, gets what goes with it.
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count,
-		 std::string *shell_words = nullptr);
+		 deltas_outcome *outcome = nullptr, void (*while_waiting)() = nullptr);
 
-// Takes back what a failed save wrote at start, sparing bytes appended behind it; 0 or -1.
-int take_back(int fd, off_t start, std::string_view written);
+// Takes back what a failed save wrote at start, sparing bytes appended behind
+// it: cuts the file back, or, when bytes follow or may_cut is false, turns
+// the save's bytes into one comment line. 0 or -1.
+int take_back(int fd, off_t start, std::string_view written, bool may_cut = true);

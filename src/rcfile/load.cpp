@@ -4,7 +4,9 @@
 #include "rcfile/defaults.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/descriptions.h"
+#include "rcfile/file_state.h"
 #include "rcfile/merge.h"
+#include "rcfile/open_file.h"
 #include "rcfile/reader.h"
 #include "rcfile/samples.h"
 #include "rcfile/services.h"
@@ -21,6 +23,10 @@ namespace {
 constexpr const char *vendor_path = "/etc/defaults/vendor.conf";
 constexpr const char *scripts_folder = "/etc/rc.d";
 constexpr const char *etc_folder = "/etc";
+
+// The two paths the last load was given.
+std::string last_defaults_path;
+std::string last_rc_path;
 
 void free_lists(rc_lists &lists)
 {
@@ -132,6 +138,9 @@ struct file_watch {
 int lay_file(const std::string &path, source_kind kind, file_watch &watch, rc_lists *merged)
 {
 	rc_lists read = {};
+	// A file whose change the window must notice is remembered before it is read.
+	if (kind == source_kind::machine || kind == source_kind::later)
+		remember_file(path.c_str());
 	read_rc_file(path.c_str(), &read, &watch.observer);
 	mark_source(read, add_source(path, kind));
 	int result = 0;
@@ -177,6 +186,10 @@ std::vector<std::string> local_startup_folders(const rc_lists &merged, const std
 
 int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merged)
 {
+	last_defaults_path = defaults_path;
+	last_rc_path = rc_path;
+	clear_read_notes();
+	forget_files();
 	*merged = {};
 	clear_sources();
 	clear_samples();
@@ -215,4 +228,11 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	clear_comment_flags(merged->knobs, merged->knob_count);
 	clear_comment_flags(merged->strings, merged->string_count);
 	return 0;
+}
+
+int load_again(rc_lists *merged)
+{
+	std::string defaults_path = last_defaults_path;
+	std::string rc_path = last_rc_path;
+	return load_settings(defaults_path.c_str(), rc_path.c_str(), merged);
 }

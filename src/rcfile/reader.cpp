@@ -2,10 +2,11 @@
 #include "rcfile/reader.h"
 
 #include "rcfile/entry_set.h"
+#include "rcfile/open_file.h"
 #include "rcfile/tokenizer.h"
 
-#include <climits>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -34,6 +35,12 @@ constexpr const char *string_valued_names[36] = {
 // made only for the first two, and only once the complete command holding it
 // has been read: sh reads a complete command whole before it runs any of it,
 // and at a syntax error it stops reading the file.
+//
+// The boot reads the file with "." inside a function, so a return or exit
+// that the file's own shell runs ends its reading there: one outside every
+// function body and subshell, alone in its pipeline and not in the
+// background. One that only may run (in an if, after && or ||) counts too,
+// as what follows it may not be read. Its complete command is the last one read.
 
 namespace {
 
@@ -68,8 +75,8 @@ enum class part { braces, parentheses, if_condition, if_body, else_body, loop_co
 
 struct frame {
 	part what;
-	bool has_command;   // the part holds a command, which sh requires of most
-	bool function_body; // it is the body of a function, run only when called
+	bool has_command; // the part holds a command, which sh requires of most
+	bool apart;       // in a function body or a subshell, here or further out
 };
 
 struct parser {
@@ -86,14 +93,20 @@ struct parser {
 	bool conditional = false;     // after && or ||: may not run at all
 	bool after_and = false;       // the last && or || was &&
 	int list_commands = 0;        // commands of the and-or list read so far
+	bool body_next = false;       // the compound command that comes is a function's body
+	int ending_line = 0;          // the simple command is a return or exit of the file's shell, on this line
+	int list_end_line = 0;        // the and-or list holds one, unless it goes to the background
+	int end_line = 0;             // the line where the boot stops reading the file, 0 for none
+	bool stopped = false;         // the complete command holding it has been read
 	std::size_t command_first = 0;
 	std::size_t list_first = 0;   // first entry of the and-or list, dropped by &
 	// Entries of the complete command, filed once it is read whole.
 	std::vector<rc_entry> pending;
 	std::size_t line_first = 0;   // first pending entry of the current line
 	entry_set read = {};
-	bool keep_entries = true;     // a script's reader may want only the commands
-	// Only while a script is read: its top-level simple commands, filed as entries are.
+	bool keeps_entries = true;    // false: only where the reading ends, or the commands, are wanted
+	void (*while_waiting)() = nullptr; // called every waiting_tokens tokens, when set
+	// Only while a script is read: its simple commands, filed as entries are.
 	const script_observer *observer = nullptr;
 	top_command command;
 	std::vector<top_command> pending_commands;
@@ -103,6 +116,9 @@ struct parser {
 // Words of a command kept for a script's reader; no command a script
 // gives a default with comes near it.
 constexpr std::size_t command_word_limit = 64;
+
+// Tokens read between two calls of while_waiting: a millisecond's work or so.
+constexpr unsigned waiting_tokens = 1u << 16;
 
 bool is_string_valued(const char (&name)[field_size])
 {
@@ -166,24 +182,24 @@ void classify(rc_entry &entry, const word_token &word)
 	}
 }
 
-int line_of_token()
-{
-	std::size_t line = token_line();
-	return line < INT_MAX ? static_cast<int>(line) : INT_MAX;
-}
-
 void fail(parser &p)
 {
 	p.failed = true;
 }
 
+int current_line()
+{
+	std::size_t line = token_line();
+	return line < INT_MAX ? static_cast<int>(line) : INT_MAX;
+}
+
 void add_entry(parser &p, const word_token &word)
 {
-	if (!p.open.empty() || !p.keep_entries)
+	if (!p.open.empty() || p.end_line != 0 || !p.keeps_entries)
 		return;
 	rc_entry entry{};
 	copy_field(entry.name, word.text.substr(0, word.name_length));
-	entry.line = line_of_token();
+	entry.line = current_line();
 	classify(entry, word);
 	p.pending.push_back(entry);
 }
@@ -211,6 +227,7 @@ void file_pending(parser &p)
 	}
 	p.pending_commands.clear();
 	p.list_first_command = 0;
+	p.stopped = p.end_line != 0;
 }
 
 void mark_command(parser &p)
@@ -227,10 +244,11 @@ void start_simple_command(parser &p)
 	p.named = false;
 	p.sets = true;
 	p.may_define = false;
+	p.ending_line = 0;
 	p.command_first = p.pending.size();
 	if (p.observer != nullptr) {
 		p.command = top_command{};
-		p.command.line = line_of_token();
+		p.command.line = current_line();
 		p.command.list_position = p.list_commands;
 		p.command.after_and = p.after_and;
 	}
@@ -239,10 +257,7 @@ void start_simple_command(parser &p)
 // Inside a function body, or a subshell: not run in the shell reading the file, or not when it reads it.
 bool runs_elsewhere(const parser &p)
 {
-	for (const frame &f : p.open)
-		if (f.function_body || f.what == part::parentheses)
-			return true;
-	return false;
+	return !p.open.empty() && p.open.back().apart;
 }
 
 // A script's reader sees the words of each simple command that sh may run
@@ -265,8 +280,11 @@ void end_command(parser &p, bool pipe_follows)
 {
 	if (p.next == expect::simple && !(p.sets && !p.in_pipeline && !pipe_follows && !p.conditional))
 		drop_pending(p, p.command_first);
+	if (p.next == expect::simple && p.ending_line != 0 && !p.in_pipeline && !pipe_follows && p.list_end_line == 0)
+		p.list_end_line = p.ending_line;
+	p.ending_line = 0;
 	if (p.next == expect::simple && p.observer != nullptr && !runs_elsewhere(p) && !p.in_pipeline && !pipe_follows &&
-	    !p.command.words.empty()) {
+	    p.end_line == 0 && !p.command.words.empty()) {
 		p.command.nested = !p.open.empty();
 		p.pending_commands.push_back(std::move(p.command));
 	}
@@ -280,6 +298,9 @@ void end_list(parser &p)
 	p.list_first = p.pending.size();
 	p.list_commands = 0;
 	p.list_first_command = p.pending_commands.size();
+	if (p.end_line == 0)
+		p.end_line = p.list_end_line;
+	p.list_end_line = 0;
 }
 
 bool ends_command(expect next)
@@ -290,7 +311,9 @@ bool ends_command(expect next)
 void open_compound(parser &p, part what, expect next)
 {
 	mark_command(p);
-	p.open.push_back({what, false, p.next == expect::function_body});
+	bool apart = p.body_next || what == part::parentheses || (!p.open.empty() && p.open.back().apart);
+	p.open.push_back({what, false, apart});
+	p.body_next = false;
 	p.next = next;
 }
 
@@ -303,8 +326,7 @@ void next_part(parser &p, std::initializer_list<part> from, part to)
 	}
 	for (part f : from) {
 		if (p.open.back().what == f) {
-			p.open.back().what = to;
-			p.open.back().has_command = false;
+			p.open.back() = {to, false, p.open.back().apart};
 			p.next = expect::list;
 			return;
 		}
@@ -387,8 +409,7 @@ bool is_name(std::string_view word)
 
 void enter_loop_body(parser &p)
 {
-	p.open.back().what = part::loop_body;
-	p.open.back().has_command = false;
+	p.open.back() = {part::loop_body, false, p.open.back().apart};
 	p.next = expect::list;
 }
 
@@ -422,6 +443,9 @@ void on_word(parser &p)
 			add_entry(p, word);
 			p.may_define = false;
 		} else {
+			bool apart = !p.open.empty() && p.open.back().apart;
+			if (!p.named && !apart && (text == "return" || text == "exit"))
+				p.ending_line = current_line();
 			p.may_define = p.fresh;
 			p.named = true;
 			p.sets = false;
@@ -523,6 +547,7 @@ void on_operator(parser &p, token_kind kind)
 		end_command(p, false);
 		drop_pending(p, p.list_first);
 		p.pending_commands.resize(p.list_first_command);
+		p.list_end_line = 0;
 		end_list(p);
 		return;
 	case token_and_if:
@@ -575,6 +600,7 @@ void on_operator(parser &p, token_kind kind)
 		}
 		if (p.next == expect::function_close) {
 			p.next = expect::function_body;
+			p.body_next = true;
 			return;
 		}
 		if (in_command)
@@ -613,7 +639,9 @@ void on_end(parser &p)
 void read_tokens(parser &p)
 {
 	bool line_begun = false; // a token other than a comment stands on the line before this one
-	while (!p.failed) {
+	for (unsigned tokens = 1; !p.failed && !p.stopped; tokens++) {
+		if (p.while_waiting != nullptr && tokens % waiting_tokens == 0)
+			p.while_waiting();
 		token_kind kind = next_token();
 		bool first_on_line = !line_begun;
 		line_begun = kind != token_newline;
@@ -631,7 +659,7 @@ void read_tokens(parser &p)
 			if (p.pending.size() > p.line_first && p.pending.back().comment[0] == '\0')
 				copy_field(p.pending.back().comment, token_text());
 			if (p.observer != nullptr)
-				p.observer->comment(token_text(), {line_of_token(), token_starts_line(), first_on_line});
+				p.observer->comment(token_text(), {current_line(), token_starts_line(), first_on_line});
 			break;
 		default:
 			on_operator(p, kind);
@@ -675,7 +703,7 @@ int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *obser
 	try {
 		parser p;
 		p.observer = observer;
-		p.keep_entries = lists != nullptr;
+		p.keeps_entries = lists != nullptr;
 		set_tokenizer_input(in);
 		read_tokens(p);
 		if (lists != nullptr)
@@ -691,9 +719,33 @@ int read_rc_stream(FILE *in, rc_lists *lists)
 	return read_observed_stream(in, lists, nullptr);
 }
 
+int early_end_line(std::string_view text, void (*while_waiting)())
+{
+	// A memory stream of no bytes is refused by some systems; an empty text reads to its end.
+	if (text.empty())
+		return 0;
+	FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+	if (in == nullptr)
+		out_of_memory();
+	int line = 0;
+	try {
+		parser p;
+		p.keeps_entries = false;
+		p.while_waiting = while_waiting;
+		set_tokenizer_input(in);
+		read_tokens(p);
+		line = p.end_line;
+	} catch (const std::bad_alloc &) {
+		out_of_memory();
+	}
+	std::fclose(in);
+	flush_tokenizer();
+	return line;
+}
+
 int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer)
 {
-	FILE *in = std::fopen(path, "r");
+	FILE *in = open_for_reading(path);
 	if (in == nullptr) {
 		entry_set none{};
 		hand_over(none, lists);

@@ -16,7 +16,8 @@ struct script_observer;
 
 // Reads the file at path into lists, replacing all its fields, observer
 // (unless nullptr) watching as read_observed_stream lets it. A file that
-// cannot be opened gives two empty arrays. Always returns 0.
+// is missing or no regular file gives two empty arrays (open_for_reading
+// notes why). Always returns 0.
 int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer = nullptr);
 
 // Reads an open stream into lists, as read_rc_file does with its file.
@@ -62,3 +63,8 @@ struct script_observer {
 // read_rc_stream, showing observer the commands and comments; lists may be
 // nullptr when only they are wanted.
 int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer);
+
+// The line of the first return or exit at the top level of text, where the
+// boot's reading of the file ends; 0 when it reads the text to its end.
+// while_waiting, when given, is called now and then on a long text.
+int early_end_line(std::string_view text, void (*while_waiting)() = nullptr);

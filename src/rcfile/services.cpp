@@ -2,6 +2,7 @@
 #include "rcfile/services.h"
 
 #include "rcfile/defaults.h"
+#include "rcfile/file_state.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
 #include "rcfile/sources.h"
@@ -230,6 +231,8 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 				auto [at, fresh] = read_files.try_emplace(path);
 				if (fresh) {
 					at->second.path = path;
+					// What the service starts with: a change behind the window's back counts.
+					remember_file(path.c_str());
 					read_rc_file(path.c_str(), &at->second.lists);
 					mark_source(at->second.lists, add_source(path, source_kind::service_file, service.name));
 				}

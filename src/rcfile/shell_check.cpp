@@ -93,12 +93,30 @@ bool take_output(int fd, std::string &words)
 	return true;
 }
 
+// One run of the shell: its deadline and what to call while it works.
+struct run_limits {
+	clock_type::time_point deadline;
+	void (*while_waiting)();
+};
+
+// Milliseconds to wait next: up to the deadline, in slices when someone waits.
+int next_wait(const run_limits &limits)
+{
+	int left = ms_left(limits.deadline);
+	return limits.while_waiting != nullptr ? std::min(left, wait_slice_ms) : left;
+}
+
+void call_waiting(const run_limits &limits)
+{
+	if (limits.while_waiting != nullptr)
+		limits.while_waiting();
+}
+
 // Feeds input to the child while reading what it says, until it closes its
 // output (true) or the deadline passes (false). Closes to_child: its end is
 // the child's end of input. Both are polled so that neither side waits on
 // the other with a full pipe.
-bool exchange(int to_child, int from_child, std::string_view input, clock_type::time_point deadline,
-	      std::string &words)
+bool exchange(int to_child, int from_child, std::string_view input, const run_limits &limits, std::string &words)
 {
 	std::size_t sent = 0;
 	bool answered = false;
@@ -107,12 +125,13 @@ bool exchange(int to_child, int from_child, std::string_view input, clock_type::
 			close(to_child);
 			to_child = -1;
 		}
-		int left = ms_left(deadline);
-		if (left == 0)
+		int wait = next_wait(limits);
+		if (wait == 0)
 			break;
 		// poll skips an entry whose descriptor is -1.
 		pollfd ends[2] = {{from_child, POLLIN, 0}, {to_child, POLLOUT, 0}};
-		int ready = poll(ends, 2, left);
+		int ready = poll(ends, 2, wait);
+		call_waiting(limits);
 		if (ready == -1 && errno != EINTR)
 			break;
 		if (ready <= 0)
@@ -132,17 +151,19 @@ bool exchange(int to_child, int from_child, std::string_view input, clock_type::
 // Collects the child's exit once it has answered, killing it when it does not
 // end before the deadline. Having closed its output it is on its way out, so
 // it is looked for again after short pauses.
-int finish(pid_t child, bool answered, clock_type::time_point deadline)
+int finish(pid_t child, bool answered, const run_limits &limits)
 {
 	const timespec nap = {0, 100000}; // a tenth of a millisecond
 	int status = 0;
 	pid_t done = 0;
-	while (answered && done == 0 && ms_left(deadline) > 0) {
+	while (answered && done == 0 && ms_left(limits.deadline) > 0) {
 		done = waitpid(child, &status, WNOHANG);
-		if (done == 0)
+		if (done == 0) {
 			nanosleep(&nap, nullptr);
-		else if (done == -1 && errno == EINTR)
+			call_waiting(limits);
+		} else if (done == -1 && errno == EINTR) {
 			done = 0;
+		}
 	}
 	if (done == 0) {
 		kill(child, SIGKILL);
@@ -158,7 +179,7 @@ int finish(pid_t child, bool answered, clock_type::time_point deadline)
 
 // One run of "shell -n" over input: ends_at_top_level when it passes,
 // shell_refuses with its words when it fails, or why it gave no answer.
-int run_shell(const char *shell, std::string_view input, int limit_ms, std::string &words)
+int run_shell(const char *shell, std::string_view input, int limit_ms, void (*while_waiting)(), std::string &words)
 {
 	int to_child[2];
 	int from_child[2];
@@ -169,7 +190,7 @@ int run_shell(const char *shell, std::string_view input, int limit_ms, std::stri
 		close(to_child[1]);
 		return shell_not_started;
 	}
-	clock_type::time_point deadline = clock_type::now() + std::chrono::milliseconds(limit_ms);
+	run_limits limits = {clock_type::now() + std::chrono::milliseconds(limit_ms), while_waiting};
 	pid_t child = -1;
 	int flags = fcntl(to_child[1], F_GETFL);
 	if (flags != -1 && fcntl(to_child[1], F_SETFL, flags | O_NONBLOCK) == 0)
@@ -187,28 +208,42 @@ int run_shell(const char *shell, std::string_view input, int limit_ms, std::stri
 	ignore.sa_handler = SIG_IGN;
 	sigemptyset(&ignore.sa_mask);
 	bool ignoring = sigaction(SIGPIPE, &ignore, &previous) == 0;
-	bool answered = exchange(to_child[1], from_child[0], input, deadline, words);
+	bool answered = exchange(to_child[1], from_child[0], input, limits, words);
 	if (ignoring)
 		sigaction(SIGPIPE, &previous, nullptr);
 	close(from_child[0]);
-	return finish(child, answered, deadline);
+	return finish(child, answered, limits);
+}
+
+// A shell that refuses an empty script, or reads a lone fi as nothing amiss,
+// says nothing about any file.
+bool judges_soundly(const char *shell, int limit_ms, void (*while_waiting)())
+{
+	std::string said;
+	return run_shell(shell, "", limit_ms, while_waiting, said) == ends_at_top_level &&
+	       run_shell(shell, probe.substr(1), limit_ms, while_waiting, said) == shell_refuses;
 }
 
 } // namespace
 
-int check_top_level(std::string_view text, const char *shell, int limit_ms, std::string &words)
+int check_top_level(std::string_view text, const char *shell, int limit_ms, std::string &words,
+		    void (*while_waiting)())
 {
 	words.clear();
-	int parsed = run_shell(shell, text, limit_ms, words);
+	int parsed = run_shell(shell, text, limit_ms, while_waiting, words);
 	while (!words.empty() && (words.back() == '\n' || words.back() == ' '))
 		words.pop_back();
+	if (parsed == shell_refuses && !judges_soundly(shell, limit_ms, while_waiting))
+		return shell_unsound;
 	if (parsed != ends_at_top_level)
 		return parsed;
 	std::string probed(text);
 	probed += probe;
 	std::string said;
-	int probed_result = run_shell(shell, probed, limit_ms, said);
+	int probed_result = run_shell(shell, probed, limit_ms, while_waiting, said);
 	if (probed_result == shell_refuses)
 		return ends_at_top_level;
-	return probed_result == ends_at_top_level ? ends_inside : probed_result;
+	if (probed_result == ends_at_top_level)
+		return judges_soundly(shell, limit_ms, while_waiting) ? ends_inside : shell_unsound;
+	return probed_result;
 }

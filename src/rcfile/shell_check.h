@@ -17,10 +17,18 @@ enum {
 	ends_inside = -2,       // text ends inside a here-document or a continued line
 	shell_not_started = -3, // the shell could not be started
 	shell_silent = -4,      // the shell did not answer within the limit and was killed
+	shell_unsound = -5,     // it refuses an empty script or takes a lone fi: it cannot judge text
 };
 
 // Runs "shell -n" on text, which must pass, then on text followed by a line
 // holding only "fi", which must fail: at the top level a lone fi is an error,
-// inside a here-document or after a backslash it is swallowed. Returns one of
-// the results above; words gets what the shell wrote when it refused text.
-int check_top_level(std::string_view text, const char *shell, int limit_ms, std::string &words);
+// inside a here-document or after a backslash it is swallowed. Before text
+// is blamed, the shell must pass an empty script and refuse a lone fi.
+// Returns one of the results above; words gets what the shell wrote when it
+// refused text. while_waiting, when given, is called at least every
+// wait_slice_ms while the shell works.
+int check_top_level(std::string_view text, const char *shell, int limit_ms, std::string &words,
+		    void (*while_waiting)() = nullptr);
+
+// The longest the check goes without calling while_waiting, in milliseconds.
+constexpr int wait_slice_ms = 10;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <random>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -33,15 +36,23 @@ const std::string usage = "usage: kelvane [-c] [-v] [-h] [-R dir]\n"
 			  "\t-h\tshow this screen\n"
 			  "\t-R dir\tedit the system whose root is dir (a jail, a mounted disk)\n";
 
-// Reads both pipes to their ends, whichever the child fills first.
-void drain(int out_fd, int err_fd, run_result &r)
+// Reads both pipes to their ends, whichever the child fills first; kills
+// the child when they are still open after limit_ms.
+void drain(int out_fd, int err_fd, run_result &r, pid_t child, int limit_ms)
 {
 	pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
 	std::string *sinks[2] = {&r.out, &r.err};
 	int open_fds = 2;
 	char buf[4096];
+	auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
 	while (open_fds > 0) {
-		if (poll(fds, 2, -1) < 0 && errno != EINTR)
+		auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+		int ready = poll(fds, 2, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+		if (ready == 0 && child > 0) {
+			kill(child, SIGKILL);
+			child = -1;
+		}
+		if (ready < 0 && errno != EINTR)
 			return;
 		for (int i = 0; i < 2; i++) {
 			if (fds[i].fd < 0 || fds[i].revents == 0)
@@ -61,8 +72,9 @@ void drain(int out_fd, int err_fd, run_result &r)
 // Passed on when set, so that a sanitizer build keeps its settings.
 constexpr const char *sanitizer_variables[] = {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
 
-// Runs kelvane with args and the environment env (plus the sanitizer settings).
-run_result run(std::vector<std::string> args, std::vector<std::string> env)
+// Runs kelvane with args and the environment env (plus the sanitizer
+// settings), killing it when it has not ended after limit_ms.
+run_result run(std::vector<std::string> args, std::vector<std::string> env, int limit_ms = 20000)
 {
 	run_result r = {-1, "", ""};
 	for (const char *name : sanitizer_variables)
@@ -85,12 +97,12 @@ run_result run(std::vector<std::string> args, std::vector<std::string> env)
 	posix_spawn_file_actions_adddup2(&actions, err[1], 2);
 	posix_spawn_file_actions_addclose(&actions, out[0]);
 	posix_spawn_file_actions_addclose(&actions, err[0]);
-	pid_t pid;
+	pid_t pid = -1;
 	int spawned = posix_spawn(&pid, KELVANE_BIN, &actions, nullptr, argv.data(), envp.data());
 	posix_spawn_file_actions_destroy(&actions);
 	close(out[1]);
 	close(err[1]);
-	drain(out[0], err[0], r);
+	drain(out[0], err[0], r, spawned == 0 ? pid : -1, limit_ms);
 	int status = 0;
 	if (spawned == 0 && waitpid(pid, &status, 0) == pid)
 		r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -209,18 +221,42 @@ TEST_F(Cli, UnknownOptionDiagnosticNamesTheLetter)
 	EXPECT_NE(std::string::npos, r.err.find('q')) << r.err;
 }
 
+// Only a run that reads KELVANE_RC names the folder there.
 TEST_F(Cli, ConsoleRunReadsBothFiles)
 {
-	// A folder cannot be read: only a run that reads KELVANE_RC fails on it.
 	std::vector<std::string> env = console_env({"KELVANE_RC=" + data_path("folder")});
 	for (auto args : {std::vector<std::string>{}, std::vector<std::string>{"-c"}}) {
 		run_result r = run(args, env);
-		EXPECT_EQ(2, r.status);
-		EXPECT_EQ("input in flex scanner failed\n", r.err);
+		EXPECT_EQ(0, r.status);
+		EXPECT_EQ("kelvane: '" + data_path("folder") + "' is a folder, not a file: passed over\n", r.err);
 		EXPECT_EQ("", r.out);
 	}
-	EXPECT_EQ(0, run({"-v"}, env).status);
+	EXPECT_EQ("", run({"-v"}, env).err);
 	EXPECT_EQ(64, run({"-h"}, env).status);
+}
+
+// A FIFO would wait for a writer and /dev/zero never end: each file is
+// passed over, named, and the start goes on at once.
+TEST_F(Cli, FilesThatAreNoRegularFilesArePassedOverAtOnce)
+{
+	std::string fifo = data_path("fifo");
+	ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+	std::string later = data_path("later-defaults");
+	std::ofstream(later) << "rc_conf_files=\"" << data_path("rc") << " " << fifo << " /dev/zero\"\n";
+	const struct {
+		std::string defaults, rc, named;
+	} cases[] = {
+		{fifo, data_path("rc"), "'" + fifo + "' is a FIFO"},
+		{"/dev/zero", data_path("rc"), "'/dev/zero' is a device"},
+		{data_path("defaults"), fifo, "'" + fifo + "' is a FIFO"},
+		{later, data_path("rc"), "'" + fifo + "' is a FIFO, not a file: passed over\nkelvane: '/dev/zero' is a device"},
+	};
+	for (const auto &c : cases) {
+		run_result r = run({"-c"}, {"HOME=" + data_dir, "KELVANE_RC_DEFAULTS=" + c.defaults, "KELVANE_RC=" + c.rc}, 1000);
+		EXPECT_EQ(0, r.status) << c.named;
+		EXPECT_EQ("kelvane: " + c.named + ", not a file: passed over\n", r.err);
+	}
+	std::filesystem::remove(fifo);
 }
 
 TEST_F(Cli, DisplayStartsTheToolkitBeforeAnyFileIsRead)

@@ -1,5 +1,6 @@
 // Tests of the block appended at each save and of how a save succeeds or fails.
 #include "rcfile/delta_writer.h"
+#include "rcfile/file_state.h"
 #include "rcfile/shell_check.h"
 
 #include "file_size_limit.h"
@@ -12,11 +13,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <regex.h>
 #include <signal.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -183,14 +186,17 @@ TEST_F(DeltaWriter, MissingFileIsCreatedWithTheDatedHeader)
 	EXPECT_TRUE(matches(read_file(path), form)) << read_file(path);
 }
 
-TEST_F(DeltaWriter, BlockEndsAnUnterminatedLastLine)
+// The block starts on a line of its own behind an empty line, whether or not the last line has its newline.
+TEST_F(DeltaWriter, EmptyLineBeforeTheBlockEvenWithoutAFinalNewline)
 {
-	write_file(path, "a=\"1\"");
-	rc_entry knobs[] = {knob("b_enable", 1)};
-	ASSERT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_written);
-	std::string text = read_file(path);
-	EXPECT_EQ(text.rfind("a=\"1\"\n# Kelvane generated deltas - ", 0), 0u) << text;
-	EXPECT_EQ(text.substr(text.size() - 16), "\nb_enable=\"YES\"\n");
+	for (const char *old_text : {"a=\"1\"", "a=\"1\"\n"}) {
+		write_file(path, old_text);
+		rc_entry knobs[] = {knob("b_enable", 1)};
+		ASSERT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_written);
+		std::string text = read_file(path);
+		EXPECT_EQ(text.rfind("a=\"1\"\n\n# Kelvane generated deltas - ", 0), 0u) << text;
+		EXPECT_EQ(text.substr(text.size() - 16), "\nb_enable=\"YES\"\n");
+	}
 }
 
 TEST_F(DeltaWriter, SecondSaveAppendsOnlyLaterChanges)
@@ -356,6 +362,7 @@ TEST_F(DeltaWriter, BlockGoesInOnlyWhereTheShellReadsItOnItsOwn)
 		{"a=\"1\" \\", deltas_ends_inside},
 		{"a=1\nfi\nb=2\n", deltas_file_broken},
 		{"a=1\n(\nb=2\n", deltas_file_broken},
+		{"a=1\nreturn\nb=2\n", deltas_ends_early},
 		{"", deltas_written},
 		{"a=1\n# last", deltas_written},
 		{"cat <<EOF\n$a\nEOF\n", deltas_written},
@@ -364,12 +371,14 @@ TEST_F(DeltaWriter, BlockGoesInOnlyWhereTheShellReadsItOnItsOwn)
 	for (const auto &c : cases) {
 		write_file(path, c.text);
 		rc_entry knobs[] = {knob("a_enable", 1)};
-		std::string words;
-		EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0, &words), c.result) << c.text;
+		deltas_outcome outcome;
+		EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0, &outcome), c.result) << c.text;
+		std::string &words = outcome.shell_words;
 		std::string after = read_file(path);
 		EXPECT_EQ(c.result == deltas_written ? after.substr(0, std::strlen(c.text)) : after, c.text);
 		EXPECT_EQ(knobs[0].modified, c.result == deltas_written ? 0 : 1) << c.text;
 		EXPECT_EQ(words, c.result == deltas_file_broken ? shell_complaint(path) : "") << c.text;
+		EXPECT_EQ(outcome.end_line, c.result == deltas_ends_early ? 2 : 0) << c.text;
 	}
 }
 
@@ -411,4 +420,109 @@ TEST_F(DeltaWriter, WhatTheCheckPassesTheShellReadsAsSaved)
 	}
 	EXPECT_GT(saved, runs / 4);
 	EXPECT_GT(runs - saved, runs / 4);
+}
+
+// Once the file was read, a save never writes over a change made since,
+// nor does the look before a save miss one: its own saves do not count,
+// every change by another program does, even one that keeps the file's size
+// and time, and a file removed is not made anew.
+TEST_F(DeltaWriter, ChangesMadeBehindItsBackAreNeverWrittenOver)
+{
+	const struct {
+		const char *what;
+		std::function<void()> change;
+	} cases[] = {
+		{"appended", [&] { std::ofstream(path, std::ios::app) << "sshd_enable=\"NO\"\n"; }},
+		{"renamed over", [&] { write_file(dir + "/new", read_file(path)); rename((dir + "/new").c_str(), path.c_str()); }},
+		{"same size and time",
+		 [&] {
+			 struct stat info;
+			 stat(path.c_str(), &info);
+			 write_file(path, "a=\"2\"" + read_file(path).substr(5));
+			 const timespec times[2] = {info.st_atim, info.st_mtim};
+			 utimensat(AT_FDCWD, path.c_str(), times, 0);
+		 }},
+		{"a FIFO in its place", [&] { std::filesystem::remove(path); mkfifo(path.c_str(), 0600); }},
+		{"removed", [&] { std::filesystem::remove(path); }},
+	};
+	for (const auto &c : cases) {
+		write_file(path, "a=\"1\"\n");
+		forget_files();
+		remember_file(path.c_str());
+		rc_entry knobs[] = {knob("b_enable", 1)};
+		ASSERT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_written) << c.what;
+		EXPECT_TRUE(changed_files().empty()) << c.what;
+		c.change();
+		ASSERT_EQ(changed_files().size(), 1u) << c.what;
+		// A FIFO would hold the reading of the test itself.
+		bool regular = std::filesystem::is_regular_file(path);
+		std::string before = regular ? read_file(path) : "";
+		knobs[0] = knob("d_enable", 1);
+		EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_changed_outside) << c.what;
+		EXPECT_EQ(std::filesystem::is_regular_file(path), regular) << c.what;
+		EXPECT_EQ(regular ? read_file(path) : "", before) << c.what;
+		EXPECT_EQ(knobs[0].modified, 1) << c.what;
+		std::filesystem::remove(path);
+	}
+	forget_files();
+}
+
+// A program appending without the lock, with open quotes and here-documents
+// that it closes a moment later, while saves run: sh reads every save
+// reported up to its block, and with the saves' own lines taken out (a
+// refused block may stay as a comment line) the file is the appender's bytes.
+TEST_F(DeltaWriter, SavesBesideALocklessAppenderAreReadOrLeaveNoTrace)
+{
+	constexpr int saves = 40;
+	// An opened quote or here-document is closed by the next write.
+	const std::vector<std::vector<std::string_view>> bursts = {
+		{"x=1\n"}, {"# note\n"}, {"y=\"open\n", "\"\n"}, {": <<EOF\n", "EOF\n"}};
+	write_file(path, "a=\"1\"\n");
+	std::string log_path = dir + "/appended";
+	write_file(log_path, "a=\"1\"\n");
+	pid_t appender = fork();
+	if (appender == 0) {
+		alarm(20);
+		int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+		int log = open(log_path.c_str(), O_WRONLY | O_APPEND);
+		std::mt19937 random(getpid());
+		for (;;) {
+			for (std::string_view text : bursts[random() % bursts.size()]) {
+				if (write(log, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+				    write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+					_exit(1);
+				usleep(random() % 3000);
+			}
+		}
+	}
+	std::vector<int> results;
+	for (int n = 0; n < saves; n++) {
+		std::string value = "\"save " + std::to_string(n) + "\"";
+		rc_entry strings[] = {string("kv_note", value.c_str())};
+		results.push_back(write_deltas(nullptr, 0, strings, 1));
+	}
+	kill(appender, SIGKILL);
+	waitpid(appender, nullptr, 0);
+	std::string text = read_file(path);
+	int saved = 0;
+	for (int n = 0; n < saves; n++) {
+		std::string line = "\nkv_note=\"save " + std::to_string(n) + "\"\n";
+		std::size_t at = text.find(line);
+		if (results[n] != deltas_written) {
+			EXPECT_EQ(at, std::string::npos) << "refused save " << n << " left its line:\n" << text;
+			continue;
+		}
+		saved++;
+		ASSERT_NE(at, std::string::npos) << "save " << n << " is not in the file";
+		write_file(dir + "/upto", text.substr(0, at + line.size()));
+		EXPECT_EQ(shell_output("cd " + dir + " && PATH= " + boot_shell + " -c '. ./upto >/dev/null 2>&1; printf %s \"$kv_note\"'"),
+			  "save " + std::to_string(n));
+	}
+	// A block, or the comment line it became, ends with its value's closing quote.
+	std::string rest = text;
+	for (std::size_t at; (at = rest.find("\n# Kelvane generated deltas - ")) != std::string::npos;)
+		rest.erase(at, rest.find("\"\n", at) + 2 - at);
+	EXPECT_EQ(rest, read_file(log_path));
+	EXPECT_GT(saved, 0);
+	EXPECT_LT(saved, saves);
 }

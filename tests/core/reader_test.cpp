@@ -133,6 +133,29 @@ TEST(Reader, StopsWhereShStops)
 		EXPECT_EQ(read_described(input), expected) << input;
 }
 
+// A return or exit that may run where the file's own shell reads it ends the
+// file there, as far as anyone can know before boot; one in a function body,
+// a subshell or a word does not. (ShellReading has sh itself judge the ones
+// that surely run.)
+TEST(Reader, ReturnOrExitThatMayRunEndsTheFile)
+{
+	const struct {
+		std::string_view input;
+		const char *expected;
+		int end_line;
+	} cases[] = {
+		{"a=1\n[ -f /x ] && return\nb=2\n", "K[] S[a=\"1\"]", 2},
+		{"a=1\ncase $x in\ny) exit ;;\nesac\nb=2\n", "K[] S[a=\"1\"]", 3},
+		{"a=1\nf() { return; }\nb=2\n", "K[] S[a=\"1\" b=\"2\"]", 0},
+		{"a=1\necho return; x=$(exit)\nb=2\n", "K[] S[a=\"1\" x=\"$(exit)\" b=\"2\"]", 0},
+		{"a=1\nb=2 exit\nc=3\n", "K[] S[a=\"1\"]", 2},
+	};
+	for (const auto &c : cases) {
+		EXPECT_EQ(read_described(c.input), c.expected) << c.input;
+		EXPECT_EQ(early_end_line(c.input), c.end_line) << c.input;
+	}
+}
+
 // A value too long for its field keeps its beginning; one that no
 // double-quoted text reads as keeps the file's own text. Either is locked.
 TEST(Reader, LocksValuesItCannotShowWhole)

@@ -14,6 +14,13 @@
 
 namespace {
 
+int waits; // calls of count_wait
+
+void count_wait()
+{
+	waits++;
+}
+
 // Texts far longer than a pipe holds need both sides to take turns; without
 // the shell's answer there is no check, and a save must not go on.
 TEST(ShellCheck, LongTextsAreJudgedAndShellsWithoutAnAnswerFail)
@@ -23,6 +30,13 @@ TEST(ShellCheck, LongTextsAreJudgedAndShellsWithoutAnAnswerFail)
 	std::string hanging = dir + "/hanging";
 	std::ofstream(hanging) << "#!/bin/sh\nexec sleep 30\n";
 	chmod(hanging.c_str(), 0755);
+	// Shells that say the same of every script: they cannot judge one.
+	std::string refusing = dir + "/refusing";
+	std::ofstream(refusing) << "#!/bin/sh\ncat >/dev/null; exit 2\n";
+	chmod(refusing.c_str(), 0755);
+	std::string passing = dir + "/passing";
+	std::ofstream(passing) << "#!/bin/sh\ncat >/dev/null\n";
+	chmod(passing.c_str(), 0755);
 	std::string lines;
 	for (int i = 0; i < 40000; i++)
 		lines += "a" + std::to_string(i) + "=\"value\"\n";
@@ -35,11 +49,16 @@ TEST(ShellCheck, LongTextsAreJudgedAndShellsWithoutAnAnswerFail)
 		{lines + "cat <<EOF\n", boot_shell, shell_time_limit_ms, ends_inside},
 		{"a=1\n", dir + "/missing", shell_time_limit_ms, shell_not_started},
 		{"a=1\n", hanging, 300, shell_silent},
+		{"a=1\n", refusing, shell_time_limit_ms, shell_unsound},
+		{"a=1\n", passing, shell_time_limit_ms, shell_unsound},
 	};
 	for (const auto &c : cases) {
 		std::string words;
 		auto start = std::chrono::steady_clock::now();
-		EXPECT_EQ(check_top_level(c.text, c.shell.c_str(), c.limit_ms, words), c.result) << c.shell;
+		waits = 0;
+		EXPECT_EQ(check_top_level(c.text, c.shell.c_str(), c.limit_ms, words, count_wait), c.result) << c.shell;
+		// Whoever waits is called while the shell works, about once a slice.
+		EXPECT_GE(waits, c.result == shell_silent ? c.limit_ms / wait_slice_ms / 3 : c.result != shell_not_started) << c.shell;
 		EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << c.shell;
 		struct sigaction after {};
 		sigaction(SIGPIPE, nullptr, &after);

@@ -147,12 +147,14 @@ constexpr const char *hidden[] = {
 	"for i in 1 2; do\n\tINNER=\"$i\"\ndone", "case $base in\nnone) POOL=c ;;\n*) INNER=c\nesac",
 	"{ INNER=b; }", "( POOL=sub )", "f() {\n  POOL=f\n}", ": <<EOF\nPOOL=\"heredoc\"\nEOF",
 	": <<-'END'\n\tPOOL=x\n\tEND", ": \"quoted\nPOOL=x\"", "false && POOL=no", "POOL=bg &", "POOL=pipe | :",
-	"POOL=temp kldload x", "POOL=x; false || INNER=y",
+	"POOL=temp kldload x", "POOL=x; false || INNER=y", "f() {\n  return\n}", "( exit 3 )", "return | :",
+	"exit &",
 };
-// Lines at which sh stops reading the file (a syntax error), with what
-// comes before them on their own line never run either.
+// Lines at which sh stops reading the file: a syntax error, with what comes
+// before it on its own line never run either, or a return or exit.
 constexpr const char *errors[] = {"fi", ")", ";;", "echo (x)", "POOL=\"open", "if true; then", "POOL=x && fi",
-				  "POOL=1; done", "case x in"};
+				  "POOL=1; done", "case x in", "return", "exit 2", "POOL=1; return; POOL=2",
+				  "if true; then\n  return\nfi", "{ exit; }", "! return 2>/dev/null"};
 
 template <std::size_t N> const char *pick(std::mt19937 &rng, const char *const (&from)[N])
 {

@@ -143,10 +143,11 @@ export TZ=KVT-5:45
 # Keep the pointer off the windows, where it could raise a tooltip.
 xdotool mousemove 0 0 || fail "xdotool cannot reach the X server at DISPLAY=${DISPLAY:-}"
 
-# Starts the program and finds its main window. Native X windows for every
-# widget window, so that xwininfo sees a cell editor open and close.
+# Starts the program and finds its main window; its standard error goes to
+# the file given, else to $work/stderr. Native X windows for every widget
+# window, so that xwininfo sees a cell editor open and close.
 start() {
-	GDK_NATIVE_WINDOWS=1 "$kelvane" 2>>"$work/stderr" &
+	GDK_NATIVE_WINDOWS=1 "$kelvane" 2>>"${1:-$work/stderr}" &
 	program=$!
 	main=$(timeout 20 xdotool search --sync --onlyvisible --pid "$program" --name '^Kelvane ' | head -n 1)
 	[ -n "$main" ] || fail "the main window did not appear"
@@ -321,6 +322,62 @@ xdotool key Tab Right Right
 go_to_row 0
 xdotool key space
 quit
+
+# Ended from outside with a change pending, the program keeps it in
+# ~/.kelvane-pending and writes nothing to rc.conf: on SIGTERM it ends as the
+# signal does, on losing its display with status 1.
+mode_of() {
+	stat -c %a "$1" 2>/dev/null || stat -f %Lp "$1"
+}
+change_then_end() {
+	focus "$main"
+	xdotool key Tab Right Right
+	go_to_row 0
+	# The About window comes once the key before it has been handled.
+	xdotool key space alt+b
+	wait_until have_other_window || fail "About did not open"
+	"$@"
+	wait "$program"
+	status=$?
+	program=""
+	cmp -s "$work/rc.conf" "$work/rc.conf.before" || fail "rc.conf changed without Save"
+	[ "$(mode_of "$HOME/.kelvane-pending")" = 600 ] || fail "no ~/.kelvane-pending of mode 0600 after $*"
+	grep -q '^knob	apache_enable	1	-	' "$HOME/.kelvane-pending" ||
+		fail "~/.kelvane-pending does not hold the change: $(cat "$HOME/.kelvane-pending")"
+}
+export KELVANE_RC="$work/rc.conf"
+cp "$work/rc.conf" "$work/rc.conf.before"
+start "$work/ended"
+change_then_end kill -TERM "$program"
+[ $status -eq 143 ] || fail "SIGTERM ended the program with status $status, not 143"
+grep -q "the changes not saved are kept in $HOME/.kelvane-pending" "$work/ended" ||
+	fail "SIGTERM left no word on standard error"
+rm "$HOME/.kelvane-pending"
+
+shown=$DISPLAY
+n=${DISPLAY#:}
+n=$((${n%%.*} + 1))
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+server=$!
+export DISPLAY=":$n"
+wait_until [ -e "/tmp/.X11-unix/X$n" ] || fail "a second Xvfb did not start"
+start "$work/ended"
+change_then_end kill "$server"
+wait "$server" 2>/dev/null
+export DISPLAY=$shown
+[ $status -eq 1 ] || fail "a lost display ended the program with status $status, not 1"
+
+# The next start offers the change back, marked and not saved; Save writes it.
+start
+answer "Starting with changes kept" alt+b
+[ ! -e "$HOME/.kelvane-pending" ] || fail "~/.kelvane-pending is still there once its changes came back"
+cmp -s "$work/rc.conf" "$work/rc.conf.before" || fail "rc.conf changed before Save"
+focus "$main"
+xdotool key alt+s
+answer Save Return
+quit
+[ "$(tail -n 1 "$work/rc.conf")" = 'apache_enable="YES"' ] || fail "the change brought back was not saved"
 
 [ ! -s "$work/stderr" ] || fail "the program wrote to standard error"
 passed=1

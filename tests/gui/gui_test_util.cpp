@@ -3,6 +3,8 @@
 
 #include "gui/i18n.h"
 #include "gui/main_window.h"
+#include "rcfile/file_state.h"
+#include "rcfile/open_file.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -205,6 +207,9 @@ void gui_test::SetUp()
 	// A critical is a failed precondition in the toolkit, a warning such as
 	// Pango's on invalid UTF-8 a misuse: either is a bug in the caller.
 	g_log_set_always_fatal(GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_FATAL_MASK));
+	// What an earlier test in the same process read is no file of this one.
+	forget_files();
+	clear_read_notes();
 }
 
 rc_lists make_lists(const std::vector<test_knob> &knobs, const std::vector<test_string> &strings)

@@ -5,6 +5,8 @@
 #include "file_size_limit.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -332,6 +334,55 @@ TEST_F(SaveQuit, FileSizeLimitFailsTheSaveCleanly)
 	EXPECT_EQ(dialog.text, "Can't write '" + home.rc_path() + "'. Changes not saved");
 	EXPECT_EQ(read_file(home.rc_path()), before);
 	EXPECT_EQ(pending_changes, 1);
+}
+
+// Whatever the umask, a new rc.conf is for root's boot: others read it, none but its owner write it.
+TEST_F(SaveQuit, NewFileIsMode0644WhateverTheUmask)
+{
+	toggle_knob("a_enable");
+	for (mode_t mask : {000, 077}) {
+		std::remove(home.rc_path().c_str());
+		mode_t before = umask(mask);
+		EXPECT_EQ(save().text, "Changes saved");
+		umask(before);
+		struct stat info;
+		ASSERT_EQ(stat(home.rc_path().c_str(), &info), 0);
+		EXPECT_EQ(info.st_mode & 07777, 0644u) << mask;
+		EXPECT_EQ(info.st_uid, geteuid());
+		toggle_knob("a_enable");
+	}
+}
+
+// While the shell judges a long file the window keeps drawing, and nothing
+// in it can save, quit or change an entry; afterwards all is as it was.
+TEST_F(SaveQuit, WindowKeepsDrawingWhileTheShellJudges)
+{
+	{
+		std::ofstream big(home.rc_path(), std::ios::binary);
+		for (int i = 0; i < 300000; i++)
+			big << "a" << i << "=\"value\"\n";
+	}
+	toggle_knob("a_enable");
+	static int ticks_during_save;
+	static bool anything_sensitive;
+	static bool close_refused = true;
+	ticks_during_save = 0;
+	guint ticker = g_timeout_add(5, [](gpointer) -> gboolean {
+		if (save_running()) {
+			ticks_during_save++;
+			for (GtkWidget *widget : {save_button, row_button(3), knob_view})
+				anything_sensitive = anything_sensitive || gtk_widget_is_sensitive(widget);
+			close_refused = close_refused && on_delete_event(main_window, nullptr, nullptr) == TRUE;
+		}
+		return TRUE;
+	}, nullptr);
+	EXPECT_EQ(save().text, "Changes saved");
+	g_source_remove(ticker);
+	EXPECT_GT(ticks_during_save, 0);
+	EXPECT_FALSE(anything_sensitive);
+	EXPECT_TRUE(close_refused);
+	EXPECT_TRUE(gtk_widget_is_sensitive(row_button(3)) && gtk_widget_is_sensitive(knob_view));
+	EXPECT_EQ(count_of(read_file(home.rc_path()), "a_enable=\"NO\"\n"), 1);
 }
 
 TEST_F(SaveQuit, ShellReadsTheSavedValuesAsShown)

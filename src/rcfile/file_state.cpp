@@ -1,0 +1,147 @@
+// Remembering the state of the files read, and telling whether another program has changed them since.
+#include "rcfile/file_state.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+struct remembered {
+	std::string path;
+	file_state state;
+};
+
+// The files remembered since the last forget_files, in order.
+std::vector<remembered> files;
+
+constexpr std::uint64_t fnv_prime = 1099511628211ull;
+
+// Hashes the first size bytes of fd; false on a read error.
+bool hash_descriptor(int fd, off_t size, file_state &state)
+{
+	char buffer[65536];
+	std::uint64_t hash = empty_hash;
+	off_t done = 0;
+	while (done < size) {
+		std::size_t want = static_cast<std::size_t>(std::min<off_t>(size - done, sizeof buffer));
+		ssize_t got = read(fd, buffer, want);
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got < 0)
+			return false;
+		if (got == 0)
+			break;
+		hash = hash_text(std::string_view(buffer, static_cast<std::size_t>(got)), hash);
+		done += got;
+	}
+	state.size = done;
+	state.hash = hash;
+	return true;
+}
+
+} // namespace
+
+std::uint64_t hash_text(std::string_view text, std::uint64_t hash)
+{
+	for (char c : text) {
+		hash ^= static_cast<unsigned char>(c);
+		hash *= fnv_prime;
+	}
+	return hash;
+}
+
+file_state state_of(const struct stat &info, std::uint64_t hash)
+{
+	file_state state{};
+	state.exists = true;
+	state.device = info.st_dev;
+	state.inode = info.st_ino;
+	state.type = info.st_mode & S_IFMT;
+	state.mtime_sec = info.st_mtim.tv_sec;
+	state.mtime_nsec = info.st_mtim.tv_nsec;
+	if (S_ISREG(info.st_mode)) {
+		state.size = info.st_size;
+		state.hash = hash;
+	}
+	return state;
+}
+
+file_state take_file_state(const char *path)
+{
+	// As open_for_reading does: no device is opened and no FIFO waited on.
+	struct stat info;
+	if (stat(path, &info) == -1)
+		return file_state{};
+	file_state state = state_of(info, empty_hash);
+	if (!S_ISREG(info.st_mode))
+		return state;
+	// A file that cannot be read whole keeps a hash no text is likely to have.
+	state.hash = 0;
+	int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+	if (fd == -1)
+		return state;
+	if (fstat(fd, &info) == -1 || !S_ISREG(info.st_mode)) {
+		state.hash = 0;
+	} else {
+		state = state_of(info, empty_hash);
+		if (!hash_descriptor(fd, info.st_size, state))
+			state.hash = 0;
+	}
+	close(fd);
+	return state;
+}
+
+bool same_state(const file_state &a, const file_state &b)
+{
+	if (!a.exists || !b.exists)
+		return a.exists == b.exists;
+	return a.device == b.device && a.inode == b.inode && a.type == b.type && a.size == b.size &&
+	       a.mtime_sec == b.mtime_sec && a.mtime_nsec == b.mtime_nsec && a.hash == b.hash;
+}
+
+void forget_files()
+{
+	files.clear();
+}
+
+void remember_file(const char *path)
+{
+	file_state state = take_file_state(path);
+	for (remembered &file : files) {
+		if (file.path == path) {
+			file.state = state;
+			return;
+		}
+	}
+	files.push_back({path, state});
+}
+
+void remember_state(const char *path, const file_state &state)
+{
+	for (remembered &file : files) {
+		if (file.path == path)
+			file.state = state;
+	}
+}
+
+const file_state *remembered_state(const char *path)
+{
+	for (const remembered &file : files) {
+		if (file.path == path)
+			return &file.state;
+	}
+	return nullptr;
+}
+
+std::vector<changed_file> changed_files()
+{
+	std::vector<changed_file> changed;
+	for (const remembered &file : files) {
+		file_state now = take_file_state(file.path.c_str());
+		if (!same_state(now, file.state))
+			changed.push_back({file.path, now});
+	}
+	return changed;
+}

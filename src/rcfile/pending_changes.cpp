@@ -1,0 +1,131 @@
+// Collecting the changes a window holds, and laying them over the files as read again.
+#include "rcfile/pending_changes.h"
+
+#include "rcfile/sources.h"
+
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+constexpr const char *yes_text = "\"YES\"";
+constexpr const char *no_text = "\"NO\"";
+
+void copy_modified(std::vector<rc_entry> &changes, const rc_entry *entries, int count)
+{
+	for (int i = 0; i < count; i++) {
+		if (entries[i].modified == 1)
+			changes.push_back(entries[i]);
+	}
+}
+
+// The value a save writes of an entry.
+std::string_view written_value(const rc_entry &entry)
+{
+	if (entry.is_knob != 0)
+		return entry.knob_on == 1 ? yes_text : no_text;
+	return field_text(entry.value);
+}
+
+bool is_word(std::string_view value, const char *word)
+{
+	return value.size() == std::strlen(word) && strncasecmp(value.data(), word, value.size()) == 0;
+}
+
+int index_of(const rc_entry *entries, int count, const char *name)
+{
+	for (int i = 0; i < count; i++) {
+		if (names_equal(entries[i].name, name))
+			return i;
+	}
+	return -1;
+}
+
+int append_entry(rc_entry **entries, int *capacity, int *count, const rc_entry &entry)
+{
+	if (grow_entries(entries, capacity, *count) != 0)
+		return -1;
+	(*entries)[(*count)++] = entry;
+	return 0;
+}
+
+// A knob read whose change is a value no knob holds goes over to the strings.
+rc_entry *make_string(rc_lists *lists, int knob)
+{
+	rc_entry moved = lists->knobs[knob];
+	moved.is_knob = 0;
+	copy_field(moved.saved_value, moved.saved_knob_on == 1 ? yes_text : no_text);
+	if (append_entry(&lists->strings, &lists->string_capacity, &lists->string_count, moved) != 0)
+		return nullptr;
+	std::memmove(lists->knobs + knob, lists->knobs + knob + 1,
+		     static_cast<std::size_t>(lists->knob_count - knob - 1) * sizeof(rc_entry));
+	lists->knobs[--lists->knob_count] = rc_entry{};
+	return &lists->strings[lists->string_count - 1];
+}
+
+// A change whose name no file sets any more is written as an added entry is.
+int add_as_new(rc_lists *lists, const rc_entry &change)
+{
+	rc_entry added = change;
+	added.is_new = 1;
+	added.source = 0;
+	added.saved_knob_on = added.knob_on;
+	std::memcpy(added.saved_value, added.value, field_size);
+	if (added.is_knob != 0)
+		return append_entry(&lists->knobs, &lists->knob_capacity, &lists->knob_count, added);
+	return append_entry(&lists->strings, &lists->string_capacity, &lists->string_count, added);
+}
+
+// Sets entry, as read, to the value the change writes; returns whether that differs from what was read.
+bool take_value(rc_entry &entry, std::string_view value)
+{
+	if (entry.is_knob != 0) {
+		entry.knob_on = is_word(value, yes_text) ? 1 : 0;
+		return entry.knob_on != entry.saved_knob_on;
+	}
+	copy_field(entry.value, value);
+	return !names_equal(entry.value, entry.saved_value);
+}
+
+} // namespace
+
+std::vector<rc_entry> pending_entries(const rc_entry *knobs, int knob_count, const rc_entry *strings,
+				      int string_count)
+{
+	std::vector<rc_entry> changes;
+	copy_modified(changes, knobs, knob_count);
+	copy_modified(changes, strings, string_count);
+	return changes;
+}
+
+int lay_changes_over(rc_lists *lists, const std::vector<rc_entry> &changes, std::vector<std::string> &lost)
+{
+	for (const rc_entry &change : changes) {
+		int knob = index_of(lists->knobs, lists->knob_count, change.name);
+		int string = knob < 0 ? index_of(lists->strings, lists->string_count, change.name) : -1;
+		if (knob < 0 && string < 0) {
+			if (add_as_new(lists, change) != 0)
+				return -1;
+			continue;
+		}
+		rc_entry *entry = knob >= 0 ? &lists->knobs[knob] : &lists->strings[string];
+		if (set_later(*entry) || entry->value_lock != 0) {
+			lost.emplace_back(field_text(change.name));
+			continue;
+		}
+		std::string_view value = written_value(change);
+		if (knob >= 0 && !is_word(value, yes_text) && !is_word(value, no_text)) {
+			entry = make_string(lists, knob);
+			if (entry == nullptr)
+				return -1;
+		}
+		if (!take_value(*entry, value))
+			continue;
+		entry->modified = 1;
+		if (change.has_comment != 0) {
+			entry->has_comment = 1;
+			std::memcpy(entry->comment, change.comment, field_size);
+		}
+	}
+	return 0;
+}

@@ -1,0 +1,21 @@
+// The changes a window holds before they are saved, and laying them over the files as read again.
+#pragma once
+
+#include "model/rc_entry.h"
+
+#include <string>
+#include <vector>
+
+// Copies of the entries in use whose modified is 1, knobs first.
+std::vector<rc_entry> pending_entries(const rc_entry *knobs, int knob_count, const rc_entry *strings,
+				      int string_count);
+
+// Lays each change over lists as freshly read: the entry of its name takes
+// the change and is marked modified, with what was read as its saved state;
+// a change that equals what was read is dropped; a name no file sets any
+// more comes back as a new entry. A change that cannot be made here any
+// more (the name is set by a later file, or its value kept as written) is
+// dropped and its name added to lost. A knob's change over a string, or a
+// string's over a knob, takes the kind its value makes. Returns 0, or -1
+// when memory runs out (the changes from that one on are not laid over).
+int lay_changes_over(rc_lists *lists, const std::vector<rc_entry> &changes, std::vector<std::string> &lost);

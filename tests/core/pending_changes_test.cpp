@@ -1,0 +1,74 @@
+// Tests of laying the changes a window holds over the files as read again.
+#include "rcfile/pending_changes.h"
+#include "rcfile/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+rc_entry change(const char *name, int knob, const char *value)
+{
+	rc_entry entry{};
+	copy_field(entry.name, name);
+	entry.modified = 1;
+	entry.is_knob = knob >= 0;
+	entry.knob_on = knob == 1;
+	copy_field(entry.value, value);
+	return entry;
+}
+
+// The entries marked as changes: " K:name=1" for a knob, " S:name=value"
+// for a string, "+" after a new one.
+std::string changed(const rc_lists &lists)
+{
+	std::string out;
+	for (int i = 0; i < lists.knob_count + lists.string_count; i++) {
+		bool knob = i < lists.knob_count;
+		const rc_entry &e = knob ? lists.knobs[i] : lists.strings[i - lists.knob_count];
+		if (e.modified != 0)
+			out += std::string(knob ? " K:" : " S:") + e.name + "=" +
+			       (knob ? std::to_string(e.knob_on) : std::string(field_text(e.value))) + (e.is_new ? "+" : "");
+	}
+	return out;
+}
+
+// Each change takes the kind its value makes there, one entry a name; an
+// equal one is dropped, one the window could not show as a change is lost.
+TEST(PendingChanges, LaidOverTheFileAsItIsNow)
+{
+	constexpr std::string_view file_text = "a_enable=YES\nb_enable=NO\nhost=box\nsendmail_enable=NONE\nodd='$x'\n";
+	const struct {
+		rc_entry change;
+		const char *expected;
+		const char *lost;
+	} cases[] = {
+		{change("a_enable", 0, ""), " K:a_enable=0", ""},
+		{change("host", -1, "\"box\""), "", ""},
+		{change("sendmail_enable", 1, ""), " S:sendmail_enable=\"YES\"", ""},
+		{change("b_enable", -1, "\"maybe\""), " S:b_enable=\"maybe\"", ""},
+		{change("b_enable", -1, "\"Yes\""), " K:b_enable=1", ""},
+		{change("gone_enable", 1, ""), " K:gone_enable=1+", ""},
+		{change("odd", -1, "\"y\""), "", "odd"},
+	};
+	for (const auto &c : cases) {
+		rc_lists lists = {};
+		FILE *in = fmemopen(const_cast<char *>(file_text.data()), file_text.size(), "r");
+		read_rc_stream(in, &lists);
+		std::fclose(in);
+		int entries = lists.knob_count + lists.string_count;
+		std::vector<std::string> lost;
+		ASSERT_EQ(lay_changes_over(&lists, {c.change}, lost), 0);
+		EXPECT_EQ(changed(lists), c.expected) << c.change.name;
+		EXPECT_EQ(lost.empty() ? "" : lost[0], c.lost);
+		EXPECT_EQ(lists.knob_count + lists.string_count, entries + (std::strchr(c.expected, '+') != nullptr));
+		std::free(lists.knobs);
+		std::free(lists.strings);
+	}
+}
+
+} // namespace
