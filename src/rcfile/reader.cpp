@@ -444,7 +444,9 @@ void on_word(parser &p)
 			p.may_define = false;
 		} else {
 			bool apart = !p.open.empty() && p.open.back().apart;
-			if (!p.named && !apart && (text == "return" || text == "exit"))
+			bool surely = p.open.empty() && !p.conditional;
+			bool counts = p.observer == nullptr || !p.observer->sure_ends_only || surely;
+			if (!p.named && !apart && counts && (text == "return" || text == "exit"))
 				p.ending_line = current_line();
 			p.may_define = p.fresh;
 			p.named = true;

@@ -58,6 +58,10 @@ struct comment_place {
 struct script_observer {
 	std::function<void(const top_command &)> command;
 	std::function<void(std::string_view text, comment_place place)> comment;
+	// Only a return or exit that surely runs ends the file, not one in an
+	// if or after && or ||: a script's reader follows the way the boot
+	// takes, in which a script's checks pass.
+	bool sure_ends_only = false;
 };
 
 // read_rc_stream, showing observer the commands and comments; lists may be

@@ -499,7 +499,7 @@ void read_evals(script_reading &reading)
 		inner.name = reading.name;
 		inner.in_eval = true;
 		script_observer watch{[&inner](const top_command &c) { inner.on_command(c); },
-				      [](std::string_view, comment_place) {}};
+				      [](std::string_view, comment_place) {}, true};
 		read_text(reading.evals[e].text + "\n", &watch, nullptr);
 		std::size_t at = reading.evals[e].step;
 		for (default_text &d : inner.pending_defaults)
@@ -580,7 +580,8 @@ int read_service_script(const char *path, service_script &script)
 		return -1;
 	script_reading reading{script};
 	script_observer watch{[&reading](const top_command &c) { reading.on_command(c); },
-			      [&reading](std::string_view text, comment_place place) { reading.on_comment(text, place); }};
+			      [&reading](std::string_view text, comment_place place) { reading.on_comment(text, place); },
+			      true};
 	read_observed_stream(in, nullptr, &watch);
 	std::fclose(in);
 	if (!reading.name_known_at_top)

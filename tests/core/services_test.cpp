@@ -148,6 +148,9 @@ std::string script(std::mt19937 &rng, const std::string &name, bool provides, ge
 		text += default_unit(rng, name) + "\n";
 	if (rng() % 5 != 0)
 		text += std::string("load_rc_config ") + (rng() % 2 ? "$name" : "\"${name}\"") + "\n";
+	// A check the boot passes: what follows it is read.
+	if (rng() % 3 == 0)
+		text += rng() % 2 ? "[ -n \"$2\" ] && exit 1\n" : "if [ -n \"$2\" ]; then\n\treturn 1\nfi\n";
 	for (int n = static_cast<int>(rng() % 4); n > 0; n--)
 		text += default_unit(rng, name) + "\n";
 	if (rng() % 2)
