@@ -48,7 +48,7 @@ void on_about_clicked(GtkButton *, gpointer)
 	                      "authors", authors,
 	                      "artists", artists,
 	                      "copyright", "Copyright (c) 2024-2026 The Kelvane developers",
-	                      "comments", _("A user friendly rc.conf editor"),
+	                      "comments", _("A user-friendly rc.conf editor"),
 	                      "license", license,
 	                      "logo", logo_pixbuf,
 	                      "name", kelvane_name,

@@ -5,19 +5,21 @@
 #include "gui/editing.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
+#include "rcfile/merge.h"
+#include "rcfile/typed_value.h"
 #include "rcfile/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
 
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 gboolean add_window_open = FALSE;
 
 namespace {
 
-// The widgets one add window's handlers work on. Every window has its own,
-// so the buttons of an older window never reach a newer one.
+// The widgets of the add window; all nullptr while there is none.
 struct add_form {
 	GtkWidget *window;
 	GtkWidget *name_entry;
@@ -25,14 +27,13 @@ struct add_form {
 	GtkWidget *comment_entry;
 };
 
-// The most recently built add window while it exists; add_window_open speaks
-// for this window only, so closing an older one leaves the flag alone.
-add_form *newest_form = nullptr;
+add_form form;
 
 struct fault_text {
-	const char *text;   // nullptr for not_added, which names the variable
+	const char *text;   // nullptr for not_added; a %s takes the typed name
 	const char *detail; // a %s takes the typed name; nullptr for the value check's own text
 	GtkMessageType type;
+	GtkButtonsType buttons;
 };
 
 // TRANSLATORS: %s is the name typed for the new variable.
@@ -40,21 +41,22 @@ constexpr const char *not_added = N_("The variable %s was not added");
 
 // Indexed by add_fault.
 constexpr fault_text fault_texts[] = {
-	{N_("name and value cannot be empty"),
-	 N_("Type the variable's name, and its value between double quotes, for example \"YES\"."), GTK_MESSAGE_ERROR},
-	{N_("value must begin and end with \"."),
-	 N_("Put the value of %s between double quotes, for example \"YES\" or \"-s\"."), GTK_MESSAGE_ERROR},
-	{N_("Duplicated entry"), N_("An entry named %s is already in the list. Change it there, or choose another name."),
-	 GTK_MESSAGE_WARNING},
-	{nullptr, N_("The name, the value and the comment must each fit on one line."), GTK_MESSAGE_ERROR},
-	{nullptr, N_("A name must begin with a letter and hold only letters, digits and _."), GTK_MESSAGE_ERROR},
-	{nullptr, N_("The name and the comment must each fit in 254 bytes."), GTK_MESSAGE_ERROR},
-	{nullptr, nullptr, GTK_MESSAGE_ERROR},
-	{nullptr, N_("There is not enough memory. Close other programs, then press Apply again."), GTK_MESSAGE_ERROR},
+	{N_("The new variable needs a name"),
+	 N_("Type its name, for example ntpd_enable, and its value, for example YES."), GTK_MESSAGE_ERROR,
+	 GTK_BUTTONS_CLOSE},
+	// TRANSLATORS: %s is the name typed for a new variable, which the list already holds.
+	{N_("%s is already in the list. Go to its row?"),
+	 N_("Change the variable there, or choose No and type another name."), GTK_MESSAGE_QUESTION,
+	 GTK_BUTTONS_YES_NO},
+	{nullptr, N_("The name and the comment must each fit on one line."), GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE},
+	{nullptr, N_("A name must begin with a letter and hold only letters, digits and _."), GTK_MESSAGE_ERROR,
+	 GTK_BUTTONS_CLOSE},
+	{nullptr, N_("The name and the comment must each fit in 254 bytes."), GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE},
+	{nullptr, nullptr, GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE},
+	{nullptr, N_("There is not enough memory. Close other programs, then press Apply again."), GTK_MESSAGE_ERROR,
+	 GTK_BUTTONS_CLOSE},
 };
 
-constexpr int knobs_page = 0;
-constexpr int strings_page = 1;
 constexpr int border_width = 10;      // as the main window's
 constexpr int entry_width_chars = 40; // room for a typical value at a glance
 
@@ -80,7 +82,8 @@ bool has_line_break(const char *text)
 	return std::strpbrk(text, "\r\n") != nullptr;
 }
 
-void show_fault(add_fault fault, const new_entry_text &typed)
+// The message over the add window, which comes back to the front after it.
+gint show_fault(add_fault fault, const new_entry_text &typed)
 {
 	const fault_text &message = fault_texts[fault];
 	std::string name = display_text(typed.name);
@@ -88,43 +91,46 @@ void show_fault(add_fault fault, const new_entry_text &typed)
 	// The value check's texts hold % signs of their own: they are no format.
 	std::string detail = message.detail != nullptr ? format_text(_(message.detail), name.c_str())
 						       : _(value_fault_text(check_value(typed.value)));
-	run_message(message.type, GTK_BUTTONS_CLOSE, text, detail);
+	return run_message_over(form.window, message.type, message.buttons, text, detail);
 }
 
-// Puts the cursor on a row, wherever the list's order has put it, which
-// selects it (its comment shows) and scrolls it into view.
-void show_row(GtkWidget *view, GtkListStore *store, GtkTreeIter *row)
+// The field to correct after fault.
+GtkWidget *field_at_fault(add_fault fault, const new_entry_text &text)
 {
-	GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(store), row);
-	gtk_tree_view_set_cursor(GTK_TREE_VIEW(view), path, nullptr, FALSE);
-	gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(view), path, nullptr, FALSE, 0, 0);
-	gtk_tree_path_free(path);
+	switch (fault) {
+	case fault_line_break:
+		return has_line_break(text.name) ? form.name_entry : form.comment_entry;
+	case fault_too_long:
+		return std::strlen(text.name) >= field_size ? form.name_entry : form.comment_entry;
+	case fault_value:
+		return form.value_entry;
+	default:
+		return form.name_entry;
+	}
 }
 
-// Files the entry at the end of its array and its list. Returns 0, or -1
+// Files the entry in name order in its array and its list. Returns 0, or -1
 // when the full array cannot grow (nothing changed then).
 int add_entry(const new_entry_text &text)
 {
-	bool knob = is_knob_value(text.value);
+	rc_entry entry;
+	fill_new_entry(&entry, text);
+	bool knob = entry.is_knob != 0;
 	rc_entry **entries = knob ? &gui_lists->knobs : &gui_lists->strings;
 	int *capacity = knob ? &gui_lists->knob_capacity : &gui_lists->string_capacity;
-	int *count = knob ? &gui_knob_count : &gui_string_count;
-	// A kind that neither file had starts with no room at all.
-	if (grow_entries(entries, capacity, *count) != 0)
+	if (insert_in_name_order(entries, capacity, knob ? &gui_knob_count : &gui_string_count, entry) < 0)
 		return -1;
 	gui_knobs = gui_lists->knobs;
 	gui_strings = gui_lists->strings;
 
-	rc_entry *entry = *entries + *count;
-	fill_new_entry(entry, text);
 	pending_changes++;
 	gtk_widget_set_sensitive(save_button, TRUE);
 	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
-
 	GtkListStore *store = knob ? knob_store : string_store;
-	GtkTreeIter row = append_row(store, *entry, change_mark);
-	(*count)++;
-	show_row(knob ? knob_view : string_view, store, &row);
+	GtkTreeIter row = insert_row(store, entry, change_mark);
+	GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(store), &row);
+	go_to_row(knob ? knob_view : string_view, path, false);
+	gtk_tree_path_free(path);
 	return 0;
 }
 
@@ -137,50 +143,64 @@ gboolean on_close_idle(gpointer window)
 
 // The button that was pressed is still at work when its handler returns: a
 // screen reader's press signals it afterwards. So the window goes out of sight
-// now and is destroyed once that is over.
-void close_form(add_form *form)
+// now, Add may build the next one, and it is destroyed once that is over.
+void close_form()
 {
-	gtk_widget_hide(form->window);
-	g_idle_add(on_close_idle, g_object_ref(form->window));
+	GtkWidget *window = form.window;
+	form = add_form{};
+	add_window_open = FALSE;
+	gtk_widget_hide(window);
+	g_idle_add(on_close_idle, g_object_ref(window));
 }
 
-void on_apply_clicked(GtkButton *, gpointer data)
+void on_apply_clicked(GtkButton *, gpointer)
 {
-	add_form *form = static_cast<add_form *>(data);
-	if (form == newest_form)
-		add_window_open = FALSE;
-	new_entry_text text = {gtk_entry_get_text(GTK_ENTRY(form->name_entry)),
-	                       gtk_entry_get_text(GTK_ENTRY(form->value_entry)),
-	                       gtk_entry_get_text(GTK_ENTRY(form->comment_entry))};
+	// Copied: the messages below run loops of their own.
+	std::string name = gtk_entry_get_text(GTK_ENTRY(form.name_entry));
+	std::string value = typed_value(gtk_entry_get_text(GTK_ENTRY(form.value_entry)));
+	std::string comment = gtk_entry_get_text(GTK_ENTRY(form.comment_entry));
+	new_entry_text text = {name.c_str(), value.c_str(), comment.c_str()};
 	add_fault fault = check_new_entry(text, gui_knobs, gui_knob_count, gui_strings, gui_string_count);
-	if (fault == add_ok && add_entry(text) != 0)
-		fault = fault_no_memory;
-	// The form may be gone once a message has run its own loop: return at once.
-	if (fault != add_ok) {
-		show_fault(fault, text);
+	bool kept = fault == add_ok && may_run_at_boot(form.window, text.name, value);
+	if (kept && add_entry(text) == 0) {
+		close_form();
 		return;
 	}
-	close_form(form);
+	if (kept)
+		fault = fault_no_memory;
+	// A command the user did not keep goes back to the value field.
+	GtkWidget *field = fault == add_ok ? form.value_entry : field_at_fault(fault, text);
+	// Only the question about a name in the list has a Yes.
+	if (fault != add_ok && show_fault(fault, text) == GTK_RESPONSE_YES) {
+		rc_entry listed{};
+		copy_field(listed.name, name);
+		go_to_entry(listed.name);
+		return;
+	}
+	// A message runs a loop of its own, in which the window may have gone.
+	if (form.window == nullptr)
+		return;
+	gtk_window_present(GTK_WINDOW(form.window));
+	gtk_widget_grab_focus(field);
 }
 
-void on_cancel_clicked(GtkButton *, gpointer data)
+void on_cancel_clicked(GtkButton *, gpointer)
 {
-	close_form(static_cast<add_form *>(data));
+	close_form();
 }
 
-// Every way a window ends (Apply, Cancel, the window manager) comes here.
-void on_add_window_destroy(GtkWidget *, gpointer data)
+// Every way the window ends that skips close_form (the window manager, the
+// main window's end) comes here too.
+void on_add_window_destroy(GtkWidget *window, gpointer)
 {
-	add_form *form = static_cast<add_form *>(data);
-	if (form == newest_form) {
-		newest_form = nullptr;
+	if (window == form.window) {
+		form = add_form{};
 		add_window_open = FALSE;
 	}
-	g_free(form);
 }
 
 // An entry of up to max_length characters, 0 for any number.
-GtkWidget *framed_entry(const char *label, const char *text, int max_length, GtkWidget **entry)
+GtkWidget *framed_entry(const char *label, int max_length, GtkWidget **entry)
 {
 	GtkWidget *frame = gtk_frame_new(label);
 	*entry = gtk_entry_new();
@@ -188,7 +208,6 @@ GtkWidget *framed_entry(const char *label, const char *text, int max_length, Gtk
 	gtk_entry_set_width_chars(GTK_ENTRY(*entry), entry_width_chars);
 	// Enter in any field presses Apply.
 	gtk_entry_set_activates_default(GTK_ENTRY(*entry), TRUE);
-	gtk_entry_set_text(GTK_ENTRY(*entry), text);
 	gtk_container_add(GTK_CONTAINER(frame), *entry);
 	return frame;
 }
@@ -198,24 +217,21 @@ GtkWidget *framed_entry(const char *label, const char *text, int max_length, Gtk
 add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int knob_count,
                           const rc_entry *strings, int string_count)
 {
-	if (text.name[0] == '\0' || text.value[0] == '\0')
+	if (text.name[0] == '\0')
 		return fault_empty;
-	std::size_t value_length = std::strlen(text.value);
-	if (text.value[0] != '"' || text.value[value_length - 1] != '"')
-		return fault_quotes;
 	// Test the texts as they would be stored, cut to their fields.
 	rc_entry candidate{};
 	copy_field(candidate.name, text.name);
 	if (find_entry(knobs, knob_count, candidate.name) >= 0 ||
 	    find_entry(strings, string_count, candidate.name) >= 0)
 		return fault_duplicate;
-	if (has_line_break(text.name) || has_line_break(text.value) || has_line_break(text.comment))
+	// The value check speaks of the value's line breaks, as in a Value cell.
+	if (has_line_break(text.name) || has_line_break(text.comment))
 		return fault_line_break;
 	if (!is_variable_name(text.name))
 		return fault_name;
 	if (std::strlen(text.name) >= field_size || std::strlen(text.comment) >= field_size)
 		return fault_too_long;
-	// A lone '"' passes the test of its first and last character.
 	if (check_value(text.value) != value_fault::none)
 		return fault_value;
 	return add_ok;
@@ -247,26 +263,32 @@ void fill_new_entry(rc_entry *entry, const new_entry_text &text)
 
 void on_add_clicked(GtkButton *, gpointer)
 {
-	if (add_window_open || !finish_value_edit())
+	if (!finish_value_edit())
 		return;
+	if (form.window != nullptr) {
+		gtk_window_present(GTK_WINDOW(form.window));
+		return;
+	}
 	add_window_open = TRUE;
-	add_form *form = g_new0(add_form, 1);
-	newest_form = form;
+	form.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+	GtkWindow *window = GTK_WINDOW(form.window);
+	// Kept in front of the main window, and gone with it.
+	gtk_window_set_transient_for(window, GTK_WINDOW(main_window));
+	gtk_window_set_destroy_with_parent(window, TRUE);
+	gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+	gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
+	gtk_window_set_resizable(window, TRUE);
+	gtk_window_set_title(window, _("Add new entry"));
+	g_signal_connect(form.window, "destroy", G_CALLBACK(on_add_window_destroy), nullptr);
 
-	form->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-	gtk_window_set_position(GTK_WINDOW(form->window), GTK_WIN_POS_CENTER);
-	gtk_window_set_resizable(GTK_WINDOW(form->window), TRUE);
-	gtk_window_set_title(GTK_WINDOW(form->window), _("Add new entry"));
-	g_signal_connect(form->window, "destroy", G_CALLBACK(on_add_window_destroy), form);
-
-	gtk_container_set_border_width(GTK_CONTAINER(form->window), border_width);
+	gtk_container_set_border_width(GTK_CONTAINER(form.window), border_width);
 	GtkWidget *apply_button = new_stock_button(GTK_STOCK_APPLY);
-	g_signal_connect(apply_button, "clicked", G_CALLBACK(on_apply_clicked), form);
+	g_signal_connect(apply_button, "clicked", G_CALLBACK(on_apply_clicked), nullptr);
 	gtk_widget_set_can_default(apply_button, TRUE);
 	GtkWidget *cancel_button = new_stock_button(GTK_STOCK_CANCEL);
-	g_signal_connect(cancel_button, "clicked", G_CALLBACK(on_cancel_clicked), form);
+	g_signal_connect(cancel_button, "clicked", G_CALLBACK(on_cancel_clicked), nullptr);
 	GtkAccelGroup *keys = gtk_accel_group_new();
-	gtk_window_add_accel_group(GTK_WINDOW(form->window), keys);
+	gtk_window_add_accel_group(window, keys);
 	g_object_unref(keys);
 	gtk_widget_add_accelerator(cancel_button, "clicked", keys, GDK_Escape, GdkModifierType(0), GtkAccelFlags(0));
 
@@ -275,10 +297,10 @@ void on_add_clicked(GtkButton *, gpointer)
 	gtk_box_pack_start(GTK_BOX(button_box), apply_button, FALSE, FALSE, 0);
 	gtk_box_pack_start(GTK_BOX(button_box), cancel_button, FALSE, FALSE, 0);
 
-	GtkWidget *name_frame = framed_entry(_("Name"), "", field_size, &form->name_entry);
-	// A value cut at the entry's limit would lose its closing quote: the check says it is too long.
-	GtkWidget *value_frame = framed_entry(_("Value"), "\"\"", 0, &form->value_entry);
-	GtkWidget *comment_frame = framed_entry(_("Optional Comment"), "", field_size, &form->comment_entry);
+	GtkWidget *name_frame = framed_entry(_("Name"), field_size, &form.name_entry);
+	// A value of any length is taken, and refused as too long if it is.
+	GtkWidget *value_frame = framed_entry(_("Value"), 0, &form.value_entry);
+	GtkWidget *comment_frame = framed_entry(_("Optional Comment"), field_size, &form.comment_entry);
 	GtkWidget *separator = gtk_hseparator_new();
 
 	gtk_box_pack_start(GTK_BOX(box), name_frame, TRUE, TRUE, 0);
@@ -286,7 +308,7 @@ void on_add_clicked(GtkButton *, gpointer)
 	gtk_box_pack_start(GTK_BOX(box), comment_frame, TRUE, TRUE, 0);
 	gtk_box_pack_start(GTK_BOX(box), separator, TRUE, TRUE, 0);
 	gtk_box_pack_start(GTK_BOX(box), button_box, TRUE, TRUE, 0);
-	gtk_container_add(GTK_CONTAINER(form->window), box);
+	gtk_container_add(GTK_CONTAINER(form.window), box);
 	gtk_widget_grab_default(apply_button);
-	gtk_widget_show_all(form->window);
+	gtk_widget_show_all(form.window);
 }

@@ -5,29 +5,28 @@
 
 #include <gtk/gtk.h>
 
-extern gboolean add_window_open; // set while the newest add window waits for an answer
+extern gboolean add_window_open; // set while the add window exists; there is only ever one
 
-// Why Apply refuses an entry. All but the last are tested in this order.
+// Why Apply refuses an entry, in the order of the tests.
 enum add_fault {
 	add_ok = -1,
-	fault_empty = 0,  // name or value empty
-	fault_quotes,     // value not enclosed in double quotes
+	fault_empty = 0,  // no name
 	fault_duplicate,  // name already in use, in either array
-	fault_line_break, // CR or LF in name, value or comment
+	fault_line_break, // CR or LF in name or comment
 	fault_name,       // name not a shell variable name
 	fault_too_long,   // name or comment longer than a field holds
 	fault_value,      // check_value refuses the value, with a message of its own
 	fault_no_memory,  // the array could not grow
 };
 
-// The three texts typed into one add window.
+// The three texts of the add window, the value as typed_value makes it.
 struct new_entry_text {
 	const char *name;
 	const char *value;
 	const char *comment;
 };
 
-// Builds and shows an add window, unless the newest one still waits.
+// Builds and shows the add window, or brings the one open to the front.
 void on_add_clicked(GtkButton *button, gpointer data);
 
 // The first fault of text, or add_ok; duplicates are sought among the

@@ -7,6 +7,7 @@
 #include "rcfile/delta_writer.h"
 #include "rcfile/services.h"
 #include "rcfile/sources.h"
+#include "rcfile/typed_value.h"
 #include "rcfile/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -40,6 +41,12 @@ constexpr const char *service_file_to_edit = N_("It is set in '%1$s', which is r
 constexpr const char *service_file_note = N_("Set in '%1$s', which is read when %2$s starts, after '%3$s'");
 // TRANSLATORS: shown for a row whose default an rc.d script gives; %s is the script.
 constexpr const char *script_default_note = N_("Default from '%s'");
+// TRANSLATORS: %s is the local rc.conf's path.
+constexpr const char *read_only_to_edit = N_("You may not write '%s'. Run Kelvane as root to change it.");
+// TRANSLATORS: %s is a variable's name.
+constexpr const char *runs_at_boot = N_("The value of %s runs a command at every boot. Keep it?");
+constexpr const char *runs_at_boot_detail = N_("Every rc.d script reads rc.conf, so the command runs as root "
+					       "many times during each boot. Choose No to change the value.");
 
 // The Value cell's editor while it is open, and our handlers on it.
 GtkCellEditable *value_editor;
@@ -125,24 +132,6 @@ std::string row_note(const rc_entry &entry)
 	return words == std::string::npos ? text : text + " \xE2\x80\x94 " + note.substr(words);
 }
 
-// The status bar holds at most one message: the comment of the row selected last.
-void show_comment(GtkTreeSelection *selection, const rc_entry *entries, int count)
-{
-	GtkStatusbar *bar = GTK_STATUSBAR(status_bar);
-	if (info_context_id != 0)
-		gtk_statusbar_pop(bar, info_context_id);
-	guint context = gtk_statusbar_get_context_id(bar, "Info");
-	GtkTreeModel *model = nullptr;
-	GtkTreeIter iter;
-	// An emptied selection leaves the bar empty.
-	if (gtk_tree_selection_get_selected(selection, &model, &iter)) {
-		int index = entry_of_row(model, &iter, entries, count);
-		if (index >= 0)
-			gtk_statusbar_push(bar, context, row_note(entries[index]).c_str());
-	}
-	info_context_id = context;
-}
-
 // Stops watching the editor; from here on the renderer alone ends it.
 void forget_value_editor()
 {
@@ -165,26 +154,30 @@ void on_value_editor_changed(GtkEditable *editor, gpointer)
 	gtk_widget_set_sensitive(save_button, pending_changes > 0 || differs);
 }
 
-gboolean on_reopen_idle(gpointer)
+// The path of the row that shows the entry named name, or nullptr.
+GtkTreePath *row_of_name(GtkListStore *store, const std::string &name)
 {
-	GtkTreeModel *model = GTK_TREE_MODEL(string_store);
+	GtkTreeModel *model = GTK_TREE_MODEL(store);
 	GtkTreeIter iter;
 	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
 	     more = gtk_tree_model_iter_next(model, &iter)) {
-		gchar *name = nullptr;
-		gtk_tree_model_get(model, &iter, column_name, &name, -1);
-		bool found = refused_name == name;
-		g_free(name);
-		if (!found)
-			continue;
-		GtkTreePath *path = gtk_tree_model_get_path(model, &iter);
-		GtkTreeView *view = GTK_TREE_VIEW(string_view);
-		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 1);
-		gtk_widget_grab_focus(string_view);
+		gchar *shown = nullptr;
+		gtk_tree_model_get(model, &iter, column_name, &shown, -1);
+		bool found = name == shown;
+		g_free(shown);
+		if (found)
+			return gtk_tree_model_get_path(model, &iter);
+	}
+	return nullptr;
+}
+
+gboolean on_reopen_idle(gpointer)
+{
+	if (GtkTreePath *path = row_of_name(string_store, refused_name)) {
+		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), strings_page);
 		// The editor that opens here takes the refused text (on_value_editing_started).
-		gtk_tree_view_set_cursor(view, path, gtk_tree_view_get_column(view, column_state), TRUE);
+		go_to_row(string_view, path, true);
 		gtk_tree_path_free(path);
-		break;
 	}
 	reopen_pending = false;
 	return FALSE;
@@ -201,15 +194,18 @@ void reopen_with(const char *name, std::string_view text)
 	reopen_pending = true;
 }
 
-// Rows set by a later file, and values the file keeps as they are, are not changed here.
+// Rows set by a later file, and values the file keeps as they are, are not
+// changed here; in a read-only window no row is.
 bool is_locked(const rc_entry &entry)
 {
-	return set_later(entry) || entry.value_lock != 0;
+	return read_only || set_later(entry) || entry.value_lock != 0;
 }
 
 // Why a locked entry may not be changed here, translated.
 std::string lock_message(const rc_entry &entry)
 {
+	if (read_only)
+		return format_text(_(read_only_to_edit), display_text(local_rc_path()).c_str());
 	if (set_later(entry)) {
 		const source_file &file = *source_of(entry);
 		std::string path = display_text(file.path);
@@ -225,7 +221,7 @@ std::string lock_message(const rc_entry &entry)
 // Tells the user, in a message naming the variable, that it may not be changed here and why.
 void show_lock(const rc_entry &entry)
 {
-	const char *text = set_later(entry) ? set_later_locked : value_locked;
+	const char *text = entry.is_knob != 0 || set_later(entry) ? set_later_locked : value_locked;
 	run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
 		    format_text(_(text), display_text(field_text(entry.name)).c_str()), lock_message(entry));
 }
@@ -348,7 +344,8 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 	// The text the row shows stands for the entry's own bytes, readable or not.
 	if (text == shown_value(entry))
 		return;
-	value_fault fault = check_value(text);
+	std::string value = typed_value(text);
+	value_fault fault = check_value(value);
 	if (fault != value_fault::none) {
 		std::string name = display_text(field_text(entry.name));
 		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, format_text(_(value_not_changed), name.c_str()),
@@ -356,7 +353,11 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 		reopen_with(entry.name, text);
 		return;
 	}
-	copy_field(entry.value, text);
+	if (!may_run_at_boot(main_window, entry.name, value)) {
+		reopen_with(entry.name, text);
+		return;
+	}
+	copy_field(entry.value, value);
 	gtk_list_store_set(string_store, &iter, column_state, shown_value(entry).c_str(), -1);
 	show_mark(string_store, &iter, count_edit(entry, value_differs(entry), &pending_changes));
 }
@@ -397,6 +398,54 @@ void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editab
 	on_value_editor_changed(GTK_EDITABLE(editable), nullptr);
 }
 
+void go_to_row(GtkWidget *view, GtkTreePath *path, bool edit)
+{
+	GtkTreeView *tree = GTK_TREE_VIEW(view);
+	gtk_widget_grab_focus(view);
+	gtk_tree_view_set_cursor(tree, path, edit ? gtk_tree_view_get_column(tree, column_state) : nullptr, edit);
+	gtk_tree_view_scroll_to_cell(tree, path, nullptr, FALSE, 0, 0);
+	gtk_tree_view_scroll_to_point(tree, 0, -1);
+}
+
+bool may_run_at_boot(GtkWidget *parent, const char *name, const std::string &value)
+{
+	if (!runs_command(value))
+		return true;
+	std::string shown = display_text(name);
+	return run_message_over(parent, GTK_MESSAGE_WARNING, GTK_BUTTONS_YES_NO,
+				format_text(_(runs_at_boot), shown.c_str()), _(runs_at_boot_detail)) == GTK_RESPONSE_YES;
+}
+
+void go_to_entry(const char *name)
+{
+	bool knob = find_entry(gui_knobs, gui_knob_count, name) >= 0;
+	GtkTreePath *path = row_of_name(knob ? knob_store : string_store, display_text(name));
+	if (path == nullptr)
+		return;
+	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
+	gtk_window_present(GTK_WINDOW(main_window));
+	go_to_row(knob ? knob_view : string_view, path, !knob);
+	gtk_tree_path_free(path);
+}
+
+void show_selected_comment()
+{
+	GtkStatusbar *bar = GTK_STATUSBAR(status_bar);
+	if (info_context_id != 0)
+		gtk_statusbar_pop(bar, info_context_id);
+	info_context_id = gtk_statusbar_get_context_id(bar, "Info");
+	bool knobs = visible_view() == knob_view;
+	const rc_entry *entries = knobs ? gui_knobs : gui_strings;
+	GtkTreeModel *model = nullptr;
+	GtkTreeIter iter;
+	// No row selected in the tab in front leaves the bar empty.
+	if (gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(visible_view())), &model, &iter)) {
+		int index = entry_of_row(model, &iter, entries, knobs ? gui_knob_count : gui_string_count);
+		if (index >= 0)
+			gtk_statusbar_push(bar, info_context_id, row_note(entries[index]).c_str());
+	}
+}
+
 bool finish_value_edit()
 {
 	if (value_editor != nullptr) {
@@ -422,18 +471,15 @@ bool plain_key(const GdkEventKey *event, std::initializer_list<guint> keys)
 }
 
 // Activates the state cell of the cursor's row, as a click on it does: the
-// renderer's own rules (read-only, locked rows) apply. The list scrolls back
-// to its left edge, so the row's name stays in sight beside a wide value.
-gboolean activate_cursor_row(GtkWidget *widget)
+// handlers' own rules (read-only, locked rows) apply.
+gboolean activate_cursor_row(GtkWidget *view)
 {
-	GtkTreeView *view = GTK_TREE_VIEW(widget);
 	GtkTreePath *path = nullptr;
-	gtk_tree_view_get_cursor(view, &path, nullptr);
+	gtk_tree_view_get_cursor(GTK_TREE_VIEW(view), &path, nullptr);
 	if (path == nullptr)
 		return FALSE;
-	gtk_tree_view_set_cursor(view, path, gtk_tree_view_get_column(view, column_state), TRUE);
+	go_to_row(view, path, true);
 	gtk_tree_path_free(path);
-	gtk_tree_view_scroll_to_point(view, 0, -1);
 	return TRUE;
 }
 
@@ -449,12 +495,17 @@ gboolean on_string_view_key_press_event(GtkWidget *view, GdkEventKey *event, gpo
 	return plain_key(event, {GDK_Return, GDK_KP_Enter, GDK_ISO_Enter}) ? activate_cursor_row(view) : FALSE;
 }
 
-void on_knob_selection_changed(GtkTreeSelection *selection, gpointer)
+void on_string_view_row_activated(GtkTreeView *, GtkTreePath *path, GtkTreeViewColumn *, gpointer)
 {
-	show_comment(selection, gui_knobs, gui_knob_count);
+	go_to_row(string_view, path, true);
 }
 
-void on_string_selection_changed(GtkTreeSelection *selection, gpointer)
+void on_knob_selection_changed(GtkTreeSelection *, gpointer)
 {
-	show_comment(selection, gui_strings, gui_string_count);
+	show_selected_comment();
+}
+
+void on_string_selection_changed(GtkTreeSelection *, gpointer)
+{
+	show_selected_comment();
 }

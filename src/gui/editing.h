@@ -27,9 +27,9 @@ edit_mark count_edit(rc_entry &entry, bool differs, int *pending);
 // The check box of a knob row was clicked: flips the knob and counts the change.
 void on_knob_toggled(GtkCellRendererToggle *renderer, gchar *path, gpointer data);
 
-// A Value cell was confirmed: stores the text when it may be written to
-// rc.conf and counts the change; otherwise says why and opens the cell again
-// holding the text.
+// A Value cell was confirmed: stores the value the text makes (typed_value)
+// when it may be written to rc.conf and counts the change; otherwise says why
+// and opens the cell again holding the text.
 void on_string_edited(GtkCellRendererText *renderer, gchar *path, gchar *new_text, gpointer data);
 
 // A Value cell's editor opened: watches it so that its text is not lost, or
@@ -41,13 +41,31 @@ void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editab
 // corrected, true otherwise.
 bool finish_value_edit();
 
-// Shows the comment of the selected knob in the status bar.
+// Whether value, about to be stored for the variable name, may stand: true
+// unless it runs a command at boot and the user, asked over parent, says No.
+bool may_run_at_boot(GtkWidget *parent, const char *name, const std::string &value);
+
+// Puts the cursor on the row at path in view, which selects it, scrolled into
+// sight with the list at its left edge, so the name shows beside a wide
+// value; with edit, its state cell is opened for editing or activated.
+void go_to_row(GtkWidget *view, GtkTreePath *path, bool edit);
+
+// Brings the row of the entry named name to the front, selected, a string's
+// value opened for editing.
+void go_to_entry(const char *name);
+
+// Shows the comment of the selected row of the tab in front in the status
+// bar, or nothing when none is selected.
+void show_selected_comment();
+
 // Space on a Knobs row toggles it; Enter on a Strings row opens its value for
 // editing with the names still in sight. TRUE when the key was taken.
 gboolean on_knob_view_key_press_event(GtkWidget *view, GdkEventKey *event, gpointer data);
 gboolean on_string_view_key_press_event(GtkWidget *view, GdkEventKey *event, gpointer data);
 
-void on_knob_selection_changed(GtkTreeSelection *selection, gpointer data);
+// A Strings row activated (Enter in the search box, a double click): its value opens for editing.
+void on_string_view_row_activated(GtkTreeView *view, GtkTreePath *path, GtkTreeViewColumn *column, gpointer data);
 
-// Shows the comment of the selected string in the status bar.
+// The selection of either list changed: the status bar follows.
+void on_knob_selection_changed(GtkTreeSelection *selection, gpointer data);
 void on_string_selection_changed(GtkTreeSelection *selection, gpointer data);

@@ -23,7 +23,8 @@ namespace {
 
 constexpr const char *geometry_file_name = ".kelvanerc";
 constexpr std::size_t path_size = 1024;
-constexpr int default_width = 400;  // when there is no usable file
+// When there is no usable file: the window measures a width for itself (0).
+constexpr int default_width = 0;
 constexpr int default_height = 480;
 constexpr int largest_side = 32767; // beyond this the window would not open
 constexpr off_t raw_form_length = 8;

@@ -4,7 +4,8 @@
 extern int geometry_width;  // remembered size, 0 when unknown
 extern int geometry_height;
 
-// Sets geometry_width and geometry_height from the file, or to a default.
+// Sets geometry_width and geometry_height from the file; without a usable
+// file the width is 0, to be measured, and the height a default.
 void load_geometry();
 
 // Writes width and height to the file when they differ from the remembered size.

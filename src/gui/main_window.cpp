@@ -5,12 +5,15 @@
 #include "gui/add_dialog.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
+#include "gui/first_size.h"
 #include "gui/geometry.h"
 #include "gui/i18n.h"
 #include "gui/icons.h"
+#include "gui/mark_tips.h"
 #include "gui/outside_changes.h"
 #include "gui/recovery.h"
 #include "gui/save_quit.h"
+#include "gui/type_ahead.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/sources.h"
 #include "version.h"
@@ -36,14 +39,9 @@ GtkListStore *knob_store;     // mark, name, state
 GtkListStore *string_store;   // mark, name, value text
 GtkWidget *knob_view;         // the view of knob_store
 GtkWidget *string_view;       // the view of string_store, whose Value cells are edited
+bool read_only;               // this user may not save to the local rc.conf
 
 namespace {
-
-// This user may not save to the local rc.conf: nothing can be changed.
-bool read_only;
-
-// The mark of a row whose variable a file read after rc.conf sets.
-constexpr const char *later_mark = "gtk-info";
 
 // One column of a list view.
 struct column_layout {
@@ -76,19 +74,23 @@ constexpr int least_name_width = 60;
 // Room around each button's icon and label, in pixels a side: a long
 // translation would otherwise touch the button's edges.
 constexpr int button_padding = 6;
+// Room above and below the line that says why nothing can be changed, in pixels.
+constexpr int read_only_padding = 4;
 
 // The widest name of string_store in pixels, and how many rows that measured.
 int widest_name;
 int names_measured;
 
-// The type-ahead's key, folded, and whether some name begins with it.
-std::string search_key;
-bool search_prefix_found;
-
-// Handlers take no user data and no flags anywhere in the editor.
+// Handlers take no user data anywhere in the editor; connect_after is for
+// those that must see what the toolkit did first.
 void connect(gpointer instance, const char *signal, GCallback handler)
 {
 	g_signal_connect_data(instance, signal, handler, nullptr, nullptr, GConnectFlags(0));
+}
+
+void connect_after(gpointer instance, const char *signal, GCallback handler)
+{
+	g_signal_connect_data(instance, signal, handler, nullptr, nullptr, G_CONNECT_AFTER);
 }
 
 void set_tip(GtkWidget *button, const char *tip)
@@ -135,46 +137,6 @@ GtkTreeViewColumn *new_column(const column_layout &layout, GtkCellRenderer *rend
 	return column;
 }
 
-std::string folded(const char *text)
-{
-	gchar *fold = g_utf8_casefold(text, -1);
-	std::string result = fold;
-	g_free(fold);
-	return result;
-}
-
-std::string folded_name(GtkTreeModel *model, GtkTreeIter *iter)
-{
-	gchar *name = nullptr;
-	gtk_tree_model_get(model, iter, column_name, &name, -1);
-	std::string result = folded(name != nullptr ? name : "");
-	g_free(name);
-	return result;
-}
-
-// Typing in a list finds the first name that holds the text, case ignored;
-// while some name begins with it, only such names count, so "ntpd" finds
-// ntpd_enable before a name that merely holds it. Like every search
-// function of the toolkit it answers FALSE for a row that matches.
-gboolean name_differs_from_search(GtkTreeModel *model, gint, const gchar *key, GtkTreeIter *iter, gpointer)
-{
-	std::string wanted = folded(key);
-	// Each search starts at the first row: rows may have come since the last.
-	GtkTreePath *path = gtk_tree_model_get_path(model, iter);
-	bool first_row = gtk_tree_path_get_indices(path)[0] == 0;
-	gtk_tree_path_free(path);
-	if (first_row || wanted != search_key) {
-		search_key = wanted;
-		search_prefix_found = false;
-		GtkTreeIter row;
-		for (gboolean more = gtk_tree_model_get_iter_first(model, &row); more && !search_prefix_found;
-		     more = gtk_tree_model_iter_next(model, &row))
-			search_prefix_found = folded_name(model, &row).compare(0, wanted.size(), wanted) == 0;
-	}
-	std::size_t at = folded_name(model, iter).find(wanted);
-	return search_prefix_found ? at != 0 : at == std::string::npos;
-}
-
 // Rules hint, autosize, sortable headers and single selection, common to both views.
 GtkTreeSelection *finish_view(GtkWidget *view)
 {
@@ -183,8 +145,7 @@ GtkTreeSelection *finish_view(GtkWidget *view)
 	gtk_tree_view_columns_autosize(tree);
 	for (int i = 0; i < 3; i++)
 		gtk_tree_view_column_set_sort_column_id(gtk_tree_view_get_column(tree, i), i);
-	gtk_tree_view_set_search_column(tree, column_name);
-	gtk_tree_view_set_search_equal_func(tree, name_differs_from_search, nullptr, nullptr);
+	use_type_ahead(view);
 	GtkTreeSelection *selection = gtk_tree_view_get_selection(tree);
 	gtk_tree_selection_set_mode(selection, GTK_SELECTION_SINGLE);
 	return selection;
@@ -230,6 +191,9 @@ GtkWidget *new_view(GtkListStore *store, const column_layout (&columns)[3], GtkC
 	gtk_tree_view_append_column(tree, new_column(columns[1], gtk_cell_renderer_text_new(), 1));
 	gtk_tree_view_append_column(tree, new_column(columns[2], state, 2));
 	connect(finish_view(view), "changed", selection_changed);
+	// Nothing can be changed: the values say so by their colour.
+	g_object_set(state, "sensitive", !read_only, nullptr);
+	explain_marks(view);
 	return view;
 }
 
@@ -247,20 +211,7 @@ int measure_widest_name(GtkWidget *view)
 	int rows = gtk_tree_model_iter_n_children(model, nullptr);
 	if (rows == names_measured)
 		return widest_name;
-	widest_name = 0;
-	PangoLayout *layout = gtk_widget_create_pango_layout(view, nullptr);
-	GtkTreeIter iter;
-	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
-	     more = gtk_tree_model_iter_next(model, &iter)) {
-		gchar *name = nullptr;
-		gtk_tree_model_get(model, &iter, column_name, &name, -1);
-		pango_layout_set_text(layout, name, -1);
-		int width = 0;
-		pango_layout_get_pixel_size(layout, &width, nullptr);
-		widest_name = std::max(widest_name, width);
-		g_free(name);
-	}
-	g_object_unref(layout);
+	widest_name = text_width(view, widest_name_of(view, model).c_str());
 	names_measured = rows;
 	return widest_name;
 }
@@ -289,8 +240,8 @@ void on_string_view_size_allocate(GtkWidget *view, GtkAllocation *allocation, gp
 GtkWidget *new_knob_view()
 {
 	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
+	// Activatable even when nothing can be changed: a click then says why.
 	GtkCellRenderer *toggle = gtk_cell_renderer_toggle_new();
-	g_object_set(toggle, "activatable", !read_only, nullptr);
 	connect(toggle, "toggled", G_CALLBACK(on_knob_toggled));
 	GtkWidget *view = new_view(knob_store, knob_columns, toggle, G_CALLBACK(on_knob_selection_changed));
 	connect(view, "key-press-event", G_CALLBACK(on_knob_view_key_press_event));
@@ -301,24 +252,54 @@ GtkWidget *new_string_view()
 {
 	string_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
 	GtkCellRenderer *value = gtk_cell_renderer_text_new();
-	g_object_set(value, "editable", !read_only, nullptr);
+	g_object_set(value, "editable", TRUE, nullptr);
 	connect(value, "edited", G_CALLBACK(on_string_edited));
 	connect(value, "editing-started", G_CALLBACK(on_value_editing_started));
 	GtkWidget *view = new_view(string_store, string_columns, value, G_CALLBACK(on_string_selection_changed));
 	g_object_set(column_renderer_of(view, column_name), "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
 	connect(view, "size-allocate", G_CALLBACK(on_string_view_size_allocate));
 	connect(view, "key-press-event", G_CALLBACK(on_string_view_key_press_event));
+	connect(view, "row-activated", G_CALLBACK(on_string_view_row_activated));
 	return view;
 }
 
-} // namespace
+// Ctrl+Page Down and Up go to the next and the previous tab, as in other
+// programs; the lists would take them as moves of their own.
+gboolean on_main_window_key_press_event(GtkWidget *, GdkEventKey *event, gpointer)
+{
+	if ((event->state & gtk_accelerator_get_default_mod_mask()) != GDK_CONTROL_MASK)
+		return FALSE;
+	if (event->keyval == GDK_Page_Down || event->keyval == GDK_KP_Page_Down)
+		return switch_tab(1);
+	if (event->keyval == GDK_Page_Up || event->keyval == GDK_KP_Page_Up)
+		return switch_tab(-1);
+	return FALSE;
+}
 
-GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
+// The tab in front brings its list: typing goes there, and the status bar
+// speaks of its selected row.
+void on_notebook_switch_page(GtkNotebook *, gpointer, guint, gpointer)
+{
+	gtk_widget_grab_focus(visible_view());
+	show_selected_comment();
+}
+
+// Why nothing can be changed, above the lists while the window is open.
+GtkWidget *new_read_only_line(const std::string &path)
+{
+	std::string why = format_text(_("You may not change '%s': run Kelvane as root to save changes."), path.c_str());
+	GtkWidget *line = gtk_label_new(why.c_str());
+	gtk_label_set_line_wrap(GTK_LABEL(line), TRUE);
+	gtk_misc_set_alignment(GTK_MISC(line), 0.0, 0.5);
+	gtk_misc_set_padding(GTK_MISC(line), 0, read_only_padding);
+	return line;
+}
+
+// Sets the columns of row from entry.
+void fill_row(GtkListStore *store, GtkTreeIter &row, const rc_entry &entry, const char *mark)
 {
 	if (mark[0] == '\0' && set_later(entry))
 		mark = later_mark;
-	GtkTreeIter row;
-	gtk_list_store_append(store, &row);
 	std::string name = display_text(field_text(entry.name));
 	if (store == knob_store)
 		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
@@ -326,7 +307,57 @@ GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *m
 	else
 		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
 				   shown_value(entry).c_str(), -1);
+}
+
+// The number of rows before the first whose name sorts after name.
+int name_order_row(GtkListStore *store, const std::string &name)
+{
+	GtkTreeModel *model = GTK_TREE_MODEL(store);
+	GtkTreeIter iter;
+	int row = 0;
+	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+	     more = gtk_tree_model_iter_next(model, &iter), row++) {
+		gchar *shown = nullptr;
+		gtk_tree_model_get(model, &iter, column_name, &shown, -1);
+		bool after = shown != nullptr && name < shown;
+		g_free(shown);
+		if (after)
+			break;
+	}
 	return row;
+}
+
+} // namespace
+
+GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
+{
+	GtkTreeIter row;
+	gtk_list_store_append(store, &row);
+	fill_row(store, row, entry, mark);
+	return row;
+}
+
+GtkTreeIter insert_row(GtkListStore *store, const rc_entry &entry, const char *mark)
+{
+	GtkTreeIter row;
+	gtk_list_store_insert(store, &row, name_order_row(store, display_text(field_text(entry.name))));
+	fill_row(store, row, entry, mark);
+	return row;
+}
+
+GtkWidget *visible_view()
+{
+	return gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook)) == knobs_page ? knob_view : string_view;
+}
+
+bool switch_tab(int step)
+{
+	if (!finish_value_edit())
+		return true;
+	GtkNotebook *book = GTK_NOTEBOOK(notebook);
+	int pages = gtk_notebook_get_n_pages(book);
+	gtk_notebook_set_current_page(book, (gtk_notebook_get_current_page(book) + step + pages) % pages);
+	return true;
 }
 
 std::string shown_value(const rc_entry &entry)
@@ -358,11 +389,11 @@ std::string format_text(const char *format, ...)
 	return text;
 }
 
-gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text, const std::string &detail,
-		 std::initializer_list<dialog_choice> choices)
+gint run_message_over(GtkWidget *parent, GtkMessageType type, GtkButtonsType buttons, const std::string &text,
+		      const std::string &detail, std::initializer_list<dialog_choice> choices)
 {
-	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
-						   type, buttons, "%s", text.c_str());
+	GtkWidget *dialog = gtk_message_dialog_new(GTK_WINDOW(parent), GTK_DIALOG_DESTROY_WITH_PARENT, type,
+						   buttons, "%s", text.c_str());
 	if (!detail.empty())
 		gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", detail.c_str());
 	for (const dialog_choice &choice : choices) {
@@ -376,6 +407,12 @@ gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string 
 	return answer;
 }
 
+gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text, const std::string &detail,
+		 std::initializer_list<dialog_choice> choices)
+{
+	return run_message_over(main_window, type, buttons, text, detail, choices);
+}
+
 void fill_lists()
 {
 	gtk_list_store_clear(knob_store);
@@ -385,6 +422,7 @@ void fill_lists()
 	widest_name = 0;
 	names_measured = 0;
 	gtk_widget_set_sensitive(save_button, pending_changes > 0);
+	show_selected_comment();
 }
 
 void create_main_window(rc_lists *lists)
@@ -411,7 +449,6 @@ void create_main_window(rc_lists *lists)
 	title += " - " + display_text(rc_path);
 	gtk_window_set_title(GTK_WINDOW(main_window), title.c_str());
 	load_geometry();
-	gtk_window_set_default_size(GTK_WINDOW(main_window), geometry_width, geometry_height);
 	load_icons(main_window);
 
 	save_button = new_stock_button("gtk-save");
@@ -420,7 +457,7 @@ void create_main_window(rc_lists *lists)
 	GtkWidget *add_button = new_stock_button("gtk-add");
 	std::string path = display_text(rc_path);
 	std::string no_save =
-		format_text(_("Save is not available: you may not write '%s'. Run Kelvane as root to save changes"),
+		format_text(_("Save is not available: you may not write '%s'. Run Kelvane as root to save changes."),
 			    path.c_str());
 	set_tip(save_button, read_only ? no_save.c_str() : _("Save changes"));
 	set_tip(add_button, _("Add a new entry"));
@@ -437,6 +474,7 @@ void create_main_window(rc_lists *lists)
 
 	connect(main_window, "delete_event", G_CALLBACK(on_delete_event));
 	connect(main_window, "focus-in-event", G_CALLBACK(on_main_window_focus_in_event));
+	connect(main_window, "key-press-event", G_CALLBACK(on_main_window_key_press_event));
 	connect(main_window, "destroy", G_CALLBACK(on_destroy));
 	connect(save_button, "clicked", G_CALLBACK(on_save_clicked));
 	connect(quit_button, "clicked", G_CALLBACK(on_quit_clicked));
@@ -468,6 +506,8 @@ void create_main_window(rc_lists *lists)
 	status_bar = gtk_statusbar_new();
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), knob_page, knob_label);
 
+	if (read_only)
+		pack(main_box, new_read_only_line(path), FALSE);
 	pack(main_box, notebook, TRUE);
 	pack(main_box, separator, FALSE);
 	pack(main_box, button_box, FALSE);
@@ -479,13 +519,17 @@ void create_main_window(rc_lists *lists)
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), new_scrolled_window(string_view), string_label);
 	fill_lists();
 	show_read_notes();
-	if (read_only) {
-		std::string why = format_text(_("You may not change '%s': run Kelvane as root to save changes"), path.c_str());
-		GtkStatusbar *bar = GTK_STATUSBAR(status_bar);
-		gtk_statusbar_push(bar, gtk_statusbar_get_context_id(bar, "Access"), why.c_str());
-	}
+	connect_after(notebook, "switch-page", G_CALLBACK(on_notebook_switch_page));
 
-	gtk_widget_show_all(main_window);
+	// Without a remembered width, one that shows the names and values whole,
+	// measured with every widget shown.
+	gtk_widget_show_all(main_box);
+	if (geometry_width == 0)
+		geometry_width = first_width(main_window);
+	gtk_window_set_default_size(GTK_WINDOW(main_window), geometry_width, geometry_height);
+	gtk_widget_show(main_window);
+	// Typing at once finds a name.
+	gtk_widget_grab_focus(knob_view);
 }
 
 int build_main_window(rc_lists *lists)

@@ -13,6 +13,11 @@ enum { column_mark = 0, column_name = 1, column_state = 2 };
 
 // The change mark of column 0: a stock icon id, or "" for none.
 constexpr const char *change_mark = "gtk-save";
+// The mark of a row whose variable a file read after rc.conf sets.
+constexpr const char *later_mark = "gtk-info";
+
+// Pages of notebook.
+enum { knobs_page = 0, strings_page = 1 };
 
 extern rc_lists *gui_lists;      // the merged lists; its arrays move when they grow
 extern rc_entry *gui_knobs;      // gui_lists->knobs
@@ -29,11 +34,24 @@ extern GtkListStore *knob_store;
 extern GtkListStore *string_store;
 extern GtkWidget *knob_view;     // the Knobs tab's list
 extern GtkWidget *string_view;   // the Strings tab's list
+extern bool read_only;           // this user may not save to the local rc.conf: nothing can be changed
 
 // Appends the row of entry to store (knob_store or string_store) with the
 // given change mark: "" or change_mark; a row that a file read after rc.conf
 // sets has its own mark instead of "". The row stays valid when the store is sorted.
 GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
+
+// Inserts the row of entry into store where name order puts it, before the
+// first row whose name sorts after it, as append_row does otherwise; a store
+// the user sorted by a column puts it in that order instead.
+GtkTreeIter insert_row(GtkListStore *store, const rc_entry &entry, const char *mark);
+
+// The list of the tab in front: knob_view or string_view.
+GtkWidget *visible_view();
+
+// Brings the tab step places on to the front, round from the last to the
+// first, once a value being edited is taken. Returns true: the key is used.
+bool switch_tab(int step);
 
 // What a string's row shows of its value: the text, readable, marked when cut.
 std::string shown_value(const rc_entry &entry);
@@ -50,10 +68,14 @@ struct dialog_choice {
 	gint response;
 };
 
-// Runs a message dialog over main_window, titled with the program's name, and
+// Runs a message dialog over parent, titled with the program's name, and
 // destroys it before returning the answer. detail, unless empty, is the
 // smaller text under text: which variable, and what to do. choices come after
 // the buttons of buttons; the last of them is the default.
+gint run_message_over(GtkWidget *parent, GtkMessageType type, GtkButtonsType buttons, const std::string &text,
+		      const std::string &detail = "", std::initializer_list<dialog_choice> choices = {});
+
+// run_message_over main_window.
 gint run_message(GtkMessageType type, GtkButtonsType buttons, const std::string &text,
 		 const std::string &detail = "", std::initializer_list<dialog_choice> choices = {});
 

@@ -55,18 +55,18 @@ struct message {
 	const char *detail; // what to do; a %s takes the detail argument of ask
 };
 
-constexpr const char *repair_first = N_("'%s' must be repaired first. Changes not saved");
-constexpr const char *cannot_check = N_("Can't check '%s'. Changes not saved");
+constexpr const char *repair_first = N_("'%s' must be repaired first. Changes not saved.");
+constexpr const char *cannot_check = N_("Can't check '%s'. Changes not saved.");
 
 constexpr message messages[] = {
 	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("There are no unsaved changes"), ""},
 	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("Changes saved"),
 	 // TRANSLATORS: %s is the local rc.conf's path.
 	 N_("They were added at the end of '%s'.")},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't open '%s' for writing. Changes not saved"),
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't open '%s' for writing. Changes not saved."),
 	 N_("Check that its folder exists and that you may write it: the system's rc.conf takes root's rights. "
 	    "Your changes stay in the window.")},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't write '%s'. Changes not saved"),
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't write '%s'. Changes not saved."),
 	 N_("The disk may be full; the file was left as it was. Your changes stay in the window: free some "
 	    "space, then press Save again.")},
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, repair_first,

@@ -151,3 +151,15 @@ void sort_entries(rc_entry *entries, int count)
 	permute(entries, keys, count);
 	delete[] keys;
 }
+
+int insert_in_name_order(rc_entry **entries, int *capacity, int *count, const rc_entry &entry)
+{
+	if (grow_entries(entries, capacity, *count) != 0)
+		return -1;
+	rc_entry *end = *entries + *count;
+	rc_entry *place = std::upper_bound(*entries, end, entry, name_less);
+	std::memmove(place + 1, place, static_cast<std::size_t>(end - place) * sizeof(rc_entry));
+	*place = entry;
+	++*count;
+	return static_cast<int>(place - *entries);
+}

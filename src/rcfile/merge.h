@@ -12,3 +12,9 @@ int merge_lists(rc_lists *defaults, const rc_lists *machine);
 
 // Sorts the first count entries by name, stably, bytes compared unsigned.
 void sort_entries(rc_entry *entries, int count);
+
+// Puts entry among the first *count entries of *entries, sorted by name, at
+// the place name order gives it: before the first whose name sorts after it.
+// The array grows as grow_entries does. Returns the entry's index, or -1 when
+// memory runs out (nothing changed then).
+int insert_in_name_order(rc_entry **entries, int *capacity, int *count, const rc_entry &entry);

@@ -2,8 +2,9 @@
 //
 // A value is accepted only in a form that sh and the reader agree on:
 //
-//   value    = '"' body '"'       no other '"', no line break, at most 254 bytes
+//   value    = '"' body '"'       no line break, at most 254 bytes
 //   body     = { plain | '\' byte | dollar | '$(' commands ')' | '`' commands '`' }
+//              a '"' only as '\"' there, never inside commands or ${...}
 //   dollar   = '$' name | '$' special | '${' param '}'
 //   special  = '$' | '?' | '!' | '#' | '-' | '@' | '*' | digit     one byte: $10 is $1, then 0
 //   param    = ['#'] name | special | name op { word byte | blank | '#' | dollar }
@@ -210,6 +211,9 @@ value_fault scan_word(scanner &s, bool in_parentheses, bool *plain)
 			std::size_t end = s.text.find('\'', s.at + 1);
 			if (end == std::string_view::npos)
 				return value_fault::unclosed;
+			// Only an escaped '"' gets here, and in '...' the backslash stays.
+			if (s.text.substr(s.at, end - s.at).find('"') != std::string_view::npos)
+				return value_fault::inner_quote;
 			s.at = end + 1;
 			*plain = false;
 		} else if (c == '$') {
@@ -320,12 +324,25 @@ value_fault scan_body(std::string_view body)
 	return value_fault::none;
 }
 
+// Whether body holds a '"' that no backslash escapes: it would end the quoting.
+bool has_bare_quote(std::string_view body)
+{
+	for (std::size_t at = 0; at < body.size(); at++) {
+		if (body[at] == '\\')
+			at++;
+		else if (body[at] == '"')
+			return true;
+	}
+	return false;
+}
+
 // Indexed by value_fault.
 constexpr const char *fault_texts[] = {
 	"",
 	N_("The value must fit on one line."),
-	N_("The value must begin and end with \"."),
-	N_("The value must not hold a \" between the two that enclose it."),
+	N_("A value that begins with \" must end with \" too. Type it without both, and they are added."),
+	N_("The value holds a \" that would end it early: type the value without its enclosing quotes, and "
+	   "every \" in it is kept."),
 	N_("The value is too long: at most 254 bytes are allowed."),
 	N_("The value holds characters that could not be shown (\xEF\xBF\xBD): type them again."),
 	N_("The value must not end with a backslash: it would escape the closing \"."),
@@ -351,13 +368,31 @@ value_fault check_value(std::string_view value)
 	if (value.size() < 2 || value.front() != '"' || value.back() != '"')
 		return value_fault::not_quoted;
 	std::string_view body = value.substr(1, value.size() - 2);
-	if (body.find('"') != std::string_view::npos)
+	if (has_bare_quote(body))
 		return value_fault::inner_quote;
 	if (value.size() > field_size - 1)
 		return value_fault::too_long;
 	if (body.find('\0') != std::string_view::npos || body.find(replacement_character) != std::string_view::npos)
 		return value_fault::unreadable;
 	return scan_body(body);
+}
+
+bool runs_command(std::string_view value)
+{
+	for (std::size_t at = 0; at < value.size(); at++) {
+		if (value[at] == '\\') {
+			at++;
+		} else if (value[at] == '`') {
+			return true;
+		} else if (value[at] == '$') {
+			// $$ is a parameter of its own: only an odd run opens $(.
+			std::size_t run = std::min(value.find_first_not_of('$', at), value.size()) - at;
+			at += run - 1;
+			if (run % 2 == 1 && at + 1 < value.size() && value[at + 1] == '(')
+				return true;
+		}
+	}
+	return false;
 }
 
 const char *value_fault_text(value_fault fault)

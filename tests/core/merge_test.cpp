@@ -354,3 +354,24 @@ TEST(Sort, ManyRandomEntriesMatchNeighbourExchangeSort)
 			ASSERT_EQ(0, std::memcmp(&original[order[i]], &sorted[i], sizeof(rc_entry))) << n << " " << i;
 	}
 }
+
+TEST(NameOrder, AddedEntryTakesItsPlaceAndTheArrayGrows)
+{
+	rc_entry *entries = nullptr;
+	int capacity = 0, count = 0;
+	const struct {
+		const char *name;
+		int place;
+	} cases[] = {{"ntpd_enable", 0}, {"apache_enable", 0}, {"zfs_enable", 2}, {"ntpd_flags", 2}, {"Zed", 0}};
+	for (const auto &c : cases) {
+		rc_entry entry{};
+		copy_field(entry.name, c.name);
+		EXPECT_EQ(insert_in_name_order(&entries, &capacity, &count, entry), c.place) << c.name;
+	}
+	std::string order;
+	for (int i = 0; i < count; i++)
+		order += std::string(entries[i].name) + " ";
+	EXPECT_EQ(order, "Zed apache_enable ntpd_enable ntpd_flags zfs_enable ");
+	EXPECT_GE(capacity, count);
+	std::free(entries);
+}

@@ -1,6 +1,7 @@
 // Tests of the value check, against the reader and against a real /bin/sh.
 #include "rcfile/delta_writer.h"
 #include "rcfile/reader.h"
+#include "rcfile/typed_value.h"
 #include "rcfile/value_check.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +44,8 @@ TEST(ValueCheck, RefusesWhatBreaksTheFileAndKeepsWhatFilesUse)
 		{"\"$(echo ')(' )\"", fault::none},
 		{"\"a $10 $# $? $- ${#} ${?} ${$} ${!} ${1}\"", fault::none},
 		{"\"a ${x:-$$$@} $(echo $! $0 ${x#$*} '**' *.ko)\"", fault::none},
+		{"\"a\\\"b\"", fault::none},
+		{"\"say \\\"hi\\\"\"", fault::none},
 		{"\"a\"\nreboot", fault::line_break},
 		{"\"a\rb\"", fault::line_break},
 		{"inet 10.0.0.1 netmask 255.255.255.0", fault::not_quoted},
@@ -53,7 +56,11 @@ TEST(ValueCheck, RefusesWhatBreaksTheFileAndKeepsWhatFilesUse)
 		{"\"a\">\"file\"", fault::inner_quote},
 		{"\"a\"|\"b\"", fault::inner_quote},
 		{"\"a\"<<\"EOT\"", fault::inner_quote},
-		{"\"a\\\"b\"", fault::inner_quote},
+		{"\"a\\\\\"b\"", fault::inner_quote},
+		{"\"$(echo '\\\"')\"", fault::inner_quote},
+		{"\"$(echo '\"')\"", fault::inner_quote},
+		{"\"${x:-\\\"}\"", fault::bad_expansion},
+		{"\"`echo \\\"`\"", fault::bad_command},
 		{"\"x\\\"", fault::escaped_end},
 		{"\"$(\"", fault::unclosed},
 		{"\"a ${x\"", fault::unclosed},
@@ -95,6 +102,20 @@ TEST(ValueCheck, RefusesWhatBreaksTheFileAndKeepsWhatFilesUse)
 	EXPECT_EQ(check_value("\"" + std::string(field_size - 2, 'x') + "\""), fault::too_long);
 	EXPECT_EQ(check_value("\"caf\xEF\xBF\xBD\""), fault::unreadable);
 	EXPECT_EQ(check_value(std::string("\"a\0b\"", 5)), fault::unreadable);
+}
+
+TEST(ValueCheck, CommandsAreFoundWhereShRunsThem)
+{
+	const struct {
+		const char *value;
+		bool runs;
+	} cases[] = {
+		{"\"$(shutdown -p now)\"", true}, {"\"a `b` c\"", true},       {"\"'$(id)'\"", true},
+		{"\"$$$(id)\"", true},            {"\"$$(id)\"", false},       {"\"\\$(id)\"", false},
+		{"\"$x ${y:-z} (w)\"", false},    {"\"it's $\"", false},       {"\"\\`\"", false},
+	};
+	for (const auto &c : cases)
+		EXPECT_EQ(runs_command(c.value), c.runs) << c.value;
 }
 
 // Pieces of values: words, blanks, every byte that means something to sh,
@@ -151,6 +172,36 @@ std::string random_value(std::mt19937 &rng)
 		}
 	}
 	return rng() % 8 == 0 ? body : "\"" + body + "\"";
+}
+
+// Pieces of a text typed without quotes, each with what sh makes of it once
+// quoted: plain bytes stay as they are, references expand. x holds a long
+// text, y is unset.
+const std::string long_x(200, 'a');
+const struct typed_piece {
+	const char *typed;
+	std::string meant;
+} typed_pieces[] = {
+	{"a", "a"},       {"gate.example.org", "gate.example.org"}, {" ", " "},   {"\t", "\t"},   {"\"", "\""},
+	{"'", "'"},       {"\\", "\\"},   {"\\n", "\\n"},   {";", ";"},   {"|", "|"},   {"&", "&"},   {"<>", "<>"},
+	{"#", "#"},       {"()", "()"},   {"{", "{"},       {"}", "}"},   {"*", "*"},   {"?", "?"},   {"[a]", "[a]"},
+	{"~", "~"},       {"!", "!"},     {"k=v", "k=v"},   {"%", "%"},   {"caf\xC3\xA9", "caf\xC3\xA9"},
+	{"$ ", "$ "},     {"$/", "$/"},   {"$\"", "$\""},   {"${x}", long_x},           {"$x/", long_x + "/"},
+	{"${y:-dflt}", "dflt"},           {"${#x}", "200"}, {"${x%a}", long_x.substr(1)},
+};
+
+// A text as a user types it, without enclosing quotes; *meant is what the
+// user means by it.
+std::string random_typed(std::mt19937 &rng, std::string *meant)
+{
+	std::string typed;
+	meant->clear();
+	for (int n = std::uniform_int_distribution<int>(0, 6)(rng); n > 0; n--) {
+		const typed_piece &piece = typed_pieces[rng() % std::size(typed_pieces)];
+		typed += piece.typed;
+		*meant += piece.meant;
+	}
+	return typed;
 }
 
 std::string file_text(const std::string &path)
@@ -248,6 +299,8 @@ std::string run_sh(std::string path, const std::string &printed, std::chrono::mi
 // go on within the time limit and still reads the next assignment; the reader
 // reads the same value text back. Messages on standard error ("a: not
 // found") are allowed: with an empty PATH every command but the builtins fails.
+// Every third value is typed without quotes and quoted as the window does:
+// sh gives the variable what the user meant, with the references expanded.
 TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 {
 	namespace fs = std::filesystem;
@@ -258,6 +311,8 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 
 	std::mt19937 rng(20261209);
 	std::vector<std::string> accepted;
+	std::vector<std::string> meant; // what a typed value means; "" stands for none typed
+	std::size_t typed = 0;
 	std::string all_blocks;
 	// Each value runs in a subshell of a driver; two drivers take every other
 	// value, so that two shells work at once. On descriptor 3 it writes "V"
@@ -271,11 +326,17 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 	for (std::string &driver : drivers)
 		driver = "cd " + empty + " || exit 1\nset -- p; x=" + std::string(200, 'a') + "\n";
 	for (int i = 0; accepted.size() < 1000 && i < 100000; i++) {
-		std::string value = random_value(rng);
+		std::string meaning;
+		std::string text = i % 3 == 0 ? random_typed(rng, &meaning) : "";
+		// A text typed with its opening quote is taken as written.
+		bool quoted_here = i % 3 == 0 && text.compare(0, 1, "\"") != 0;
+		std::string value = quoted_here ? typed_value(text) : random_value(rng);
 		if (check_value(value) != fault::none)
 			continue;
+		typed += quoted_here;
 		std::size_t n = accepted.size();
 		accepted.push_back(value);
+		meant.push_back(quoted_here ? meaning : "");
 		const char *comment = n % 3 == 0 ? "" : n % 3 == 1 ? "say \"hi\" # twice" : "a; b";
 		rc_entry entries[] = {modified_string("v", value, comment), modified_string("after", "\"ok\"", "")};
 		std::string block = format_deltas(nullptr, 0, entries, 2, "Wed Dec  9 07:54:12 2026\n");
@@ -292,6 +353,7 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 				  "; printf '=%s\\0=%s\\0' \"$w\" \"$#\" >&3)\n";
 	}
 	ASSERT_EQ(accepted.size(), 1000u);
+	EXPECT_GT(typed, 250u);
 	std::ofstream(dir + "/all", std::ios::binary) << all_blocks;
 	std::string syntax = "sh -n " + dir + "/all 2>&1";
 	FILE *check = popen(syntax.c_str(), "r");
@@ -326,6 +388,9 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 		EXPECT_EQ(run[2], "ok") << accepted[n] << " hid the next assignment";
 		EXPECT_EQ(run[3], run[0]) << accepted[n] << " changed another variable";
 		EXPECT_EQ(run[5], "1") << accepted[n] << " is more than one word";
+		if (!meant[n].empty()) {
+			EXPECT_EQ(run[1], meant[n]) << accepted[n] << " is not what was typed";
+		}
 	}
 	EXPECT_EQ(file_text(dir + "/printed"), "");
 	EXPECT_TRUE(fs::is_empty(empty)) << "a value created " << fs::directory_iterator(empty)->path();

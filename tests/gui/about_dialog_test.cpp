@@ -68,7 +68,7 @@ TEST_F(About, ShowsNameVersionCommentsAndLogo)
 	ASSERT_NE(about, nullptr);
 	EXPECT_STREQ(gtk_about_dialog_get_program_name(about), "Kelvane");
 	EXPECT_STREQ(gtk_about_dialog_get_version(about), "0.6.8 \"Lanternfall\"");
-	EXPECT_STREQ(gtk_about_dialog_get_comments(about), "A user friendly rc.conf editor");
+	EXPECT_STREQ(gtk_about_dialog_get_comments(about), "A user-friendly rc.conf editor");
 	ASSERT_NE(logo_pixbuf, nullptr);
 	EXPECT_EQ(gtk_about_dialog_get_logo(about), logo_pixbuf);
 	EXPECT_NE(gtk_about_dialog_get_copyright(about), nullptr);

@@ -2,6 +2,7 @@
 #include "gui/editing.h"
 #include "gui/main_window.h"
 #include "gui_test_util.h"
+#include "rcfile/typed_value.h"
 #include "rcfile/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -138,14 +139,13 @@ TEST_F(Editing, RefusedValueKeepsTheRowAndReopensTheEditorWithTheText)
 {
 	edit_value("flags", "\"-y\"");
 	const std::string too_long = "\"" + std::string(300, 'x') + "\"";
-	for (const char *typed : {"inet 10.0.0.1 netmask 255.255.255.0", "\"new", "\"a\";echo INJECTED;\"b\"",
-				  "\"$(echo ')\"", "\"x\"\nreboot", too_long.c_str()}) {
+	for (const char *typed : {"\"new", "\"a\";echo INJECTED;\"b\"", "$(echo ')", "\"x\"\nreboot", too_long.c_str()}) {
 		answer_dialogs({GTK_RESPONSE_CLOSE});
 		edit_value("host", typed);
 		process_events();
 		ASSERT_EQ(answered_dialogs().size(), 1u) << typed;
 		EXPECT_EQ(answered_dialogs()[0].text, "The value of host was not changed");
-		EXPECT_EQ(answered_dialogs()[0].detail, std::string(value_fault_text(check_value(typed))) +
+		EXPECT_EQ(answered_dialogs()[0].detail, std::string(value_fault_text(check_value(typed_value(typed)))) +
 								" Correct the text in the cell, or press Escape to keep the value it had.");
 		EXPECT_EQ(answered_dialogs()[0].type, GTK_MESSAGE_ERROR);
 		EXPECT_STREQ(lists.strings[0].value, "\"box\"") << typed;
@@ -299,17 +299,57 @@ TEST_F(Editing, RowOutsideTheStoreChangesNothing)
 	EXPECT_EQ(modified_count(), 0);
 }
 
-TEST_F(Editing, SelectedRowShowsItsCommentInEitherTab)
+// The status bar speaks of the row selected in the tab in front, and of none
+// when none is.
+TEST_F(Editing, StatusBarFollowsTheSelectionOfTheTabInFront)
 {
 	select_row(0, "a_enable");
 	EXPECT_EQ(status_text(), "first knob");
+	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 1);
+	EXPECT_EQ(status_text(), "");
 	select_row(1, "host");
 	EXPECT_EQ(status_text(), "the name");
+	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), 0);
+	EXPECT_EQ(status_text(), "first knob");
 	select_row(1, "flags");
 	EXPECT_EQ(status_text(), "");
 	select_row(1, "host");
 	select_row(1, nullptr);
 	EXPECT_EQ(status_text(), "");
+}
+
+// A value typed without quotes gets them, as in the add window.
+TEST_F(Editing, TypedValueIsQuotedForTheUser)
+{
+	edit_value("host", "a\"b\\");
+	EXPECT_STREQ(lists.strings[0].value, "\"a\\\"b\\\\\"");
+	EXPECT_EQ(cell_text(string_store, 0, column_state), "\"a\\\"b\\\\\"");
+	EXPECT_EQ(pending_changes, 1);
+}
+
+// A value that runs a command at every boot is asked about: No opens the
+// editor again with the text, Yes takes it.
+TEST_F(Editing, ACommandAtBootIsAskedAbout)
+{
+	for (gint answer : {GTK_RESPONSE_NO, GTK_RESPONSE_YES}) {
+		answer_dialogs({answer});
+		edit_value("host", "`hostname -s`");
+		process_events();
+		ASSERT_EQ(answered_dialogs().size(), 1u);
+		EXPECT_EQ(answered_dialogs()[0].text, "The value of host runs a command at every boot. Keep it?");
+		EXPECT_EQ(answered_dialogs()[0].type, GTK_MESSAGE_WARNING);
+		EXPECT_EQ(answered_dialogs()[0].buttons, GTK_BUTTONS_YES_NO);
+		GtkEntry *editor = value_editor_entry();
+		EXPECT_EQ(editor != nullptr, answer == GTK_RESPONSE_NO);
+		if (editor != nullptr) {
+			EXPECT_STREQ(gtk_entry_get_text(editor), "`hostname -s`");
+			EXPECT_STREQ(lists.strings[0].value, "\"box\"");
+			g_object_set(editor, "editing-canceled", TRUE, nullptr);
+			gtk_cell_editable_editing_done(GTK_CELL_EDITABLE(editor));
+			gtk_cell_editable_remove_widget(GTK_CELL_EDITABLE(editor));
+		}
+	}
+	EXPECT_STREQ(lists.strings[0].value, "\"`hostname -s`\"");
 }
 
 } // namespace

@@ -58,7 +58,8 @@ gboolean on_watch_timeout(gpointer)
 	g_object_get(dialog, "text", &text, "secondary-text", &detail, "message-type", &type, nullptr);
 	const gchar *title = gtk_window_get_title(GTK_WINDOW(dialog));
 	seen.push_back({text != nullptr ? text : "", detail != nullptr ? detail : "", title != nullptr ? title : "", type,
-			buttons_of(GTK_DIALOG(dialog))});
+			buttons_of(GTK_DIALOG(dialog)),
+			GTK_WIDGET(gtk_window_get_transient_for(GTK_WINDOW(dialog)))});
 	g_free(text);
 	g_free(detail);
 	gint response = pending_responses.front();
@@ -258,8 +259,13 @@ GtkCellRenderer *column_renderer(GtkTreeView *view, int column)
 
 GtkWidget *row_button(int index)
 {
-	GtkWidget *main_box = gtk_bin_get_child(GTK_BIN(main_window));
-	return nth_child(nth_child(main_box, 2), index);
+	GList *children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(main_window))));
+	GtkWidget *buttons = nullptr;
+	for (GList *l = children; l != nullptr && buttons == nullptr; l = l->next)
+		if (GTK_IS_BUTTON_BOX(l->data))
+			buttons = GTK_WIDGET(l->data);
+	g_list_free(children);
+	return nth_child(buttons, index);
 }
 
 std::string cell_text(GtkListStore *store, int row, int column)
@@ -363,6 +369,7 @@ void set_window_focus(GtkWidget *window, bool in)
 
 void select_row(int page, const char *name)
 {
+	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), page);
 	GtkTreeSelection *selection = gtk_tree_view_get_selection(page_view(page));
 	if (name == nullptr) {
 		gtk_tree_selection_unselect_all(selection);

@@ -17,6 +17,7 @@ struct seen_dialog {
 	std::string title;
 	GtkMessageType type;
 	GtkButtonsType buttons;
+	GtkWidget *parent; // the window it is transient for
 };
 
 // Queues answers for the message dialogs that will be run next, in order:
@@ -117,7 +118,8 @@ GtkEntry *open_value_editor(const char *name);
 // away; the toolkit moves the focus between widgets only within a window that has it.
 void set_window_focus(GtkWidget *window, bool in);
 
-// Selects the row that shows name in the view of a page; nullptr unselects.
+// Brings the tab of page to the front and selects the row that shows name in
+// its list; nullptr unselects.
 void select_row(int page, const char *name);
 
 // The message the status bar shows.

@@ -166,8 +166,8 @@ TEST_F(SaveQuit, FailedSaveKeepsEveryChange)
 	const struct {
 		std::string path, text;
 	} cases[] = {
-		{missing, "Can't open '" + missing + "' for writing. Changes not saved"},
-		{home.rc_path(), "Can't write '" + home.rc_path() + "'. Changes not saved"},
+		{missing, "Can't open '" + missing + "' for writing. Changes not saved."},
+		{home.rc_path(), "Can't write '" + home.rc_path() + "'. Changes not saved."},
 	};
 	toggle_knob("a_enable");
 	for (const auto &c : cases) {
@@ -203,7 +203,7 @@ TEST_F(SaveQuit, FileTheShellWouldMisreadIsReportedAndKeepsTheChange)
 	said[std::strcspn(said, "\n")] = '\0';
 	toggle_knob("a_enable");
 	seen_dialog dialog = save();
-	EXPECT_EQ(dialog.text, "'" + path + "' must be repaired first. Changes not saved");
+	EXPECT_EQ(dialog.text, "'" + path + "' must be repaired first. Changes not saved.");
 	EXPECT_EQ(dialog.detail, "The shell reports \"" + std::string(said) +
 					 "\". Until the file is repaired, the boot would not read lines added at its end. "
 					 "Repair it with a text editor, then press Save again; your changes stay in the window.");
@@ -331,7 +331,7 @@ TEST_F(SaveQuit, FileSizeLimitFailsTheSaveCleanly)
 	setrlimit(RLIMIT_FSIZE, &limit);
 	seen_dialog dialog = save();
 	setrlimit(RLIMIT_FSIZE, &old_limit);
-	EXPECT_EQ(dialog.text, "Can't write '" + home.rc_path() + "'. Changes not saved");
+	EXPECT_EQ(dialog.text, "Can't write '" + home.rc_path() + "'. Changes not saved.");
 	EXPECT_EQ(read_file(home.rc_path()), before);
 	EXPECT_EQ(pending_changes, 1);
 }

@@ -1,7 +1,10 @@
 // The window in each language the program speaks: its texts, its messages,
 // its mnemonics and its buttons. The locale comes from KELVANE_TEST_LOCALE.
 #include "gui/about_dialog.h"
+#include "gui/editing.h"
+#include "gui/i18n.h"
 #include "gui/main_window.h"
+#include "gui/mark_tips.h"
 #include "gui_test_util.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -18,18 +21,20 @@ namespace {
 // What the window shows in one language; English is the program's own.
 struct language {
 	const char *locale;
-	const char *knobs_tab, *strings_tab, *value_title, *about, *add_title, *no_changes, *not_changed;
+	const char *knobs_tab, *strings_tab, *value_title, *about, *add_title, *no_changes, *not_changed, *changed_tip;
 };
 
 constexpr language languages[] = {
 	{"C.UTF-8", "Knobs", "Strings", "Value", "A_bout", "Add new entry", "There are no unsaved changes",
-	 "The value of hostname was not changed"},
+	 "The value of hostname was not changed", "Changed, not saved yet"},
 	{"de_DE.UTF-8", "Schalter", "Werte", "Wert", "_Info", "Neuen Eintrag hinzufügen",
-	 "Es gibt keine ungespeicherten Änderungen", "Der Wert von hostname wurde nicht geändert"},
+	 "Es gibt keine ungespeicherten Änderungen", "Der Wert von hostname wurde nicht geändert",
+	 "Geändert, noch nicht gespeichert"},
 	{"fr_FR.UTF-8", "Interrupteurs", "Valeurs", "Valeur", "À _propos", "Ajouter une entrée",
-	 "Aucune modification à enregistrer", "La valeur de hostname n'a pas été modifiée"},
+	 "Aucune modification à enregistrer", "La valeur de hostname n'a pas été modifiée",
+	 "Modifiée, pas encore enregistrée"},
 	{"ru_RU.UTF-8", "Переключатели", "Значения", "Значение", "О _программе", "Добавить запись",
-	 "Нет несохранённых изменений", "Значение hostname не изменено"},
+	 "Нет несохранённых изменений", "Значение hostname не изменено", "Изменено, ещё не сохранено"},
 };
 
 const language &current()
@@ -85,7 +90,9 @@ protected:
 	void SetUp() override
 	{
 		gui_test::SetUp();
-		lists = make_lists({{"sshd_enable", 1, ""}}, {{"hostname", "\"box\"", ""}});
+		lists = make_lists({{"sshd_enable", 1, ""}, {"wpa_supplicant_enable_long", 0, ""}},
+				   {{"hostname", "\"box\"", "the host"},
+				    {"rfcomm_pppd_server_two_channel", "\"inet 192.168.100.200 netmask 255.255.255.0\"", ""}});
 		create_main_window(&lists);
 		ASSERT_TRUE(wait_for([] { return gtk_widget_get_mapped(main_window); }));
 	}
@@ -110,6 +117,7 @@ TEST_F(Language, WindowAndMessagesSpeakTheLanguage)
 	for (int page = 0; page < 2; page++)
 		EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(page_view(page), 0)), "S");
 	EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(page_view(1), 2)), l.value_title);
+	EXPECT_STREQ(mark_meaning(change_mark), l.changed_tip);
 	EXPECT_EQ(widgets(row_button(2),
 			  [&](GtkWidget *w) {
 				  return GTK_IS_LABEL(w) && std::strcmp(gtk_label_get_label(GTK_LABEL(w)), l.about) == 0;
@@ -192,6 +200,94 @@ TEST_F(Language, ButtonsFitTheirLabels)
 		EXPECT_GE(left - outer.x, least_room) << text;
 		EXPECT_GE(outer.x + outer.width - right, least_room) << text;
 	}
+}
+
+// Without a remembered size the longest name of each list shows whole, and
+// nothing scrolls sideways: the check boxes and a typical value show too.
+TEST_F(Language, FirstWidthShowsNamesAndValuesWhole)
+{
+	const char *longest[] = {"wpa_supplicant_enable_long", "rfcomm_pppd_server_two_channel"};
+	for (int page = 0; page < 2; page++) {
+		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), page);
+		GtkTreeView *view = page_view(page);
+		GtkAdjustment *side = gtk_tree_view_get_hadjustment(view);
+		PangoLayout *layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), longest[page]);
+		int name_width = 0;
+		pango_layout_get_pixel_size(layout, &name_width, nullptr);
+		g_object_unref(layout);
+		EXPECT_TRUE(wait_for([&] {
+			return gtk_widget_get_mapped(GTK_WIDGET(view)) && gtk_adjustment_get_page_size(side) > 1 &&
+			       gtk_adjustment_get_upper(side) <= gtk_adjustment_get_page_size(side) &&
+			       gtk_tree_view_column_get_width(gtk_tree_view_get_column(view, column_name)) >= name_width;
+		})) << longest[page];
+	}
+}
+
+// Typing reaches the list at once; text only the other tab holds brings it
+// to the front, where Enter opens the value found; Ctrl+Page Up goes back,
+// and Space in a search ticks the knob found.
+TEST_F(Language, KeyboardFindsAndActsAcrossTabs)
+{
+	set_window_focus(main_window, true);
+	EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(main_window)), knob_view);
+	send_keys(knob_view, "hostn");
+	EXPECT_TRUE(wait_for([] { return status_text() == "the host"; }));
+	EXPECT_EQ(gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook)), 1);
+	send_key(string_view, GDK_Return);
+	EXPECT_TRUE(wait_for([] { return value_editor_entry() != nullptr; }));
+	send_key(main_window, GDK_Page_Up, GDK_CONTROL_MASK);
+	EXPECT_EQ(gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook)), 0);
+	EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(main_window)), knob_view);
+	EXPECT_EQ(status_text(), "") << "no knob is selected";
+	send_keys(knob_view, "sshd");
+	EXPECT_TRUE(wait_for([] { return gtk_grab_get_current() != nullptr; })) << "no search box";
+	send_key(knob_view, GDK_space);
+	EXPECT_FALSE(cell_state(0));
+	EXPECT_EQ(pending_changes, 1);
+}
+
+// The add window's questions in the language, for a name in the list and a
+// command at boot, and a value typed without quotes.
+TEST_F(Language, AddWindowAsksInTheLanguage)
+{
+	GtkWidget *window = add_window();
+	std::vector<GtkWidget *> fields = widgets(window, [](GtkWidget *w) { return GTK_IS_ENTRY(w); });
+	GtkWidget *apply = widgets(window, [](GtkWidget *w) { return GTK_IS_BUTTON(w); })[0];
+	const struct {
+		const char *name, *value, *question;
+	} cases[] = {{"hostname", "x", "%s is already in the list. Go to its row?"},
+		     {"label", "$(hostname -s)", "The value of %s runs a command at every boot. Keep it?"}};
+	for (const auto &c : cases) {
+		gtk_entry_set_text(GTK_ENTRY(fields[0]), c.name);
+		gtk_entry_set_text(GTK_ENTRY(fields[1]), c.value);
+		answer_dialogs({GTK_RESPONSE_YES});
+		gtk_button_clicked(GTK_BUTTON(apply));
+		ASSERT_EQ(answered_dialogs().size(), 1u) << c.name;
+		EXPECT_EQ(answered_dialogs()[0].text, format_text(_(c.question), c.name));
+	}
+	// In name order, between hostname and rfcomm_pppd_server_two_channel.
+	EXPECT_STREQ(gui_strings[1].name, "label");
+	EXPECT_STREQ(gui_strings[1].value, "\"$(hostname -s)\"");
+}
+
+// A window that cannot save says why above the lists, in the language, and
+// a click on a value says why nothing happens.
+class ReadOnlyLanguage : public gui_test {};
+
+TEST_F(ReadOnlyLanguage, WindowSaysWhy)
+{
+	const std::string path = home.dir + "/no-such-folder/rc.conf";
+	setenv("KELVANE_RC", path.c_str(), 1);
+	rc_lists lists = make_lists({}, {{"hostname", "\"box\"", ""}});
+	create_main_window(&lists);
+	GList *children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(main_window))));
+	EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(children->data))),
+		  format_text(_("You may not change '%s': run Kelvane as root to save changes."), path.c_str()));
+	g_list_free(children);
+	answer_dialogs({GTK_RESPONSE_CLOSE});
+	open_value_editor("hostname");
+	ASSERT_TRUE(wait_for([] { return !answered_dialogs().empty(); }));
+	EXPECT_EQ(answered_dialogs()[0].text, format_text(_("The value of %s cannot be edited here"), "hostname"));
 }
 
 } // namespace
