@@ -5,6 +5,7 @@
 #include "gui/editing.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
+#include "gui/name_completion.h"
 #include "rcfile/merge.h"
 #include "rcfile/typed_value.h"
 #include "rcfile/value_check.h"
@@ -298,17 +299,23 @@ void on_add_clicked(GtkButton *, gpointer)
 	gtk_box_pack_start(GTK_BOX(button_box), cancel_button, FALSE, FALSE, 0);
 
 	GtkWidget *name_frame = framed_entry(_("Name"), field_size, &form.name_entry);
+	// What the chosen sample's comment says, under its name.
+	GtkWidget *note = gtk_label_new("");
+	gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+	gtk_misc_set_alignment(GTK_MISC(note), 0.0, 0.5);
 	// A value of any length is taken, and refused as too long if it is.
 	GtkWidget *value_frame = framed_entry(_("Value"), 0, &form.value_entry);
 	GtkWidget *comment_frame = framed_entry(_("Optional Comment"), field_size, &form.comment_entry);
 	GtkWidget *separator = gtk_hseparator_new();
 
 	gtk_box_pack_start(GTK_BOX(box), name_frame, TRUE, TRUE, 0);
+	gtk_box_pack_start(GTK_BOX(box), note, FALSE, FALSE, 0);
 	gtk_box_pack_start(GTK_BOX(box), value_frame, TRUE, TRUE, 0);
 	gtk_box_pack_start(GTK_BOX(box), comment_frame, TRUE, TRUE, 0);
 	gtk_box_pack_start(GTK_BOX(box), separator, TRUE, TRUE, 0);
 	gtk_box_pack_start(GTK_BOX(box), button_box, TRUE, TRUE, 0);
 	gtk_container_add(GTK_CONTAINER(form.window), box);
+	offer_names(GTK_ENTRY(form.name_entry), GTK_ENTRY(form.value_entry), GTK_LABEL(note));
 	gtk_widget_grab_default(apply_button);
 	gtk_widget_show_all(form.window);
 }
