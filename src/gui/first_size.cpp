@@ -4,6 +4,9 @@
 #include "gui/main_window.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -43,22 +46,47 @@ void set_name_width(GtkWidget *view, const std::string &name, bool measuring)
 
 std::string widest_name_of(GtkWidget *view, GtkTreeModel *model)
 {
-	std::string widest;
-	int most = -1;
+	// Each name's width as the sum of its bytes' widths, measured once a
+	// byte: names are ASCII, and only the few widest so found, kerned as
+	// shown, are measured whole. A list of thousands is measured at once.
+	int advance[128] = {};
 	PangoLayout *layout = gtk_widget_create_pango_layout(view, nullptr);
+	auto width_of = [layout](const char *text, int length) {
+		pango_layout_set_text(layout, text, length);
+		int width = 0;
+		pango_layout_get_pixel_size(layout, &width, nullptr);
+		return width;
+	};
+	for (int c = ' '; c < 127; c++) {
+		char text = static_cast<char>(c);
+		advance[c] = width_of(&text, 1);
+	}
+	std::vector<std::pair<int, std::string>> names;
 	GtkTreeIter iter;
 	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
 	     more = gtk_tree_model_iter_next(model, &iter)) {
 		gchar *name = nullptr;
 		gtk_tree_model_get(model, &iter, column_name, &name, -1);
-		pango_layout_set_text(layout, name != nullptr ? name : "", -1);
-		int width = 0;
-		pango_layout_get_pixel_size(layout, &width, nullptr);
+		std::string text = name != nullptr ? name : "";
+		g_free(name);
+		int sum = 0;
+		for (unsigned char c : text)
+			sum += c < 128 ? advance[c] : 0;
+		// A byte outside ASCII is measured with its name.
+		bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+		names.emplace_back(ascii ? sum : width_of(text.c_str(), -1), std::move(text));
+	}
+	std::size_t candidates = std::min<std::size_t>(names.size(), 8);
+	std::partial_sort(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(candidates), names.end(),
+			  [](const auto &a, const auto &b) { return a.first > b.first; });
+	std::string widest;
+	int most = -1;
+	for (std::size_t i = 0; i < candidates; i++) {
+		int width = width_of(names[i].second.c_str(), -1);
 		if (width > most) {
 			most = width;
-			widest = name != nullptr ? name : "";
+			widest = names[i].second;
 		}
-		g_free(name);
 	}
 	g_object_unref(layout);
 	return widest;
