@@ -10,6 +10,7 @@
 // end. Each size of the read-merge-sort step, and each hostile input, runs in
 // its own child process, so that the child's peak resident size (from wait4)
 // is that step's alone.
+#include "in_child.h"
 #include "rcfile/load.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
@@ -251,32 +252,20 @@ int load_root(const std::string &root, const std::string &, double *wall, double
 int measure_in_child(step_fn step, const std::string &defaults, const std::string &machine, int runs,
 		     double took[2], long *peak_kb)
 {
-	int fds[2];
-	if (pipe(fds) != 0)
-		return -1;
-	pid_t pid = fork();
-	if (pid == 0) {
-		close(fds[0]);
+	auto steps = [&](double *medians) {
 		std::vector<double> walls, cpus;
 		for (int i = 0; i < runs; i++) {
 			double wall = 0, cpu = 0;
 			if (step(defaults, machine, &wall, &cpu) != 0)
-				_exit(1);
+				return -1;
 			walls.push_back(wall);
 			cpus.push_back(cpu);
 		}
-		double m[2] = {median(walls), median(cpus)};
-		_exit(write(fds[1], m, sizeof m) == sizeof m ? 0 : 1);
-	}
-	close(fds[1]);
-	ssize_t got = pid > 0 ? read(fds[0], took, 2 * sizeof *took) : -1;
-	close(fds[0]);
-	int status = 0;
-	rusage usage = {};
-	if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || status != 0 || got != 2 * sizeof *took)
-		return -1;
-	*peak_kb = usage.ru_maxrss;
-	return 0;
+		medians[0] = median(walls);
+		medians[1] = median(cpus);
+		return 0;
+	};
+	return run_in_child(steps, took, 2, peak_kb);
 }
 
 // Wall and CPU (user and system) time of one process run.

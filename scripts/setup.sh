@@ -6,14 +6,14 @@ set -eu
 
 if [ "$(uname -s)" = FreeBSD ]; then
 	# The base system brings clang with its sanitizers and libFuzzer, mandoc,
-	# readelf and the locales.
+	# readelf, zlib and the locales.
 	packages="cmake pkgconf gtk2 libX11 googletest gettext-tools git bash xorg-vfbserver xauth
 xdotool xwininfo xprop openbox ImageMagick7 valgrind desktop-file-utils dejavu"
 	installed() { pkg info -e "$1"; }
 else
 	packages="build-essential cmake pkg-config libgtk2.0-dev libx11-dev googletest libgtest-dev
 clang libclang-rt-dev xvfb xauth xdotool x11-apps x11-utils openbox imagemagick valgrind mandoc
-desktop-file-utils libgail-common gettext locales git"
+desktop-file-utils libgail-common gettext locales git zlib1g-dev"
 	installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 fi
 
