@@ -27,6 +27,7 @@ struct command_word {
 	std::string text;        // cut to the tokenizer's word_text_limit
 	std::size_t name_length; // of NAME in NAME=value, 0 for any other word
 	bool cut;                // text holds only the word's beginning
+	int line;                // where it begins
 };
 
 // A simple command that sh may run in the shell itself while it reads a
@@ -43,6 +44,18 @@ struct top_command {
 	bool after_and;    // it follows && (else || when list_position > 0)
 };
 
+// A compound command (if, a loop, case, braces) or a function definition
+// that sh may run in the shell itself while it reads a file, as
+// top_command: not in a function body or a subshell.
+struct top_compound {
+	std::string keyword;  // "if", "while", "until", "for", "case" or "{"; "()" for a definition
+	std::string function; // a definition: the function's name
+	bool nested;          // inside another compound command
+	bool piped;           // in a pipeline of several: run in a subshell
+	int line;             // where it begins
+	int end_line;         // where it ends
+};
+
 // What a reader of rc.d scripts sees besides the entries, in the file's
 // order: each such command once the complete command holding it has been
 // read (none of those after a syntax error), and every comment.
@@ -50,6 +63,9 @@ struct script_observer {
 	std::function<void(const top_command &)> command;
 	// The text after the "#", its line, and whether the "#" begins the line.
 	std::function<void(std::string_view text, int line, bool starts_line)> comment;
+	// When given: each compound command, reported just before the commands it
+	// holds; none that runs in the background.
+	std::function<void(const top_compound &)> compound = nullptr;
 };
 
 // read_rc_stream, showing observer the commands and comments; lists may be
