@@ -4,6 +4,7 @@
 #include "rcfile/services.h"
 #include "rcfile/sources.h"
 
+#include <new>
 #include <string_view>
 #include <unordered_set>
 
@@ -96,13 +97,20 @@ void note_setting(int source, int line, std::string what)
 	settings.push_back({source, line, std::move(what)});
 }
 
-void add_step(history_step::kind what, std::string name, const command_word *word, int source, int line)
+void add_step(history_step::kind what, const command_word *word, int source, int line)
 {
-	history_step step{what, std::move(name), "", false, source, line, 0};
+	history_step step{what, "", "", false, source, line, 0};
 	if (word != nullptr) {
-		step.word = word->text.substr(step.name.empty() ? 0 : word->name_length + 1);
-		step.cut = word->cut;
+		std::size_t value = what == history_step::assignment ? word->name_length + 1 : 0;
 		step.line = word->line;
+		// A name cut short names no variable that can be known.
+		if (value > word->text.size()) {
+			step.what = history_step::lost;
+		} else {
+			step.name = word->text.substr(0, word->name_length);
+			step.word = word->text.substr(value);
+			step.cut = word->cut;
+		}
 	}
 	steps.push_back(std::move(step));
 }
@@ -114,13 +122,12 @@ void add_steps(int source, const top_command &command, std::size_t assignments)
 	const std::vector<command_word> &words = command.words;
 	if (assignments < words.size()) {
 		for (std::size_t i = assignments + 1; i < words.size(); i++)
-			add_step(history_step::expansion, "", &words[i], source, command.line);
+			add_step(history_step::expansion, &words[i], source, command.line);
 	}
 	for (std::size_t i = 0; i < assignments; i++)
-		add_step(history_step::assignment, words[i].text.substr(0, words[i].name_length), &words[i], source,
-			 command.line);
+		add_step(history_step::assignment, &words[i], source, command.line);
 	if (command.words_cut)
-		add_step(history_step::lost, "", nullptr, source, command.line);
+		add_step(history_step::lost, nullptr, source, command.line);
 }
 
 bool gives_default(const service_script &service, const std::string &variable, int line)
@@ -233,10 +240,14 @@ std::vector<int> machine_setting_lines()
 {
 	std::vector<int> lines;
 	const std::vector<source_file> &files = sources();
-	for (const setting_command &command : settings) {
-		auto index = static_cast<std::size_t>(command.source - 1);
-		if (command.source > 0 && index < files.size() && files[index].kind == source_kind::machine)
-			lines.push_back(command.line);
+	try {
+		for (const setting_command &command : settings) {
+			auto index = static_cast<std::size_t>(command.source - 1);
+			if (command.source > 0 && index < files.size() && files[index].kind == source_kind::machine)
+				lines.push_back(command.line);
+		}
+	} catch (const std::bad_alloc &) {
+		// The lines found so far are still worth naming.
 	}
 	return lines;
 }

@@ -48,7 +48,8 @@ void note_command(int source, const top_command &command);
 void note_compound(int source, const top_compound &compound);
 
 // Notes what gives entry, whose source is a service's script or rc.conf.d
-// file, its value when its service starts.
+// file, its value when its service starts. Throws std::bad_alloc when
+// memory runs out, as the two above do inside the reader.
 void note_service_value(const rc_entry &entry);
 
 // What the files and services set, in the boot's order: the files' steps,
@@ -58,5 +59,6 @@ const std::vector<history_step> &history();
 // The commands of every file read that may set variables in ways no row shows.
 const std::vector<setting_command> &setting_commands();
 
-// The lines of those commands in the machine's file, in order.
+// The lines of those commands in the machine's file, in order (those found
+// before memory ran out, if it did).
 std::vector<int> machine_setting_lines();

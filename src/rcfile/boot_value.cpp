@@ -5,6 +5,7 @@
 #include "rcfile/sources.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -114,12 +115,8 @@ bool in_script_order(const history_step *a, const history_step *b)
 	return a->source != b->source ? a->source < b->source : a->line < b->line;
 }
 
-void work_out()
+void work_out_now()
 {
-	if (values.done)
-		return;
-	values = boot_values{};
-	values.done = true;
 	const std::vector<history_step> &steps = history();
 	// Time and memory stay in proportion to what the files hold.
 	std::size_t budget = std::size_t{1} << 20;
@@ -139,6 +136,22 @@ void work_out()
 	run_services(service_steps, budget);
 }
 
+// Works the values out unless they are; when memory runs out, every value is unknown.
+void work_out()
+{
+	if (values.done)
+		return;
+	values = boot_values{};
+	values.done = true;
+	try {
+		work_out_now();
+	} catch (const std::bad_alloc &) {
+		values = boot_values{};
+		values.done = true;
+		values.files.stopped = true;
+	}
+}
+
 bool same(const origin &from, const rc_entry &entry)
 {
 	return from.source == entry.source && from.line == entry.line;
@@ -156,20 +169,9 @@ bool assigned_at(const std::string &name, const rc_entry &entry)
 	return false;
 }
 
-} // namespace
-
-shell_value value_at_boot(std::string_view name)
+// entry_value_at_boot, once the values are worked out.
+shell_value value_of(const rc_entry &entry)
 {
-	work_out();
-	auto service = values.services.find(std::string(name));
-	if (service != values.services.end())
-		return service->second.value;
-	return variable_value(values.files, name);
-}
-
-shell_value entry_value_at_boot(const rc_entry &entry)
-{
-	work_out();
 	std::string name(field_text(entry.name));
 	if (entry.modified == 0 && entry.is_new == 0) {
 		auto service = values.services.find(name);
@@ -189,6 +191,31 @@ shell_value entry_value_at_boot(const rc_entry &entry)
 	request.under = &values.files;
 	request.budget = request_budget;
 	return expand_word(request, field_text(entry.value));
+}
+
+} // namespace
+
+shell_value value_at_boot(std::string_view name)
+{
+	work_out();
+	try {
+		auto service = values.services.find(std::string(name));
+		if (service != values.services.end())
+			return service->second.value;
+		return variable_value(values.files, name);
+	} catch (const std::bad_alloc &) {
+		return unknown();
+	}
+}
+
+shell_value entry_value_at_boot(const rc_entry &entry)
+{
+	work_out();
+	try {
+		return value_of(entry);
+	} catch (const std::bad_alloc &) {
+		return unknown();
+	}
 }
 
 void forget_boot_values()

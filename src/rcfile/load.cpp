@@ -13,8 +13,10 @@
 #include "rcfile/tokenizer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -218,7 +220,12 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	sort_entries(merged->strings, merged->string_count);
 	clear_comment_flags(merged->knobs, merged->knob_count);
 	clear_comment_flags(merged->strings, merged->string_count);
-	note_service_values(merged->knobs, merged->knob_count);
-	note_service_values(merged->strings, merged->string_count);
+	try {
+		note_service_values(merged->knobs, merged->knob_count);
+		note_service_values(merged->strings, merged->string_count);
+	} catch (const std::bad_alloc &) {
+		errno = ENOMEM;
+		return -1;
+	}
 	return 0;
 }

@@ -119,7 +119,8 @@ TEST(BootHistory, KeepsTheStepsThatRunForSure)
 	EXPECT_EQ(steps_of("a=1; b=\"two\nlines\" c=3\n"), "1:a=1 1:b=\"two\nlines\" 2:c=3");
 }
 
-// A command with more words than the observer keeps may have set anything.
+// A command with more words than the observer keeps, or a name longer
+// than a word it keeps, may have set anything.
 TEST(BootHistory, ACommandTooLongToKeepIsLost)
 {
 	std::string text;
@@ -127,4 +128,5 @@ TEST(BootHistory, ACommandTooLongToKeepIsLost)
 		text += "v" + std::to_string(i) + "=x ";
 	std::string steps = steps_of(text + "\nafter=1\n");
 	EXPECT_NE(steps.find("1:lost 2:after=1"), std::string::npos) << steps;
+	EXPECT_EQ(steps_of(std::string(2 * word_text_limit, 'n') + "=1\nafter=1\n"), "1:lost 2:after=1");
 }
