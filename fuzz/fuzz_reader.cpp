@@ -1,4 +1,6 @@
-// Fuzz target: reads arbitrary bytes as an rc.conf file and checks the lists it gives.
+// Fuzz target: reads arbitrary bytes as an rc.conf file, checks the lists it gives, and works out the values at boot.
+#include "rcfile/boot_history.h"
+#include "rcfile/boot_value.h"
 #include "rcfile/reader.h"
 
 #include <cstdint>
@@ -57,8 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 	if (in == nullptr)
 		return 0;
 	rc_lists lists = {};
-	read_rc_stream(in, &lists);
+	clear_history();
+	forget_boot_values();
+	script_observer watch;
+	watch.command = [](const top_command &command) { note_command(1, command); };
+	watch.comment = [](std::string_view, comment_place) {};
+	watch.compound = [](const top_compound &compound) { note_compound(1, compound); };
+	read_observed_stream(in, &lists, &watch);
 	std::fclose(in);
+	// Every value is worked out here, the first time one is asked for.
+	if (value_at_boot("a").text.size() > (std::size_t{1} << 16))
+		std::abort();
 	check_entries(lists.knobs, lists.knob_count, lists.knob_capacity, 1);
 	check_entries(lists.strings, lists.string_count, lists.string_capacity, 0);
 	std::free(lists.knobs);

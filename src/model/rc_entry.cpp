@@ -44,6 +44,20 @@ bool names_equal(const char *a, const char *b)
 	return std::strncmp(a, b, field_size) == 0;
 }
 
+bool equal_ignoring_case(std::string_view text, std::string_view upper)
+{
+	if (text.size() != upper.size())
+		return false;
+	for (std::size_t i = 0; i < text.size(); i++) {
+		char c = text[i];
+		if (c >= 'a' && c <= 'z')
+			c = static_cast<char>(c - 'a' + 'A');
+		if (c != upper[i])
+			return false;
+	}
+	return true;
+}
+
 int make_room(rc_entry **entries, int *capacity, int count)
 {
 	if (count < *capacity)

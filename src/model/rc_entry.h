@@ -52,6 +52,9 @@ std::string_view field_text(const char (&field)[field_size]);
 // Byte-wise comparison over at most field_size bytes; case matters.
 bool names_equal(const char *a, const char *b);
 
+// Whether text is upper, a word in capitals, with any of its ASCII letters in small ones.
+bool equal_ignoring_case(std::string_view text, std::string_view upper);
+
 // Makes room for at least one more entry behind count by doubling *capacity;
 // *entries may move, and the new slots are left as they come, so that memory
 // no entry takes is never touched. Returns 0, or -1 when memory runs out

@@ -1,6 +1,8 @@
 // Loading what the machine boots with: every file the boot reads, in its order, laid over each other.
 #include "rcfile/load.h"
 
+#include "rcfile/boot_history.h"
+#include "rcfile/boot_value.h"
 #include "rcfile/defaults.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/descriptions.h"
@@ -15,8 +17,10 @@
 #include "rcfile/tokenizer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -86,15 +90,21 @@ std::vector<std::string> plain_words(const rc_entry *entry, const std::map<std::
 }
 
 // What the files give their own variables with ": ${_name:=value}", such as
-// the defaults' _localbase, which names the local folders.
+// the defaults' _localbase, which names the local folders; and every
+// command that sets variables, for the values at boot.
 struct file_watch {
 	std::map<std::string, std::string> own;
 	bool defaults = false; // the defaults file: its comments describe, its commented-out settings are samples
+	int source = 0;        // of the file being read
 	script_observer observer;
 
 	file_watch()
 	{
-		observer.command = [this](const top_command &command) { on_command(command); };
+		observer.command = [this](const top_command &command) {
+			note_command(source, command);
+			on_command(command);
+		};
+		observer.compound = [this](const top_compound &compound) { note_compound(source, compound); };
 		observer.comment = [this](std::string_view text, comment_place place) {
 			if (!defaults)
 				return;
@@ -133,16 +143,27 @@ struct file_watch {
 	}
 };
 
+// What the services give their own variables, for the values at boot.
+void note_service_values(const rc_entry *entries, int count)
+{
+	for (int i = 0; i < count; i++) {
+		const source_file *file = source_of(entries[i]);
+		if (file != nullptr && (file->kind == source_kind::script || file->kind == source_kind::service_file))
+			note_service_value(entries[i]);
+	}
+}
+
 // Reads one file, records it as a source of the kind given and lays its
 // entries over merged.
 int lay_file(const std::string &path, source_kind kind, file_watch &watch, rc_lists *merged)
 {
 	rc_lists read = {};
+	watch.source = add_source(path, kind);
 	// A file whose change the window must notice is remembered before it is read.
 	if (kind == source_kind::machine || kind == source_kind::later)
 		remember_file(path.c_str());
 	read_rc_file(path.c_str(), &read, &watch.observer);
-	mark_source(read, add_source(path, kind));
+	mark_source(read, watch.source);
 	int result = 0;
 	if (merged->knobs == nullptr && merged->strings == nullptr)
 		std::swap(*merged, read);
@@ -195,6 +216,8 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	clear_samples();
 	clear_descriptions();
 	clear_defaults();
+	clear_history();
+	forget_boot_values();
 	file_watch watch;
 	watch.defaults = true;
 	int result = lay_file(defaults_path, source_kind::defaults, watch, merged);
@@ -227,6 +250,13 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 	sort_entries(merged->strings, merged->string_count);
 	clear_comment_flags(merged->knobs, merged->knob_count);
 	clear_comment_flags(merged->strings, merged->string_count);
+	try {
+		note_service_values(merged->knobs, merged->knob_count);
+		note_service_values(merged->strings, merged->string_count);
+	} catch (const std::bad_alloc &) {
+		errno = ENOMEM;
+		return -1;
+	}
 	return 0;
 }
 

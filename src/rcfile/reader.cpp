@@ -77,7 +77,12 @@ struct frame {
 	part what;
 	bool has_command; // the part holds a command, which sh requires of most
 	bool apart;       // in a function body or a subshell, here or further out
+	std::size_t record; // its place among the parser's pending_compounds, or no_record
+	std::size_t list_first_compound; // the parser's, when it opened
 };
+
+// A compound command no observer is shown.
+constexpr std::size_t no_record = static_cast<std::size_t>(-1);
 
 struct parser {
 	std::vector<frame> open;
@@ -111,6 +116,11 @@ struct parser {
 	top_command command;
 	std::vector<top_command> pending_commands;
 	std::size_t list_first_command = 0;
+	// Only when the observer wants them: the compound commands, each with the
+	// number of pending_commands before it.
+	std::vector<std::pair<std::size_t, top_compound>> pending_compounds;
+	std::size_t list_first_compound = 0;
+	std::size_t last_closed = no_record; // the record of the compound command just closed
 };
 
 // Words of a command kept for a script's reader; no command a script
@@ -126,20 +136,6 @@ bool is_string_valued(const char (&name)[field_size])
 		if (names_equal(name, listed))
 			return true;
 	return false;
-}
-
-bool equal_ignoring_case(std::string_view text, std::string_view word)
-{
-	if (text.size() != word.size())
-		return false;
-	for (std::size_t i = 0; i < text.size(); i++) {
-		char c = text[i];
-		if (c >= 'a' && c <= 'z')
-			c = static_cast<char>(c - 'a' + 'A');
-		if (c != word[i])
-			return false;
-	}
-	return true;
 }
 
 // A string's value: one double-quoted text, or the file's own text when none
@@ -222,11 +218,20 @@ void file_pending(parser &p)
 	p.pending.clear();
 	p.command_first = p.list_first = p.line_first = 0;
 	if (p.observer != nullptr) {
-		for (const top_command &command : p.pending_commands)
-			p.observer->command(command);
+		std::size_t next = 0;
+		std::size_t count = p.pending_commands.size();
+		for (std::size_t i = 0; i <= count; i++) {
+			for (; next < p.pending_compounds.size() && (p.pending_compounds[next].first <= i || i == count); next++)
+				p.observer->compound(p.pending_compounds[next].second);
+			if (i < count)
+				p.observer->command(p.pending_commands[i]);
+		}
 	}
 	p.pending_commands.clear();
 	p.list_first_command = 0;
+	p.pending_compounds.clear();
+	p.list_first_compound = 0;
+	p.last_closed = no_record;
 	p.stopped = p.end_line != 0;
 }
 
@@ -270,7 +275,7 @@ void observe_word(parser &p, const word_token &word)
 		p.command.words_cut = true;
 		return;
 	}
-	p.command.words.push_back({std::string(word.text), word.name_length, word.text_cut});
+	p.command.words.push_back({std::string(word.text), word.name_length, word.text_cut, current_line()});
 }
 
 // A command ends. Its assignments stay only when they set the variables in
@@ -298,6 +303,7 @@ void end_list(parser &p)
 	p.list_first = p.pending.size();
 	p.list_commands = 0;
 	p.list_first_command = p.pending_commands.size();
+	p.list_first_compound = p.pending_compounds.size();
 	if (p.end_line == 0)
 		p.end_line = p.list_end_line;
 	p.list_end_line = 0;
@@ -308,11 +314,29 @@ bool ends_command(expect next)
 	return next == expect::simple || next == expect::after_compound;
 }
 
-void open_compound(parser &p, part what, expect next)
+// Keeps a compound command, or the definition whose body it is, for an observer that wants them.
+std::size_t record_compound(parser &p, std::string_view keyword, bool defines)
+{
+	if (p.observer == nullptr || !p.observer->compound || runs_elsewhere(p) || (keyword == "(" && !defines))
+		return no_record;
+	top_compound compound{};
+	compound.keyword = defines ? "()" : std::string(keyword);
+	if (defines && p.command.words.size() == 1)
+		compound.function = p.command.words[0].text;
+	compound.nested = !p.open.empty();
+	compound.piped = p.in_pipeline;
+	compound.line = compound.end_line = current_line();
+	p.pending_compounds.emplace_back(p.pending_commands.size(), std::move(compound));
+	return p.pending_compounds.size() - 1;
+}
+
+void open_compound(parser &p, part what, expect next, std::string_view keyword)
 {
 	mark_command(p);
-	bool apart = p.body_next || what == part::parentheses || (!p.open.empty() && p.open.back().apart);
-	p.open.push_back({what, false, apart});
+	bool defines = p.body_next;
+	std::size_t record = record_compound(p, keyword, defines);
+	bool apart = defines || what == part::parentheses || (!p.open.empty() && p.open.back().apart);
+	p.open.push_back({what, false, apart, record, p.list_first_compound});
 	p.body_next = false;
 	p.next = next;
 }
@@ -326,7 +350,8 @@ void next_part(parser &p, std::initializer_list<part> from, part to)
 	}
 	for (part f : from) {
 		if (p.open.back().what == f) {
-			p.open.back() = {to, false, p.open.back().apart};
+			p.open.back().what = to;
+			p.open.back().has_command = false;
 			p.next = expect::list;
 			return;
 		}
@@ -343,6 +368,10 @@ void close_compound(parser &p, std::initializer_list<part> closable, bool needs_
 	}
 	for (part c : closable) {
 		if (p.open.back().what == c) {
+			p.last_closed = p.open.back().record;
+			if (p.last_closed != no_record)
+				p.pending_compounds[p.last_closed].second.end_line = current_line();
+			p.list_first_compound = p.open.back().list_first_compound;
 			p.open.pop_back();
 			p.next = expect::after_compound;
 			return;
@@ -362,15 +391,15 @@ bool reserved_word(parser &p, std::string_view word)
 		return true;
 	}
 	if (word == "if")
-		open_compound(p, part::if_condition, expect::list);
+		open_compound(p, part::if_condition, expect::list, word);
 	else if (word == "while" || word == "until")
-		open_compound(p, part::loop_condition, expect::list);
+		open_compound(p, part::loop_condition, expect::list, word);
 	else if (word == "for")
-		open_compound(p, part::for_header, expect::for_name);
+		open_compound(p, part::for_header, expect::for_name, word);
 	else if (word == "case")
-		open_compound(p, part::case_items, expect::case_subject);
+		open_compound(p, part::case_items, expect::case_subject, word);
 	else if (word == "{")
-		open_compound(p, part::braces, expect::list);
+		open_compound(p, part::braces, expect::list, word);
 	else if (word == "!")
 		p.next = expect::command;
 	else if (word == "then")
@@ -409,7 +438,8 @@ bool is_name(std::string_view word)
 
 void enter_loop_body(parser &p)
 {
-	p.open.back() = {part::loop_body, false, p.open.back().apart};
+	p.open.back().what = part::loop_body;
+	p.open.back().has_command = false;
 	p.next = expect::list;
 }
 
@@ -549,6 +579,7 @@ void on_operator(parser &p, token_kind kind)
 		end_command(p, false);
 		drop_pending(p, p.list_first);
 		p.pending_commands.resize(p.list_first_command);
+		p.pending_compounds.resize(std::min(p.list_first_compound, p.pending_compounds.size()));
 		p.list_end_line = 0;
 		end_list(p);
 		return;
@@ -569,6 +600,8 @@ void on_operator(parser &p, token_kind kind)
 		}
 		if (!in_command)
 			break;
+		if (p.next == expect::after_compound && p.last_closed != no_record)
+			p.pending_compounds[p.last_closed].second.piped = true;
 		end_command(p, true);
 		p.in_pipeline = true;
 		p.next = expect::command;
@@ -583,7 +616,7 @@ void on_operator(parser &p, token_kind kind)
 		return;
 	case token_open_paren:
 		if (p.next == expect::list || p.next == expect::command || p.next == expect::function_body) {
-			open_compound(p, part::parentheses, expect::list);
+			open_compound(p, part::parentheses, expect::list, "(");
 			return;
 		}
 		if (p.next == expect::case_pattern_start) {

@@ -28,6 +28,7 @@ struct command_word {
 	std::string text;        // cut to the tokenizer's word_text_limit
 	std::size_t name_length; // of NAME in NAME=value, 0 for any other word
 	bool cut;                // text holds only the word's beginning
+	int line;                // where it begins
 };
 
 // A simple command that sh may run in the shell itself while it reads a
@@ -42,6 +43,18 @@ struct top_command {
 	int line;          // where it begins
 	int list_position; // 0 for the first command of its and-or list
 	bool after_and;    // it follows && (else || when list_position > 0)
+};
+
+// A compound command (if, a loop, case, braces) or a function definition
+// that sh may run in the shell itself while it reads a file, as
+// top_command: not in a function body or a subshell.
+struct top_compound {
+	std::string keyword;  // "if", "while", "until", "for", "case" or "{"; "()" for a definition
+	std::string function; // a definition: the function's name
+	bool nested;          // inside another compound command
+	bool piped;           // in a pipeline of several: run in a subshell
+	int line;             // where it begins
+	int end_line;         // where it ends
 };
 
 // Where a comment stands.
@@ -62,6 +75,9 @@ struct script_observer {
 	// if or after && or ||: a script's reader follows the way the boot
 	// takes, in which a script's checks pass.
 	bool sure_ends_only = false;
+	// When given: each compound command, reported just before the commands it
+	// holds; none that runs in the background.
+	std::function<void(const top_compound &)> compound = nullptr;
 };
 
 // read_rc_stream, showing observer the commands and comments; lists may be

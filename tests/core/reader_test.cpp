@@ -219,3 +219,42 @@ TEST(Reader, ReadsAFileByPathAndTakesAMissingFileAsEmpty)
 	std::free(lists.knobs);
 	std::free(lists.strings);
 }
+
+namespace {
+
+// What an observer that wants compound commands sees of text, in order:
+// "[keyword@line-end]" for each, with "n" when nested and "|" when piped
+// ("[()name@...]" for a definition), and the first word of each command.
+std::string observed(std::string_view view)
+{
+	std::string text(view), out;
+	script_observer watch;
+	watch.command = [&out](const top_command &c) { out += (out.empty() ? "" : " ") + c.words[0].text; };
+	watch.comment = [](std::string_view, comment_place) {};
+	watch.compound = [&out](const top_compound &c) {
+		out += (out.empty() ? "[" : " [") + c.keyword + c.function + "@" + std::to_string(c.line) + "-" +
+		       std::to_string(c.end_line) + (c.nested ? "n" : "") + (c.piped ? "|" : "") + "]";
+	};
+	FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+	read_observed_stream(in, nullptr, &watch);
+	std::fclose(in);
+	return out;
+}
+
+} // namespace
+
+// Compound commands come before the commands they hold, each where it
+// begins and ends; those in a pipeline are marked, those in the background,
+// a subshell or a function body are not seen, nor anything after an error.
+TEST(Reader, ShowsCompoundCommandsToAnObserverThatWantsThem)
+{
+	for (auto [input, expected] : {
+		     read_case{"while read a\ndo\n  if x; then y; fi\ndone <<EOF\nz\nEOF\nb=1\n",
+			       "[while@1-4] read [if@3-3n] x y b=1"},
+		     read_case{"for i in 1; do :; done | cat\nx | { y; }\n", "[for@1-1|] : [{@2-2|]"},
+		     read_case{"if x; then y; fi &\ncase a in b) c ;; esac\n", "x y [case@2-2] c"},
+		     read_case{"f() {\n  a=1\n}\n( g )\nif x; then h() { :; }; fi\n", "[()f@1-3] [if@5-5] x [()h@5-5n]"},
+		     read_case{"a=1\nif x; then y; fi; fi\n", "a=1"},
+	     })
+		EXPECT_EQ(observed(input), expected) << input;
+}

@@ -1,0 +1,224 @@
+// Working out the values at boot once, when they are first asked for.
+#include "rcfile/boot_value.h"
+
+#include "rcfile/boot_history.h"
+#include "rcfile/sources.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// Where a value comes from: the source and line of the step that gave it.
+struct origin {
+	int source;
+	int line;
+};
+
+// What the expansions of one request for an entry's own text may produce.
+constexpr std::size_t request_budget = 1 << 20;
+
+// The values of the last load, once worked out.
+struct boot_values {
+	bool done = false;
+	shell_state files;                                // after every file
+	std::unordered_map<std::string, std::vector<origin>> assigned; // each name's assignments in the files
+	struct service_value {
+		shell_value value;
+		origin from;
+	};
+	std::unordered_map<std::string, service_value> services; // the services' own variables
+};
+boot_values values;
+
+bool from_service(const history_step &step)
+{
+	const std::vector<source_file> &files = sources();
+	auto index = static_cast<std::size_t>(step.source - 1);
+	if (step.source <= 0 || index >= files.size())
+		return false;
+	return files[index].kind == source_kind::script || files[index].kind == source_kind::service_file;
+}
+
+const std::string &service_of(const history_step &step)
+{
+	return sources()[static_cast<std::size_t>(step.source - 1)].service;
+}
+
+shell_value unknown()
+{
+	return {shell_kind::unknown, ""};
+}
+
+void run_file_step(shell_state &state, const history_step &step)
+{
+	switch (step.what) {
+	case history_step::assignment:
+		if (step.cut)
+			set_variable(state, step.name, unknown());
+		else
+			assign_word(state, step.name, step.word);
+		values.assigned[step.name].push_back({step.source, step.line});
+		break;
+	case history_step::expansion:
+		if (!step.cut) {
+			expand_word(state, step.word);
+			break;
+		}
+		[[fallthrough]];
+	case history_step::lost:
+		// What it set cannot be known: any name may hold anything now.
+		state.values.clear();
+		state.others_unknown = true;
+		break;
+	case history_step::left_unset:
+		break;
+	}
+}
+
+// Each service's steps over the files' values, in its script's order.
+void run_services(const std::vector<const history_step *> &service_steps, std::size_t budget)
+{
+	for (std::size_t first = 0; first < service_steps.size();) {
+		const std::string &service = service_of(*service_steps[first]);
+		shell_state own;
+		own.under = &values.files;
+		own.others_unknown = true;
+		own.stopped = values.files.stopped;
+		own.budget = budget;
+		std::size_t end = first;
+		for (; end < service_steps.size() && service_of(*service_steps[end]) == service; end++) {
+			const history_step &step = *service_steps[end];
+			if (step.what == history_step::left_unset)
+				set_variable(own, step.name, {});
+			else if (step.cut)
+				set_variable(own, step.name, unknown());
+			else
+				assign_word(own, step.name, step.word);
+			values.services[step.name] = {variable_value(own, step.name), {step.source, step.line}};
+		}
+		first = end;
+	}
+}
+
+bool in_script_order(const history_step *a, const history_step *b)
+{
+	const std::string &service_a = service_of(*a);
+	const std::string &service_b = service_of(*b);
+	if (service_a != service_b)
+		return service_a < service_b;
+	if (a->order != b->order)
+		return a->order < b->order;
+	return a->source != b->source ? a->source < b->source : a->line < b->line;
+}
+
+void work_out_now()
+{
+	const std::vector<history_step> &steps = history();
+	// Time and memory stay in proportion to what the files hold.
+	std::size_t budget = std::size_t{1} << 20;
+	for (const history_step &step : steps)
+		budget += 64 * step.word.size();
+	values.files.budget = budget;
+	values.files.values.reserve(steps.size());
+	values.assigned.reserve(steps.size());
+	std::vector<const history_step *> service_steps;
+	for (const history_step &step : steps) {
+		if (from_service(step))
+			service_steps.push_back(&step);
+		else
+			run_file_step(values.files, step);
+	}
+	std::stable_sort(service_steps.begin(), service_steps.end(), in_script_order);
+	run_services(service_steps, budget);
+}
+
+// Works the values out unless they are; when memory runs out, every value is unknown.
+void work_out()
+{
+	if (values.done)
+		return;
+	values = boot_values{};
+	values.done = true;
+	try {
+		work_out_now();
+	} catch (const std::bad_alloc &) {
+		values = boot_values{};
+		values.done = true;
+		values.files.stopped = true;
+	}
+}
+
+bool same(const origin &from, const rc_entry &entry)
+{
+	return from.source == entry.source && from.line == entry.line;
+}
+
+// Whether the files assign name where entry says they do.
+bool assigned_at(const std::string &name, const rc_entry &entry)
+{
+	auto found = values.assigned.find(name);
+	if (found == values.assigned.end())
+		return false;
+	for (const origin &from : found->second)
+		if (same(from, entry))
+			return true;
+	return false;
+}
+
+// entry_value_at_boot, once the values are worked out.
+shell_value value_of(const rc_entry &entry)
+{
+	std::string name(field_text(entry.name));
+	if (entry.modified == 0 && entry.is_new == 0) {
+		auto service = values.services.find(name);
+		if (service != values.services.end() && same(service->second.from, entry))
+			return service->second.value;
+		if (service == values.services.end() && assigned_at(name, entry))
+			return variable_value(values.files, name);
+	}
+	// A change appended to the machine's file runs only if sh reads that far.
+	if (values.files.stopped)
+		return unknown();
+	if (entry.is_knob != 0)
+		return {shell_kind::known, entry.knob_on != 0 ? "YES" : "NO"};
+	if ((entry.value_lock & value_too_long) != 0)
+		return unknown();
+	shell_state request;
+	request.under = &values.files;
+	request.budget = request_budget;
+	return expand_word(request, field_text(entry.value));
+}
+
+} // namespace
+
+shell_value value_at_boot(std::string_view name)
+{
+	work_out();
+	try {
+		auto service = values.services.find(std::string(name));
+		if (service != values.services.end())
+			return service->second.value;
+		return variable_value(values.files, name);
+	} catch (const std::bad_alloc &) {
+		return unknown();
+	}
+}
+
+shell_value entry_value_at_boot(const rc_entry &entry)
+{
+	work_out();
+	try {
+		return value_of(entry);
+	} catch (const std::bad_alloc &) {
+		return unknown();
+	}
+}
+
+void forget_boot_values()
+{
+	values = boot_values{};
+}

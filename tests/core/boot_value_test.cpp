@@ -1,0 +1,385 @@
+// The values at boot against a real sh: generated file pairs that dash sources, services' values, and real files when given.
+#include "rcfile/boot_value.h"
+
+#include "rcfile/boot_history.h"
+#include "rcfile/load.h"
+#include "rcfile/system_root.h"
+#include "rcfile/value_warnings.h"
+
+#include "scratch_files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Generated files assign the names of the pool; SELF in a word is the name
+// it is assigned to, W and X any of the pool.
+constexpr const char *pool[] = {"v0", "v1", "v2", "kld_list", "x_enable"};
+constexpr const char *words[] = {
+	"YES", "no", "\"two words\"", "'single q'", "\"a\"'b'c", "\"\"", "", "/usr/local/etc", "a\\ b", "\"it's\"",
+	"'say \"hi\"'", "\"a\\\"b\"", "\"x\\\\y\\z\"", "'#'", "\"tab\there\"", "\"two\nlines\"", "\"$W\"", "${W}",
+	"\"${W}/x\"", "$W", "\"pre${W:-d}post\"", "'$W'", "\"\\$W\"", "\"${SELF} m\"", "\"${SELF:+$SELF }m\"",
+	"${W-unset}", "\"${W:=dflt}\"", "${W=eq}", "\"${W:-\"q r\"}\"", "${W:-'x y'}", "\"${W:-'x'}\"", "${#W}",
+	"\"${#W}\"", "\"${W#?}\"", "${W%?}", "\"${W##*/}\"", "${W%%/*}", "${W#\"$X\"}", "${W%$X}", "\"${W#*a}\"",
+	"${W%[a-c]*}", "${W#[!a]}", "\"$W$X\"", "$W'x'\"$X\"", "${W:+\"$X\"}", "\"${W+set}\"",
+	"${W%\"${W#?}\"}", "${W##*[ /]}", "\"${W#${X%?}}\"", "\"$(c)\"", "`c`", "\"x$(c)y\"", "${W:-$(c)}",
+	"\"${W:=`c`}\"", "${W:+$(c)}", "\"$(echo ')')\"", "\"${W#${X:-'*'}}\"", "${W%${X:-\"*\"b}}",
+};
+// Words whose value may not be worked out here.
+constexpr const char *unknowable_words[] = {"~/x", "x:~", "\"$$\"", "$1", "${W:-~}", "\"${W#[^a]}\"",
+					    "$((1+2))", "$HOME", "\"${W:?gone}\"", "${W?}"};
+constexpr const char *default_words[] = {"dflt", "\"a b\"", "'q'", "$W", "\"${W}x\"", "$(c)", "\"\"", "x${W:-y}",
+					 "${#W}"};
+constexpr const char *default_forms[] = {": ${SELF:=D}", ": ${SELF=D}", ": \"${SELF:=D}\"", ": ${SELF:-D} ${X:=D}",
+					 "X=\"$SELF\" : ${SELF:=D}"};
+constexpr const char *indents[] = {"", "", " ", "\t"};
+constexpr const char *comments[] = {"", "", " # say \"hi\" it's", "\t#c"};
+constexpr const char *commands[] = {"kldload nvidia", "echo \"it's\" >/dev/null", ": 'a \" in single quotes'",
+				    "true", "# SELF=\"commented\"", ""};
+// Text that sets pool names only where sh does not run it, or other names.
+constexpr const char *hidden[] = {
+	"if false; then\n  SELF=\"if\"\nfi", "if true; then inner=1; fi", "while false; do SELF=w; done",
+	"for i in 1 2; do\n\tinner=\"$i\"\ndone", "case $v0 in\nnone) SELF=c ;;\n*) inner=c\nesac", "( SELF=sub )",
+	"f() {\n  SELF=f\n}", ": <<EOF\nSELF=\"heredoc\"\nEOF", "false && SELF=no", "SELF=bg &", "SELF=pipe | :",
+	"SELF=temp kldload x", "SELF=\"$W\"; false || inner=y",
+};
+// Lines at which sh stops reading the file.
+constexpr const char *errors[] = {"fi", ")", "SELF=\"open", "if true; then", "SELF=1; done"};
+
+struct generated {
+	std::string text;
+	bool unknowable = false; // a word whose value may be unknown
+	bool fails = false;      // sh stops at an error in it
+};
+
+std::string word_for(std::mt19937 &rng, const std::string &self, generated &g)
+{
+	std::string word = pick_one(rng, words);
+	if (rng() % 12 == 0) {
+		word = pick_one(rng, unknowable_words);
+		g.unknowable = true;
+	}
+	word = replaced(replaced(word, "SELF", self), "W", pick_one(rng, pool));
+	return replaced(word, "X", pick_one(rng, pool));
+}
+
+std::string unit(std::mt19937 &rng, generated &g)
+{
+	std::string self = pick_one(rng, pool);
+	std::string text;
+	switch (rng() % 8) {
+	case 0:
+	case 1:
+	case 2:
+		return pick_one(rng, indents) + self + "=" + word_for(rng, self, g) + pick_one(rng, comments);
+	case 3:
+		text = pick_one(rng, pool);
+		return self + "=" + word_for(rng, self, g) + (rng() % 2 ? "; " : " ") + text + "=" + word_for(rng, text, g);
+	case 4:
+		text = replaced(pick_one(rng, default_forms), "D", pick_one(rng, default_words));
+		return replaced(replaced(replaced(text, "SELF", self), "W", pick_one(rng, pool)), "X", pick_one(rng, pool));
+	case 5:
+		return self + "=" + word_for(rng, self, g) + " :";
+	case 6:
+		return replaced(pick_one(rng, commands), "SELF", self);
+	default:
+		return replaced(replaced(pick_one(rng, hidden), "SELF", self), "W", pick_one(rng, pool));
+	}
+}
+
+generated generate(std::mt19937 &rng, bool may_fail)
+{
+	generated g;
+	for (int n = std::uniform_int_distribution<int>(0, 9)(rng); n > 0; n--)
+		g.text += unit(rng, g) + "\n";
+	g.fails = may_fail && rng() % 8 == 0;
+	if (g.fails)
+		g.text += replaced(pick_one(rng, errors), "SELF", pick_one(rng, pool)) + "\nv2=after\n";
+	return g;
+}
+
+std::string described(const shell_value &value)
+{
+	switch (value.kind) {
+	case shell_kind::known:
+		return "known '" + value.text + "'";
+	case shell_kind::runs_command:
+		return "runs a command";
+	case shell_kind::unset:
+		return "unset";
+	default:
+		return "unknown";
+	}
+}
+
+// What dash gave a name in one run: nullptr when it left it unset.
+const std::string *dash_value(const std::map<std::string, std::string> &run, const std::string &name)
+{
+	auto found = run.find(name);
+	return found == run.end() ? nullptr : &found->second;
+}
+
+// Why the value worked out disagrees with dash's two runs (whose command
+// substitutions print different text), or "".
+std::string disagreement(const shell_value &ours, const std::string *first, const std::string *second,
+			 bool unknowable)
+{
+	bool differ = (first == nullptr) != (second == nullptr) || (first != nullptr && *first != *second);
+	switch (ours.kind) {
+	case shell_kind::known:
+		return first != nullptr && !differ && *first == ours.text ? "" : "not what dash gives";
+	case shell_kind::unset:
+		return first == nullptr && second == nullptr ? "" : "dash sets it";
+	case shell_kind::runs_command:
+		return first != nullptr && second != nullptr ? "" : "dash leaves it unset";
+	default:
+		return unknowable ? "" : "unknown, though every word can be worked out";
+	}
+}
+
+void free_lists(rc_lists &lists)
+{
+	std::free(lists.knobs);
+	std::free(lists.strings);
+}
+
+} // namespace
+
+// Two thousand generated pairs, each loaded as start-up loads it and sourced
+// by dash twice (with no PATH, and a command c that prints "A b" in the
+// first run and nothing in the second): every value worked out must be
+// dash's in both runs; one said to come from a command must be set, and
+// one that differs between the runs must be said to; unknown only where a
+// word can be; and every row's value at boot is its name's.
+TEST(BootValue, AgreesWithDashOnGeneratedFiles)
+{
+	constexpr int pairs = 2000;
+	scratch_folder work;
+	fs::create_directory(work.path / "root");
+	ASSERT_EQ(set_system_root((work.path / "root").c_str()), 0);
+	std::mt19937 rng(20261214);
+	std::string report = "r() {";
+	for (const char *name : pool)
+		report += std::string(" if [ -n \"${") + name + "+s}\" ]; then printf 'V%s\\0%s\\0' " + name + " \"$" + name +
+			  "\"; fi;";
+	std::string names;
+	for (const char *name : pool)
+		names += std::string(" ") + name;
+	std::string driver = report + " }\nc() { printf %s \"$__c\"; }\n__d=$2\ncase $1 in 1) __c='A b' ;; *) __c= ;; esac\n"
+				      "exec 3>\"$__d/out$1\" 2>/dev/null </dev/null\n__path=$PATH\n";
+	std::vector<generated> defaults, machine;
+	std::vector<std::map<std::string, shell_value>> ours(pairs);
+	int rows_checked = 0;
+	for (int n = 0; n < pairs; n++) {
+		defaults.push_back(generate(rng, false));
+		machine.push_back(generate(rng, true));
+		std::string id = std::to_string(n);
+		fs::path d = work.path / ("d" + id), m = work.path / ("m" + id);
+		write_whole(d, defaults[n].text);
+		write_whole(m, machine[n].text);
+		// A pair that may stop sh runs in a subshell, whose EXIT trap reports
+		// what it had set; the others run in the driver itself, which is
+		// quicker, and unset their names after.
+		std::string sources = ". \"$__d/d" + id + "\"; . \"$__d/m" + id + "\"";
+		driver += "printf 'P%s\\0' " + id + " >&3\n";
+		if (machine[n].fails || machine[n].unknowable || defaults[n].unknowable)
+			driver += "(PATH=; trap 'r >&3' EXIT; " + sources + ")\n";
+		else
+			driver += "PATH=; " + sources + "; r >&3; PATH=$__path; unset" + names + "\n";
+		rc_lists lists = {};
+		ASSERT_EQ(load_settings(d.c_str(), m.c_str(), &lists), 0);
+		for (const char *name : pool)
+			ours[n][name] = value_at_boot(name);
+		for (rc_entry *entries : {lists.knobs, lists.strings}) {
+			int count = entries == lists.knobs ? lists.knob_count : lists.string_count;
+			for (int i = 0; i < count; i++, rows_checked++)
+				EXPECT_EQ(described(entry_value_at_boot(entries[i])), described(value_at_boot(entries[i].name)))
+					<< entries[i].name << "\n" << defaults[n].text << "\n--- machine:\n" << machine[n].text;
+		}
+		free_lists(lists);
+	}
+	set_system_root("/");
+	write_whole(work.path / "driver", driver);
+	for (const char *run : {"1", "2"}) {
+		std::string command = "/bin/sh " + (work.path / "driver").string() + " " + run + " " + work.path.string();
+		ASSERT_EQ(std::system(command.c_str()), 0);
+	}
+	std::vector<std::map<std::string, std::string>> runs[2];
+	for (int r = 0; r < 2; r++) {
+		// P and the pair's number, then V and a name, and its value, for each name set.
+		std::vector<std::string> out = nul_fields(read_whole(work.path / ("out" + std::to_string(r + 1))));
+		for (std::size_t at = 0; at < out.size(); at++) {
+			if (out[at][0] == 'P')
+				runs[r].emplace_back();
+			else if (at + 1 < out.size() && !runs[r].empty())
+				runs[r].back()[out[at].substr(1)] = out[at + 1], at++;
+		}
+		ASSERT_EQ(runs[r].size(), static_cast<std::size_t>(pairs));
+	}
+	int failures = 0, known = 0, commands = 0, unknown = 0;
+	for (int n = 0; n < pairs && failures < 10; n++) {
+		std::string problems;
+		for (const char *name : pool) {
+			const shell_value &value = ours[n][name];
+			known += value.kind == shell_kind::known;
+			commands += value.kind == shell_kind::runs_command;
+			unknown += value.kind == shell_kind::unknown;
+			const std::string *first = dash_value(runs[0][n], name), *second = dash_value(runs[1][n], name);
+			bool unknowable = defaults[n].unknowable || machine[n].unknowable;
+			std::string why = disagreement(value, first, second, unknowable);
+			if (!why.empty())
+				problems += std::string(name) + ": " + described(value) + ", " + why + ": '" +
+					    (first ? *first : "(unset)") + "' and '" + (second ? *second : "(unset)") + "'\n";
+		}
+		if (!problems.empty()) {
+			ADD_FAILURE() << problems << "defaults:\n" << defaults[n].text << "\n--- machine:\n" << machine[n].text;
+			failures++;
+		}
+	}
+	EXPECT_GT(known, pairs);
+	EXPECT_GT(commands, pairs / 20);
+	std::printf("%d rows; of %d values: %d known, %d from commands, %d unknown\n", rows_checked,
+		    pairs * static_cast<int>(std::size(pool)), known, commands, unknown);
+}
+
+// Real files, when KELVANE_REAL_FILES names a folder of them: the defaults
+// file "defaults-rc.conf" with each "machine-*-rc.conf". Every row's value
+// worked out must be what dash gives the name after sourcing the pair (no
+// PATH), unless the machine's file runs commands that may set variables;
+// prints per file how many values are known, come from commands, are
+// unknown, and the lines that may set variables.
+TEST(BootValue, AgreesWithDashOnRealFiles)
+{
+	const char *folder = std::getenv("KELVANE_REAL_FILES");
+	if (folder == nullptr)
+		GTEST_SKIP() << "set KELVANE_REAL_FILES to a folder of rc.conf files";
+	scratch_folder work;
+	fs::create_directory(work.path / "root");
+	ASSERT_EQ(set_system_root((work.path / "root").c_str()), 0);
+	fs::path defaults = fs::path(folder) / "defaults-rc.conf";
+	std::vector<fs::path> machines;
+	for (const auto &file : fs::directory_iterator(folder))
+		if (file.path().filename().string().rfind("machine-", 0) == 0)
+			machines.push_back(file.path());
+	std::sort(machines.begin(), machines.end());
+	for (const fs::path &machine : machines) {
+		rc_lists lists = {};
+		ASSERT_EQ(load_settings(defaults.c_str(), machine.c_str(), &lists), 0);
+		std::map<std::string, shell_value> values;
+		for (rc_entry *entries : {lists.knobs, lists.strings}) {
+			int count = entries == lists.knobs ? lists.knob_count : lists.string_count;
+			for (int i = 0; i < count; i++)
+				values[entries[i].name] = entry_value_at_boot(entries[i]);
+		}
+		free_lists(lists);
+		std::vector<int> lines = machine_setting_lines();
+		std::string script = "cd " + (work.path / "root").string() + " || exit 1\nexec 3>&1 >/dev/null 2>&1 </dev/null\n"
+				     "PATH=\n. " + defaults.string() + "\n. " + machine.string() + "\n";
+		for (const auto &[name, value] : values)
+			script += "[ -n \"${" + name + "+s}\" ] && printf '%s\\0%s\\0' " + name + " \"$" + name + "\" >&3\n";
+		write_whole(work.path / "print", "(\n" + script + ")\n");
+		std::string command = "/bin/sh " + (work.path / "print").string() + " >" + (work.path / "out").string();
+		ASSERT_NE(std::system(command.c_str()), -1);
+		std::map<std::string, std::string> dash;
+		std::vector<std::string> out = nul_fields(read_whole(work.path / "out"));
+		for (std::size_t at = 0; at + 1 < out.size(); at += 2)
+			dash[out[at]] = out[at + 1];
+		int known = 0, commands = 0, unknown = 0, wrong = 0;
+		for (const auto &[name, value] : values) {
+			known += value.kind == shell_kind::known;
+			commands += value.kind == shell_kind::runs_command;
+			unknown += value.kind == shell_kind::unknown || value.kind == shell_kind::unset;
+			auto found = dash.find(name);
+			if (value.kind == shell_kind::known && (found == dash.end() || found->second != value.text)) {
+				wrong++;
+				if (lines.empty())
+					ADD_FAILURE() << machine.filename() << ": " << name << ": '" << value.text << "', dash gives '"
+						      << (found == dash.end() ? "(unset)" : found->second) << "'";
+			}
+		}
+		std::string named;
+		for (int line : lines)
+			named += " " + std::to_string(line);
+		std::printf("%s: %zu rows: %d known, %d from commands, %d unknown; %d unlike dash; lines that may set "
+			    "variables:%s\n",
+			    machine.filename().c_str(), values.size(), known, commands, unknown, wrong,
+			    named.empty() ? " none" : named.c_str());
+	}
+	set_system_root("/");
+}
+
+namespace {
+
+void write_script(const fs::path &path, const std::string &text)
+{
+	write_whole(path, text);
+	chmod(path.c_str(), 0755);
+}
+
+rc_entry *row_named(rc_lists &lists, const char *name)
+{
+	for (rc_entry *entries : {lists.knobs, lists.strings}) {
+		int count = entries == lists.knobs ? lists.knob_count : lists.string_count;
+		for (int i = 0; i < count; i++)
+			if (names_equal(entries[i].name, name))
+				return &entries[i];
+	}
+	return nullptr;
+}
+
+} // namespace
+
+// A service's own variables take their rc.conf.d values where the script
+// calls load_rc_config and its defaults where it gives them, each over the
+// files' values; a name neither the files nor the service set is unknown
+// there, and an rcvar nothing sets is unset.
+TEST(BootValue, ServicesGiveValuesInTheScriptsOrder)
+{
+	scratch_folder work;
+	fs::path root = work.path;
+	write_whole(root / "etc/defaults/rc.conf", ": ${_localbase:=\"/usr/local\"}\nlocal_startup=\"${_localbase}/etc/rc.d\"\n"
+						   "rc_conf_files=\"/etc/rc.conf\"\nfoo_enable=\"NO\"\n");
+	write_whole(root / "etc/rc.conf", "foo_enable=\"YES\"\nfoo_args=\"-q\"\n");
+	write_script(root / "etc/rc.d/foo", "#!/bin/sh\n# PROVIDE: foo\n. /etc/rc.subr\nname=foo\nrcvar=foo_enable\n"
+					    "load_rc_config $name\n: ${foo_dir:=\"/var/foo\"}\n"
+					    ": ${foo_flags:=\"-d ${foo_dir} ${foo_args}\"}\n: ${foo_user:=\"${foo_owner}\"}\n"
+					    "run_rc_command \"$1\"\n");
+	write_whole(root / "etc/rc.conf.d/foo", "foo_dir=\"/srv/foo\"\nfoo_args=\"${foo_args} -v\"\n");
+	write_script(root / "usr/local/etc/rc.d/bar", "#!/bin/sh\n# PROVIDE: bar\n. /etc/rc.subr\nname=bar\n"
+						      "rcvar=bar_enable\nload_rc_config $name\nrun_rc_command \"$1\"\n");
+	ASSERT_EQ(set_system_root(root.c_str()), 0);
+	rc_lists lists = {};
+	std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
+	ASSERT_EQ(load_settings(defaults.c_str(), rc.c_str(), &lists), 0);
+	set_system_root("/");
+	const std::pair<const char *, const char *> expected[] = {
+		{"foo_enable", "known 'YES'"}, {"foo_dir", "known '/srv/foo'"}, {"foo_args", "known '-q -v'"},
+		{"foo_flags", "known '-d /srv/foo -q -v'"}, {"foo_user", "unknown"}, {"bar_enable", "unset"},
+	};
+	for (const auto &[name, value] : expected) {
+		EXPECT_EQ(described(value_at_boot(name)), value) << name;
+		const rc_entry *row = row_named(lists, name);
+		ASSERT_NE(row, nullptr) << name;
+		EXPECT_EQ(described(entry_value_at_boot(*row)), value) << name;
+	}
+	EXPECT_EQ(entry_warning(*row_named(lists, "bar_enable"), ""), value_warning::not_yes_no);
+	// A changed row is its own text, over the files' values.
+	rc_entry changed = *row_named(lists, "foo_args");
+	copy_field(changed.value, "\"${foo_args} -x\"");
+	changed.modified = 1;
+	EXPECT_EQ(described(entry_value_at_boot(changed)), "known '-q -x'");
+	changed = *row_named(lists, "foo_enable");
+	changed.knob_on = 0;
+	changed.modified = 1;
+	EXPECT_EQ(described(entry_value_at_boot(changed)), "known 'NO'");
+	free_lists(lists);
+}

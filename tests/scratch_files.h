@@ -1,0 +1,65 @@
+// Files for tests that hand text to a real sh: a scratch folder, writing and reading files, what sh prints.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class scratch_folder {
+public:
+	scratch_folder()
+	{
+		char pattern[] = "/tmp/kelvane-test-XXXXXX";
+		path = mkdtemp(pattern);
+	}
+	~scratch_folder() { std::filesystem::remove_all(path); }
+	scratch_folder(const scratch_folder &) = delete;
+	scratch_folder &operator=(const scratch_folder &) = delete;
+	std::filesystem::path path;
+};
+
+inline std::string read_whole(const std::filesystem::path &path)
+{
+	std::stringstream text;
+	text << std::ifstream(path, std::ios::binary).rdbuf();
+	return text.str();
+}
+
+// Writes text to path, making the folders above it.
+inline void write_whole(const std::filesystem::path &path, const std::string &text)
+{
+	std::filesystem::create_directories(path.parent_path());
+	std::ofstream(path, std::ios::binary) << text;
+}
+
+// The NUL-ended fields a shell wrote with printf '%s\0'.
+inline std::vector<std::string> nul_fields(const std::string &text)
+{
+	std::vector<std::string> fields;
+	for (std::size_t at = 0, end; (end = text.find('\0', at)) != std::string::npos; at = end + 1)
+		fields.push_back(text.substr(at, end - at));
+	return fields;
+}
+
+inline std::string replaced(std::string text, const std::string &from, const std::string &to)
+{
+	for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+		text.replace(at, from.size(), to);
+	return text;
+}
+
+// text as one word of sh that reads as text.
+inline std::string sh_quoted(const std::string &text)
+{
+	return "'" + replaced(text, "'", "'\\''") + "'";
+}
+
+template <std::size_t N> const char *pick_one(std::mt19937 &rng, const char *const (&from)[N])
+{
+	return from[rng() % N];
+}
