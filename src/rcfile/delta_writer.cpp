@@ -4,9 +4,12 @@
 #include "rcfile/file_state.h"
 #include "rcfile/reader.h"
 #include "rcfile/shell_check.h"
+#include "rcfile/sources.h"
 #include "rcfile/system_root.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -246,6 +249,11 @@ int append_block(int fd, bool made, std::string block, save_context &save)
 	// An empty line parts the block from the file's last line, also when that has no newline.
 	if (!text.empty() && text.back() != '\n')
 		block.insert(0, 1, '\n');
+	// The first assignment follows the empty line and the header.
+	std::size_t header_end = block.find('\n', block.find('#'));
+	std::size_t lines_before = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) +
+				   static_cast<std::size_t>(std::count(block.begin(), block.begin() + header_end + 1, '\n'));
+	save.outcome.first_line = static_cast<int>(std::min<std::size_t>(lines_before + 1, INT_MAX));
 	sigxfsz_ignored guard;
 	off_t start = -1;
 	std::size_t sent = write_all(fd, block, -1, &start);
@@ -295,8 +303,9 @@ int open_rc_file(const char *path, bool may_make, bool &made)
 	return -1;
 }
 
-// A written entry is as if just read from disk: saved state = current state.
-void mark_saved(rc_entry *entries, int count, bool knobs)
+// A written entry is as if just read from the machine's file, from the line
+// the block gave it: saved state = current state.
+void mark_saved(rc_entry *entries, int count, bool knobs, int source, int &line)
 {
 	for (int i = 0; i < count; i++) {
 		rc_entry &entry = entries[i];
@@ -305,6 +314,8 @@ void mark_saved(rc_entry *entries, int count, bool knobs)
 		entry.modified = 0;
 		entry.has_comment = 0;
 		entry.is_new = 0;
+		entry.source = source;
+		entry.line = line < INT_MAX ? line++ : line;
 		if (knobs)
 			entry.saved_knob_on = entry.knob_on;
 		else
@@ -403,7 +414,12 @@ int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_
 		*outcome = said;
 	if (appended != deltas_written)
 		return appended;
-	mark_saved(knobs, knob_count, true);
-	mark_saved(strings, string_count, false);
+	int source = 0;
+	for (std::size_t i = 0; i < sources().size(); i++)
+		if (sources()[i].kind == source_kind::machine && sources()[i].path == path)
+			source = static_cast<int>(i + 1);
+	int line = said.first_line;
+	mark_saved(knobs, knob_count, true, source, line);
+	mark_saved(strings, string_count, false, source, line);
 	return deltas_written;
 }

@@ -27,6 +27,7 @@ enum {
 struct deltas_outcome {
 	std::string shell_words; // deltas_file_broken: what the shell said
 	int end_line = 0;        // deltas_ends_early: the line of the return or exit
+	int first_line = 0;      // deltas_written: the line of the block's first assignment
 };
 
 // The machine's rc.conf.
@@ -48,7 +49,8 @@ std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry 
 // load_settings remembered it), has the boot shell check that the block will
 // be read at the file's top level, appends it in one write, syncs it, judges
 // the file again as the boot will read it, and marks each written entry
-// saved. A file it makes is 0644. while_waiting, when given, is called often
+// saved: set in the machine's file (its source in sources()), at the line
+// the block gives it. A file it makes is 0644. while_waiting, when given, is called often
 // while the shell works. Returns one of the results above; outcome, when
 // given, gets what goes with it.
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count,

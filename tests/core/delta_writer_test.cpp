@@ -2,6 +2,7 @@
 #include "rcfile/delta_writer.h"
 #include "rcfile/file_state.h"
 #include "rcfile/shell_check.h"
+#include "rcfile/sources.h"
 
 #include "file_size_limit.h"
 
@@ -222,6 +223,32 @@ TEST_F(DeltaWriter, WrittenEntriesBecomeSaved)
 	EXPECT_EQ(knobs[1].saved_knob_on, 1); // not written, so not touched
 	EXPECT_EQ(strings[0].modified + strings[0].has_comment, 0);
 	EXPECT_STREQ(strings[0].saved_value, "\"now\"");
+}
+
+// A saved entry is set in the machine's file from then on, at the line
+// its assignment took, whatever the file held before.
+TEST_F(DeltaWriter, SavedEntriesAreSetAtTheirLinesOfTheMachinesFile)
+{
+	for (const char *before : {"", "a=1\n", "a=1", "a=1\n\n# c\nb=\"x\ny\"\n"}) {
+		std::filesystem::remove(path);
+		if (before[0] != '\0')
+			write_file(path, before);
+		clear_sources();
+		add_source("/etc/defaults/rc.conf", source_kind::defaults);
+		int machine = add_source(path, source_kind::machine);
+		rc_entry knobs[] = {knob("k_enable", 1)};
+		rc_entry strings[] = {string("s", "\"v\"", "typed"), string("t", "\"w\"")};
+		ASSERT_EQ(write_deltas(knobs, 1, strings, 2), deltas_written);
+		std::vector<std::string> lines;
+		std::istringstream text(read_file(path));
+		for (std::string line; std::getline(text, line);)
+			lines.push_back(line);
+		for (const rc_entry *e : {&knobs[0], &strings[0], &strings[1]}) {
+			EXPECT_EQ(e->source, machine) << before;
+			ASSERT_TRUE(e->line >= 1 && e->line <= static_cast<int>(lines.size())) << before;
+			EXPECT_EQ(lines[e->line - 1].rfind(std::string(e->name) + "=", 0), 0u) << before << e->name;
+		}
+	}
 }
 
 TEST_F(DeltaWriter, FailuresLeaveEveryEntryAsItWas)
