@@ -1,6 +1,7 @@
 // Toggling knobs, editing string values, the change counter's rules, and the status bar comment.
 #include "gui/editing.h"
 
+#include "gui/details_pane.h"
 #include "gui/display_text.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
@@ -85,7 +86,7 @@ int string_of_path(const gchar *path, GtkTreeIter *iter)
 }
 
 // Save follows the counter: sensitive after a counted change, insensitive once nothing is pending.
-void show_mark(GtkListStore *store, GtkTreeIter *iter, edit_mark mark)
+void show_mark(GtkListStore *store, GtkTreeIter *iter, edit_mark mark, const rc_entry &entry)
 {
 	switch (mark) {
 	case edit_mark::set:
@@ -95,7 +96,7 @@ void show_mark(GtkListStore *store, GtkTreeIter *iter, edit_mark mark)
 	case edit_mark::cleared:
 		if (pending_changes == 0)
 			gtk_widget_set_sensitive(save_button, FALSE);
-		gtk_list_store_set(store, iter, column_mark, "", -1);
+		gtk_list_store_set(store, iter, column_mark, resting_mark(entry), -1);
 		break;
 	case edit_mark::kept:
 		break;
@@ -325,7 +326,8 @@ void on_knob_toggled(GtkCellRendererToggle *, gchar *path, gpointer)
 	}
 	gtk_list_store_set(knob_store, &iter, column_state, was_on ? FALSE : TRUE, -1);
 	entry.knob_on = was_on ? 0 : 1;
-	show_mark(knob_store, &iter, count_edit(entry, knob_differs(entry), &pending_changes));
+	show_mark(knob_store, &iter, count_edit(entry, knob_differs(entry), &pending_changes), entry);
+	show_selected_comment();
 }
 
 void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpointer)
@@ -359,7 +361,8 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 	}
 	copy_field(entry.value, value);
 	gtk_list_store_set(string_store, &iter, column_state, shown_value(entry).c_str(), -1);
-	show_mark(string_store, &iter, count_edit(entry, value_differs(entry), &pending_changes));
+	show_mark(string_store, &iter, count_edit(entry, value_differs(entry), &pending_changes), entry);
+	show_selected_comment();
 }
 
 void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editable, gchar *path, gpointer)
@@ -438,12 +441,16 @@ void show_selected_comment()
 	const rc_entry *entries = knobs ? gui_knobs : gui_strings;
 	GtkTreeModel *model = nullptr;
 	GtkTreeIter iter;
-	// No row selected in the tab in front leaves the bar empty.
+	// No row selected in the tab in front leaves the bar and the details empty.
+	const rc_entry *selected = nullptr;
 	if (gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(visible_view())), &model, &iter)) {
 		int index = entry_of_row(model, &iter, entries, knobs ? gui_knob_count : gui_string_count);
-		if (index >= 0)
+		if (index >= 0) {
+			selected = &entries[index];
 			gtk_statusbar_push(bar, info_context_id, row_note(entries[index]).c_str());
+		}
 	}
+	show_details(selected);
 }
 
 bool finish_value_edit()

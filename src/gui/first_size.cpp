@@ -17,13 +17,15 @@ constexpr const char *typical_value = "\"inet 192.168.100.200 netmask 255.255.25
 // value where the row has text.
 GtkListStore *measuring_store(GtkTreeModel *model, const std::string &name)
 {
-	GType types[3];
-	for (int i = 0; i < 3; i++)
+	GType types[column_weight + 1];
+	for (int i = 0; i <= column_weight; i++)
 		types[i] = gtk_tree_model_get_column_type(model, i);
-	GtkListStore *store = gtk_list_store_newv(3, types);
+	GtkListStore *store = gtk_list_store_newv(column_weight + 1, types);
 	GtkTreeIter row;
 	gtk_list_store_append(store, &row);
-	gtk_list_store_set(store, &row, column_mark, change_mark, column_name, name.c_str(), -1);
+	// Measured bold, as wide as a name can be shown.
+	gtk_list_store_set(store, &row, column_mark, change_mark, column_name, name.c_str(), column_weight,
+			   PANGO_WEIGHT_BOLD, -1);
 	if (types[column_state] == G_TYPE_STRING)
 		gtk_list_store_set(store, &row, column_state, typical_value, -1);
 	return store;

@@ -1,10 +1,12 @@
 // The per-user file ~/.kelvanerc that remembers the main window's size.
 //
 // Text form, the only one written: "geometry=<width>,<height>\n", each number
-// as fscanf's %i reads it. Raw form, still read: exactly 8 bytes, the width
-// and the height as native 32-bit integers.
+// as fscanf's %i reads it, then "details=0\n" when the details area is
+// hidden (a file without that line shows it). Raw form, still read: exactly
+// 8 bytes, the width and the height as native 32-bit integers.
 #include "gui/geometry.h"
 
+#include "gui/details_pane.h"
 #include "gui/main_window.h"
 #include "rcfile/open_file.h"
 
@@ -18,6 +20,7 @@
 
 int geometry_width;  // as loaded, 0 when HOME is unset or the file says nothing
 int geometry_height;
+int geometry_details = 1;
 
 namespace {
 
@@ -66,9 +69,12 @@ void read_text_form(int fd)
 		use_default_size();
 		return;
 	}
-	if (std::fscanf(stream, "geometry=%i,%i", &geometry_width, &geometry_height) < 2 &&
-	    std::ferror(stream))
+	int sides = std::fscanf(stream, "geometry=%i,%i", &geometry_width, &geometry_height);
+	if (sides < 2 && std::ferror(stream))
 		use_default_size();
+	int details = 1;
+	if (sides == 2 && std::fscanf(stream, " details=%i", &details) == 1)
+		geometry_details = details == 0 ? 0 : 1;
 	std::fclose(stream);
 }
 
@@ -121,6 +127,7 @@ void load_geometry()
 {
 	geometry_width = 0;
 	geometry_height = 0;
+	geometry_details = 1;
 	char path[path_size];
 	if (geometry_path(path) == -1)
 		return;
@@ -129,9 +136,11 @@ void load_geometry()
 	geometry_height = usable_side(geometry_height);
 }
 
-void store_geometry(int width, int height)
+void store_geometry(int width, int height, int details)
 {
-	if (width == geometry_width && height == geometry_height)
+	if (details == -1)
+		details = geometry_details;
+	if (width == geometry_width && height == geometry_height && details == geometry_details)
 		return;
 	char path[path_size];
 	if (geometry_path(path) == -1)
@@ -150,7 +159,8 @@ void store_geometry(int width, int height)
 		close(fd);
 		return;
 	}
-	int written = std::fprintf(stream, "geometry=%i,%i\n", width, height);
+	int written = std::fprintf(stream, details != 0 ? "geometry=%i,%i\n" : "geometry=%i,%i\ndetails=0\n", width,
+				   height);
 	remove_if_damaged(path, stream, written);
 }
 
@@ -159,5 +169,5 @@ void save_geometry()
 	gint width = 0;
 	gint height = 0;
 	gtk_window_get_size(GTK_WINDOW(main_window), &width, &height);
-	store_geometry(width, height);
+	store_geometry(width, height, details_shown());
 }

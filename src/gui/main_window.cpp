@@ -3,6 +3,7 @@
 
 #include "gui/about_dialog.h"
 #include "gui/add_dialog.h"
+#include "gui/details_pane.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/first_size.h"
@@ -13,7 +14,9 @@
 #include "gui/outside_changes.h"
 #include "gui/recovery.h"
 #include "gui/save_quit.h"
+#include "gui/show_choice.h"
 #include "gui/type_ahead.h"
+#include "rcfile/boot_history.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/sources.h"
 #include "version.h"
@@ -35,8 +38,8 @@ GtkWidget *main_window;       // the only long-lived window
 GtkWidget *save_button;       // sensitive exactly while pending_changes is above 0
 GtkWidget *notebook;          // page 0 "Knobs", page 1 "Strings"
 GtkWidget *status_bar;        // the selected row's comment
-GtkListStore *knob_store;     // mark, name, state
-GtkListStore *string_store;   // mark, name, value text
+GtkListStore *knob_store;     // mark, name, state, weight
+GtkListStore *string_store;   // mark, name, value text, weight
 GtkWidget *knob_view;         // the view of knob_store
 GtkWidget *string_view;       // the view of string_store, whose Value cells are edited
 bool read_only;               // this user may not save to the local rc.conf
@@ -168,16 +171,26 @@ void forget_comments(rc_entry *entries, int count)
 		entries[i].has_comment = 0;
 }
 
-// Appends a row for each entry, marked when it is a change; returns how many are.
+// Appends a row for each entry the Show choice holds, marked when it is a
+// change; returns how many entries are changes, shown or not.
 int fill_store(GtkListStore *store, const rc_entry *entries, int count)
 {
 	int changes = 0;
 	for (int i = 0; i < count; i++) {
 		bool changed = entries[i].modified == 1;
-		append_row(store, entries[i], changed ? change_mark : "");
+		if (row_shown(entries[i]))
+			append_row(store, entries[i], changed ? change_mark : "");
 		changes += changed;
 	}
 	return changes;
+}
+
+GtkCellRenderer *column_renderer_of_column(GtkTreeViewColumn *column)
+{
+	GList *cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+	GtkCellRenderer *renderer = GTK_CELL_RENDERER(cells->data);
+	g_list_free(cells);
+	return renderer;
 }
 
 // A view on store with the mark, the name and the state column; the state
@@ -188,7 +201,9 @@ GtkWidget *new_view(GtkListStore *store, const column_layout (&columns)[3], GtkC
 	GtkWidget *view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
 	GtkTreeView *tree = GTK_TREE_VIEW(view);
 	gtk_tree_view_append_column(tree, new_column(columns[0], gtk_cell_renderer_pixbuf_new(), 0));
-	gtk_tree_view_append_column(tree, new_column(columns[1], gtk_cell_renderer_text_new(), 1));
+	GtkTreeViewColumn *name = new_column(columns[1], gtk_cell_renderer_text_new(), 1);
+	gtk_tree_view_column_add_attribute(name, column_renderer_of_column(name), "weight", column_weight);
+	gtk_tree_view_append_column(tree, name);
 	gtk_tree_view_append_column(tree, new_column(columns[2], state, 2));
 	connect(finish_view(view), "changed", selection_changed);
 	// Nothing can be changed: the values say so by their colour.
@@ -199,10 +214,7 @@ GtkWidget *new_view(GtkListStore *store, const column_layout (&columns)[3], GtkC
 
 GtkCellRenderer *column_renderer_of(GtkWidget *view, int column)
 {
-	GList *cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(gtk_tree_view_get_column(GTK_TREE_VIEW(view), column)));
-	GtkCellRenderer *renderer = GTK_CELL_RENDERER(cells->data);
-	g_list_free(cells);
-	return renderer;
+	return column_renderer_of_column(gtk_tree_view_get_column(GTK_TREE_VIEW(view), column));
 }
 
 int measure_widest_name(GtkWidget *view)
@@ -239,7 +251,7 @@ void on_string_view_size_allocate(GtkWidget *view, GtkAllocation *allocation, gp
 
 GtkWidget *new_knob_view()
 {
-	knob_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN);
+	knob_store = gtk_list_store_new(4, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_BOOLEAN, G_TYPE_INT);
 	// Activatable even when nothing can be changed: a click then says why.
 	GtkCellRenderer *toggle = gtk_cell_renderer_toggle_new();
 	connect(toggle, "toggled", G_CALLBACK(on_knob_toggled));
@@ -250,7 +262,7 @@ GtkWidget *new_knob_view()
 
 GtkWidget *new_string_view()
 {
-	string_store = gtk_list_store_new(3, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING);
+	string_store = gtk_list_store_new(4, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_INT);
 	GtkCellRenderer *value = gtk_cell_renderer_text_new();
 	g_object_set(value, "editable", TRUE, nullptr);
 	connect(value, "edited", G_CALLBACK(on_string_edited));
@@ -298,15 +310,71 @@ GtkWidget *new_read_only_line(const std::string &path)
 // Sets the columns of row from entry.
 void fill_row(GtkListStore *store, GtkTreeIter &row, const rc_entry &entry, const char *mark)
 {
-	if (mark[0] == '\0' && set_later(entry))
-		mark = later_mark;
+	if (mark[0] == '\0')
+		mark = resting_mark(entry);
 	std::string name = display_text(field_text(entry.name));
+	int weight = set_on_machine(entry) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL;
 	if (store == knob_store)
 		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
-				   static_cast<gboolean>(entry.knob_on != 0), -1);
+				   static_cast<gboolean>(entry.knob_on != 0), column_weight, weight, -1);
 	else
 		gtk_list_store_set(store, &row, column_mark, mark, column_name, name.c_str(), column_state,
-				   shown_value(entry).c_str(), -1);
+				   shown_value(entry).c_str(), column_weight, weight, -1);
+}
+
+void refresh_store(GtkListStore *store, const rc_entry *entries, int count)
+{
+	GtkTreeModel *model = GTK_TREE_MODEL(store);
+	GtkTreeIter iter;
+	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
+	     more = gtk_tree_model_iter_next(model, &iter)) {
+		gchar *name = nullptr;
+		gtk_tree_model_get(model, &iter, column_name, &name, -1);
+		rc_entry named{};
+		copy_field(named.name, name != nullptr ? name : "");
+		g_free(name);
+		int index = find_entry(entries, count, named.name);
+		if (index < 0)
+			continue;
+		// Only what differs: a row that changes ends an edit open in it.
+		const rc_entry &entry = entries[index];
+		const char *mark = entry.modified == 1 ? change_mark : resting_mark(entry);
+		int weight = set_on_machine(entry) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL;
+		gchar *shown_mark = nullptr;
+		int shown_weight = 0;
+		gtk_tree_model_get(model, &iter, column_mark, &shown_mark, column_weight, &shown_weight, -1);
+		bool same = g_strcmp0(shown_mark, mark) == 0 && shown_weight == weight;
+		g_free(shown_mark);
+		if (!same)
+			gtk_list_store_set(store, &iter, column_mark, mark, column_weight, weight, -1);
+	}
+}
+
+// Once the window is up, the manual page gives the rows their types, and
+// with them the warnings of bool and int settings.
+gboolean on_manual_idle(gpointer)
+{
+	if (gui_knob_count + gui_string_count > 0)
+		type_of(gui_knob_count > 0 ? gui_knobs[0] : gui_strings[0]);
+	refresh_rows();
+	show_selected_comment();
+	return FALSE;
+}
+
+// Said once at start: what the rows cannot show of the machine's own file.
+void show_setting_lines()
+{
+	std::vector<int> lines = machine_setting_lines();
+	if (lines.empty())
+		return;
+	std::string listed;
+	for (int line : lines)
+		listed += (listed.empty() ? "" : ", ") + std::to_string(line);
+	// TRANSLATORS: %1$s is the machine's rc.conf, %2$s a list of its line numbers.
+	std::string text = format_text(_("'%1$s' may also set variables in ways the lists do not show, at lines %2$s."),
+				       display_text(local_rc_path()).c_str(), listed.c_str());
+	GtkStatusbar *bar = GTK_STATUSBAR(status_bar);
+	gtk_statusbar_push(bar, gtk_statusbar_get_context_id(bar, "Setting lines"), text.c_str());
 }
 
 // The number of rows before the first whose name sorts after name.
@@ -328,6 +396,19 @@ int name_order_row(GtkListStore *store, const std::string &name)
 }
 
 } // namespace
+
+const char *resting_mark(const rc_entry &entry)
+{
+	if (has_warning(entry))
+		return warning_mark;
+	return set_later(entry) ? later_mark : "";
+}
+
+void refresh_rows()
+{
+	refresh_store(knob_store, gui_knobs, gui_knob_count);
+	refresh_store(string_store, gui_strings, gui_string_count);
+}
 
 GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
 {
@@ -508,16 +589,27 @@ void create_main_window(rc_lists *lists)
 
 	if (read_only)
 		pack(main_box, new_read_only_line(path), FALSE);
+	GtkWidget *show_choice = new_show_choice();
+	GtkWidget *details = new_details_pane(geometry_details != 0);
+	pack(main_box, show_choice, FALSE);
 	pack(main_box, notebook, TRUE);
+	pack(main_box, details, FALSE);
 	pack(main_box, separator, FALSE);
 	pack(main_box, button_box, FALSE);
 	pack(main_box, status_bar, FALSE);
+	// Tab goes from the lists to the buttons, as ever, and then to the choice and the details.
+	GList *chain = nullptr;
+	for (GtkWidget *widget : {notebook, button_box, show_choice, details})
+		chain = g_list_append(chain, widget);
+	gtk_container_set_focus_chain(GTK_CONTAINER(main_box), chain);
+	g_list_free(chain);
 	gtk_box_set_homogeneous(GTK_BOX(main_box), FALSE);
 	gtk_container_add(GTK_CONTAINER(main_window), main_box);
 
 	string_view = new_string_view();
 	gtk_notebook_append_page(GTK_NOTEBOOK(notebook), new_scrolled_window(string_view), string_label);
 	fill_lists();
+	show_setting_lines();
 	show_read_notes();
 	connect_after(notebook, "switch-page", G_CALLBACK(on_notebook_switch_page));
 
@@ -530,6 +622,7 @@ void create_main_window(rc_lists *lists)
 	gtk_widget_show(main_window);
 	// Typing at once finds a name.
 	gtk_widget_grab_focus(knob_view);
+	g_idle_add(on_manual_idle, nullptr);
 }
 
 int build_main_window(rc_lists *lists)

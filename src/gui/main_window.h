@@ -8,13 +8,16 @@
 #include <initializer_list>
 #include <string>
 
-// Columns of knob_store and string_store.
-enum { column_mark = 0, column_name = 1, column_state = 2 };
+// Columns of knob_store and string_store; the weight is the name's, bold
+// when the machine's own files set the value.
+enum { column_mark = 0, column_name = 1, column_state = 2, column_weight = 3 };
 
 // The change mark of column 0: a stock icon id, or "" for none.
 constexpr const char *change_mark = "gtk-save";
 // The mark of a row whose variable a file read after rc.conf sets.
 constexpr const char *later_mark = "gtk-info";
+// The mark of a row whose value the boot will not read as meant.
+constexpr const char *warning_mark = "gtk-dialog-warning";
 
 // Pages of notebook.
 enum { knobs_page = 0, strings_page = 1 };
@@ -36,9 +39,15 @@ extern GtkWidget *knob_view;     // the Knobs tab's list
 extern GtkWidget *string_view;   // the Strings tab's list
 extern bool read_only;           // this user may not save to the local rc.conf: nothing can be changed
 
+// The mark of entry's row while it is not changed: warning_mark, later_mark or "".
+const char *resting_mark(const rc_entry &entry);
+
+// Sets every row's mark and weight anew from its entry.
+void refresh_rows();
+
 // Appends the row of entry to store (knob_store or string_store) with the
-// given change mark: "" or change_mark; a row that a file read after rc.conf
-// sets has its own mark instead of "". The row stays valid when the store is sorted.
+// given change mark: "" or change_mark; "" gives the row its resting_mark.
+// The row stays valid when the store is sorted.
 GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
 
 // Inserts the row of entry into store where name order puts it, before the

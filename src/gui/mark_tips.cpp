@@ -16,6 +16,7 @@ struct mark_text {
 constexpr mark_text mark_texts[] = {
 	{change_mark, N_("Changed, not saved yet")},
 	{later_mark, N_("Set in a file read later: change it there")},
+	{warning_mark, N_("The boot will not read this value as meant: see the details")},
 };
 
 constexpr int legend_spacing = 6; // pixels between an icon and its meaning

@@ -1,6 +1,7 @@
 // The Save button, the Quit button, the window manager's close, and their message dialogs.
 #include "gui/save_quit.h"
 
+#include "gui/details_pane.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/geometry.h"
@@ -20,6 +21,7 @@ namespace {
 // on screen, so that size is taken while the close request is granted.
 gint closing_width;
 gint closing_height;
+int closing_details;
 bool closing_size_taken;
 
 // A save is under way: nothing may change the entries it writes, nor end the program.
@@ -106,21 +108,6 @@ gint ask(message_id id, const std::string &path, const std::string &detail = "")
 	const message &m = messages[id];
 	std::string more = m.detail[0] != '\0' ? format_text(_(m.detail), detail.c_str()) : "";
 	return run_message(m.type, m.buttons, format_text(_(m.text), path.c_str()), more);
-}
-
-// Only change marks go: a row set by a later file keeps its own.
-void clear_marks(GtkListStore *store)
-{
-	GtkTreeModel *model = GTK_TREE_MODEL(store);
-	GtkTreeIter iter;
-	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
-	     more = gtk_tree_model_iter_next(model, &iter)) {
-		gchar *mark = nullptr;
-		gtk_tree_model_get(model, &iter, column_mark, &mark, -1);
-		if (g_strcmp0(mark, change_mark) == 0)
-			gtk_list_store_set(store, &iter, column_mark, "", -1);
-		g_free(mark);
-	}
 }
 
 void reset_counter()
@@ -236,8 +223,8 @@ void on_save_clicked(GtkButton *, gpointer)
 	default:
 		break;
 	}
-	clear_marks(knob_store);
-	clear_marks(string_store);
+	// Saved rows lose their change marks and are the machine's own now.
+	refresh_rows();
 	ask(changes_saved, path, path);
 	reset_counter();
 }
@@ -255,6 +242,7 @@ gboolean on_delete_event(GtkWidget *, GdkEvent *, gpointer)
 	if (saving || !may_discard_changes())
 		return TRUE;
 	gtk_window_get_size(GTK_WINDOW(main_window), &closing_width, &closing_height);
+	closing_details = details_shown();
 	closing_size_taken = true;
 	return FALSE;
 }
@@ -262,7 +250,7 @@ gboolean on_delete_event(GtkWidget *, GdkEvent *, gpointer)
 void on_destroy(GtkWidget *, gpointer)
 {
 	if (closing_size_taken)
-		store_geometry(closing_width, closing_height);
+		store_geometry(closing_width, closing_height, closing_details);
 	else
 		save_geometry();
 	gtk_main_quit();

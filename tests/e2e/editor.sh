@@ -389,7 +389,7 @@ mode_of() {
 }
 change_then_end() {
 	focus "$main"
-	xdotool key Tab Right Right
+	xdotool key Right Right
 	go_to_row 0
 	# The About window comes once the key before it has been handled.
 	xdotool key space alt+b

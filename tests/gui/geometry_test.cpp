@@ -251,3 +251,17 @@ TEST_F(Geometry, SaveWritesTheWindowSize)
 	gtk_widget_destroy(main_window);
 	main_window = nullptr;
 }
+
+// Whether the details area is shown is remembered with the size: a file
+// that says nothing of it shows it.
+TEST_F(Geometry, DetailsShownOrHiddenAreRemembered)
+{
+	for (auto [text, shown] : {std::pair{"geometry=700,500\n", 1}, std::pair{"geometry=700,500\ndetails=0\n", 0},
+				   std::pair{"geometry=700,500\ndetails=1\n", 1}}) {
+		write(text);
+		load_geometry();
+		EXPECT_EQ(geometry_details, shown) << text;
+		store_geometry(700, 500, 1 - shown);
+		EXPECT_EQ(read(), shown ? "geometry=700,500\ndetails=0\n" : "geometry=700,500\n") << text;
+	}
+}

@@ -1,6 +1,7 @@
 // The window in each language the program speaks: its texts, its messages,
 // its mnemonics and its buttons. The locale comes from KELVANE_TEST_LOCALE.
 #include "gui/about_dialog.h"
+#include "gui/details_pane.h"
 #include "gui/editing.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
@@ -22,19 +23,22 @@ namespace {
 struct language {
 	const char *locale;
 	const char *knobs_tab, *strings_tab, *value_title, *about, *add_title, *no_changes, *not_changed, *changed_tip;
+	const char *no_default;
 };
 
 constexpr language languages[] = {
 	{"C.UTF-8", "Knobs", "Strings", "Value", "A_bout", "Add new entry", "There are no unsaved changes",
-	 "The value of hostname was not changed", "Changed, not saved yet"},
+	 "The value of hostname was not changed", "Changed, not saved yet", "No default: only this machine's files set it."},
 	{"de_DE.UTF-8", "Schalter", "Werte", "Wert", "_Info", "Neuen Eintrag hinzufügen",
 	 "Es gibt keine ungespeicherten Änderungen", "Der Wert von hostname wurde nicht geändert",
-	 "Geändert, noch nicht gespeichert"},
+	 "Geändert, noch nicht gespeichert", "Keine Vorgabe: nur die Dateien dieses Rechners setzen sie."},
 	{"fr_FR.UTF-8", "Interrupteurs", "Valeurs", "Valeur", "À _propos", "Ajouter une entrée",
 	 "Aucune modification à enregistrer", "La valeur de hostname n'a pas été modifiée",
-	 "Modifiée, pas encore enregistrée"},
+	 "Modifiée, pas encore enregistrée",
+	 "Aucune valeur par défaut : seuls les fichiers de cette machine la définissent."},
 	{"ru_RU.UTF-8", "Переключатели", "Значения", "Значение", "О _программе", "Добавить запись",
-	 "Нет несохранённых изменений", "Значение hostname не изменено", "Изменено, ещё не сохранено"},
+	 "Нет несохранённых изменений", "Значение hostname не изменено", "Изменено, ещё не сохранено",
+	 "Значения по умолчанию нет: его задают только файлы этой машины."},
 };
 
 const language &current()
@@ -118,6 +122,8 @@ TEST_F(Language, WindowAndMessagesSpeakTheLanguage)
 		EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(page_view(page), 0)), "S");
 	EXPECT_STREQ(gtk_tree_view_column_get_title(gtk_tree_view_get_column(page_view(1), 2)), l.value_title);
 	EXPECT_STREQ(mark_meaning(change_mark), l.changed_tip);
+	select_row(1, "hostname");
+	EXPECT_EQ(details_text(lists.strings[0]), std::string("hostname: the host\n") + l.no_default);
 	EXPECT_EQ(widgets(row_button(2),
 			  [&](GtkWidget *w) {
 				  return GTK_IS_LABEL(w) && std::strcmp(gtk_label_get_label(GTK_LABEL(w)), l.about) == 0;
