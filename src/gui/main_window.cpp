@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <string>
+#include <unordered_map>
 
 rc_lists *gui_lists;          // the merged lists, kept so the add dialog can grow them
 rc_entry *gui_knobs;          // the knob array, rows of knob_store
@@ -324,18 +325,21 @@ void fill_row(GtkListStore *store, GtkTreeIter &row, const rc_entry &entry, cons
 
 void refresh_store(GtkListStore *store, const rc_entry *entries, int count)
 {
+	// Rows show names as display_text makes them: entries are found by those.
+	std::unordered_map<std::string, int> index_of;
+	for (int i = count - 1; i >= 0; i--)
+		index_of[display_text(field_text(entries[i].name))] = i;
 	GtkTreeModel *model = GTK_TREE_MODEL(store);
 	GtkTreeIter iter;
 	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
 	     more = gtk_tree_model_iter_next(model, &iter)) {
 		gchar *name = nullptr;
 		gtk_tree_model_get(model, &iter, column_name, &name, -1);
-		rc_entry named{};
-		copy_field(named.name, name != nullptr ? name : "");
+		auto found = index_of.find(name != nullptr ? name : "");
 		g_free(name);
-		int index = find_entry(entries, count, named.name);
-		if (index < 0)
+		if (found == index_of.end())
 			continue;
+		int index = found->second;
 		// Only what differs: a row that changes ends an edit open in it.
 		const rc_entry &entry = entries[index];
 		const char *mark = entry.modified == 1 ? change_mark : resting_mark(entry);

@@ -76,5 +76,9 @@ value_warning warning_of(std::string_view name, std::string_view type, const she
 
 value_warning entry_warning(const rc_entry &entry, std::string_view type)
 {
-	return warning_of(field_text(entry.name), type, entry_value_at_boot(entry));
+	// Only a yes/no or a number can be misread: the others need no value worked out.
+	std::string_view name = field_text(entry.name);
+	if (!ends_with(name, "_enable") && type != "bool" && type != "int")
+		return value_warning::none;
+	return warning_of(name, type, entry_value_at_boot(entry));
 }
