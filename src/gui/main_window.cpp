@@ -15,6 +15,7 @@
 #include "gui/recovery.h"
 #include "gui/save_quit.h"
 #include "gui/show_choice.h"
+#include "rcfile/views.h"
 #include "gui/type_ahead.h"
 #include "rcfile/boot_history.h"
 #include "rcfile/delta_writer.h"

@@ -3,11 +3,7 @@
 
 #include "gui/i18n.h"
 #include "gui/main_window.h"
-#include "rcfile/boot_value.h"
-#include "rcfile/defaults.h"
-#include "rcfile/sources.h"
-
-#include <cstring>
+#include "rcfile/views.h"
 
 namespace {
 
@@ -15,19 +11,6 @@ GtkWidget *combo;
 
 // In the order of the combo box's items.
 constexpr const char *choice_texts[] = {N_("All variables"), N_("Set on this machine"), N_("Changed from defaults")};
-
-// A default as an entry of name read from no file, so that its own text is
-// worked out against the values at boot.
-rc_entry default_entry(const rc_entry &of, const default_value &d)
-{
-	rc_entry entry{};
-	std::memcpy(entry.name, of.name, field_size);
-	entry.is_knob = d.knob;
-	entry.knob_on = entry.saved_knob_on = d.on;
-	copy_field(entry.value, d.text);
-	copy_field(entry.saved_value, d.text);
-	return entry;
-}
 
 void on_show_combo_changed(GtkComboBox *, gpointer)
 {
@@ -56,25 +39,6 @@ shown_rows shown_choice()
 {
 	int active = combo != nullptr ? gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) : 0;
 	return active == 1 ? shown_rows::set_here : active == 2 ? shown_rows::changed : shown_rows::all;
-}
-
-bool set_on_machine(const rc_entry &entry)
-{
-	const source_file *file = source_of(entry);
-	return file != nullptr && (file->kind == source_kind::machine || file->kind == source_kind::later ||
-				   file->kind == source_kind::service_file);
-}
-
-bool changed_from_default(const rc_entry &entry)
-{
-	const default_value *d = default_of(field_text(entry.name));
-	if (d == nullptr)
-		return true;
-	if (holds_default(entry))
-		return false;
-	shell_value now = entry_value_at_boot(entry);
-	shell_value before = entry_value_at_boot(default_entry(entry, *d));
-	return now.kind != shell_kind::known || before.kind != shell_kind::known || now.text != before.text;
 }
 
 bool row_shown(const rc_entry &entry)

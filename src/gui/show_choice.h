@@ -14,12 +14,5 @@ GtkWidget *new_show_choice();
 // The choice now.
 shown_rows shown_choice();
 
-// Whether the machine's own files (its rc.conf, the files read after it,
-// rc.conf.d) set entry: what sysrc -a lists.
-bool set_on_machine(const rc_entry &entry);
-
-// Whether entry's value at boot differs from its default's, or it has none.
-bool changed_from_default(const rc_entry &entry);
-
 // Whether entry has a row under the choice; a row changed here keeps it.
 bool row_shown(const rc_entry &entry);

@@ -31,6 +31,9 @@ struct boot_values {
 		origin from;
 	};
 	std::unordered_map<std::string, service_value> services; // the services' own variables
+	// What the boot would give them, were the machine's own files empty.
+	shell_state defaults_only;
+	std::unordered_map<std::string, shell_value> service_defaults;
 };
 boot_values values;
 
@@ -43,6 +46,22 @@ bool from_service(const history_step &step)
 	return files[index].kind == source_kind::script || files[index].kind == source_kind::service_file;
 }
 
+// A step of a file the machine's own files come after: the defaults, vendor.conf.
+bool from_defaults(const history_step &step)
+{
+	auto index = static_cast<std::size_t>(step.source - 1);
+	if (step.source <= 0 || index >= sources().size())
+		return false;
+	source_kind kind = sources()[index].kind;
+	return kind == source_kind::defaults || kind == source_kind::vendor;
+}
+
+bool from_service_file(const history_step &step)
+{
+	auto index = static_cast<std::size_t>(step.source - 1);
+	return step.source > 0 && index < sources().size() && sources()[index].kind == source_kind::service_file;
+}
+
 const std::string &service_of(const history_step &step)
 {
 	return sources()[static_cast<std::size_t>(step.source - 1)].service;
@@ -53,7 +72,8 @@ shell_value unknown()
 	return {shell_kind::unknown, ""};
 }
 
-void run_file_step(shell_state &state, const history_step &step)
+// Runs step over state; assignments are noted where the files make them when noted is set.
+void run_file_step(shell_state &state, const history_step &step, bool noted = true)
 {
 	switch (step.what) {
 	case history_step::assignment:
@@ -61,7 +81,8 @@ void run_file_step(shell_state &state, const history_step &step)
 			set_variable(state, step.name, unknown());
 		else
 			assign_word(state, step.name, step.word);
-		values.assigned[step.name].push_back({step.source, step.line});
+		if (noted)
+			values.assigned[step.name].push_back({step.source, step.line});
 		break;
 	case history_step::expansion:
 		if (!step.cut) {
@@ -79,26 +100,32 @@ void run_file_step(shell_state &state, const history_step &step)
 	}
 }
 
-// Each service's steps over the files' values, in its script's order.
-void run_services(const std::vector<const history_step *> &service_steps, std::size_t budget)
+// Each service's steps over the files' values, in its script's order; for
+// the defaults, over the defaults' values and without its rc.conf.d files.
+void run_services(const std::vector<const history_step *> &service_steps, std::size_t budget, bool defaults)
 {
 	for (std::size_t first = 0; first < service_steps.size();) {
 		const std::string &service = service_of(*service_steps[first]);
 		shell_state own;
-		own.under = &values.files;
+		own.under = defaults ? &values.defaults_only : &values.files;
 		own.others_unknown = true;
-		own.stopped = values.files.stopped;
+		own.stopped = own.under->stopped;
 		own.budget = budget;
 		std::size_t end = first;
 		for (; end < service_steps.size() && service_of(*service_steps[end]) == service; end++) {
 			const history_step &step = *service_steps[end];
+			if (defaults && from_service_file(step))
+				continue;
 			if (step.what == history_step::left_unset)
 				set_variable(own, step.name, {});
 			else if (step.cut)
 				set_variable(own, step.name, unknown());
 			else
 				assign_word(own, step.name, step.word);
-			values.services[step.name] = {variable_value(own, step.name), {step.source, step.line}};
+			if (defaults)
+				values.service_defaults[step.name] = variable_value(own, step.name);
+			else
+				values.services[step.name] = {variable_value(own, step.name), {step.source, step.line}};
 		}
 		first = end;
 	}
@@ -123,17 +150,22 @@ void work_out_now()
 	for (const history_step &step : steps)
 		budget += 64 * step.word.size();
 	values.files.budget = budget;
+	values.defaults_only.budget = budget;
 	values.files.values.reserve(steps.size());
 	values.assigned.reserve(steps.size());
 	std::vector<const history_step *> service_steps;
 	for (const history_step &step : steps) {
-		if (from_service(step))
+		if (from_service(step)) {
 			service_steps.push_back(&step);
-		else
-			run_file_step(values.files, step);
+			continue;
+		}
+		run_file_step(values.files, step);
+		if (from_defaults(step))
+			run_file_step(values.defaults_only, step, false);
 	}
 	std::stable_sort(service_steps.begin(), service_steps.end(), in_script_order);
-	run_services(service_steps, budget);
+	run_services(service_steps, budget, false);
+	run_services(service_steps, budget, true);
 }
 
 // Works the values out unless they are; when memory runs out, every value is unknown.
@@ -213,6 +245,19 @@ shell_value entry_value_at_boot(const rc_entry &entry)
 	work_out();
 	try {
 		return value_of(entry);
+	} catch (const std::bad_alloc &) {
+		return unknown();
+	}
+}
+
+shell_value default_value_at_boot(std::string_view name)
+{
+	work_out();
+	try {
+		auto service = values.service_defaults.find(std::string(name));
+		if (service != values.service_defaults.end())
+			return service->second;
+		return variable_value(values.defaults_only, name);
 	} catch (const std::bad_alloc &) {
 		return unknown();
 	}

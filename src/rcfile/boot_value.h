@@ -19,5 +19,10 @@ shell_value value_at_boot(std::string_view name);
 // its own text (a knob's YES or NO) expanded against the values at boot.
 shell_value entry_value_at_boot(const rc_entry &entry);
 
+// What sh would give name at boot were the machine's own files (its
+// rc.conf, the files after it, rc.conf.d) to set nothing: the defaults,
+// vendor.conf and the services' scripts.
+shell_value default_value_at_boot(std::string_view name);
+
 // Forgets the values worked out: the next call works them out again.
 void forget_boot_values();

@@ -28,7 +28,8 @@ constexpr const char *string_valued_names[36] = {
 
 // The reader follows sh's grammar far enough to know three things of every
 // word: whether it is an assignment in a simple command that sets the
-// variable in the shell itself (no command name, no redirection, not in a
+// variable in the shell itself (no command name but the special built-in
+// ":", no redirection, not in a
 // pipeline of several, not after && or ||, not run in the background); whether
 // it stands at the top level, outside every compound command and function
 // body; and whether sh would stop at a syntax error before it. An entry is
@@ -478,9 +479,11 @@ void on_word(parser &p)
 			bool counts = p.observer == nullptr || !p.observer->sure_ends_only || surely;
 			if (!p.named && !apart && counts && (text == "return" || text == "exit"))
 				p.ending_line = current_line();
+			// Assignments before the special built-in ":" stay set in the shell.
+			if (!p.named)
+				p.sets = p.sets && text == ":";
 			p.may_define = p.fresh;
 			p.named = true;
-			p.sets = false;
 		}
 		p.fresh = false;
 		return;

@@ -5,6 +5,7 @@
 #include "rcfile/load.h"
 #include "rcfile/system_root.h"
 #include "rcfile/value_warnings.h"
+#include "rcfile/views.h"
 
 #include "scratch_files.h"
 
@@ -178,6 +179,13 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 				      "exec 3>\"$__d/out$1\" 2>/dev/null </dev/null\n__path=$PATH\n";
 	std::vector<generated> defaults, machine;
 	std::vector<std::map<std::string, shell_value>> ours(pairs);
+	// Per pair and name with a row: whether the machine sets it, whether it
+	// changed from its default, and whether that default's value is known.
+	struct view {
+		bool set_here, changed, default_known;
+	};
+	std::vector<std::map<std::string, view>> views(pairs);
+	std::string views_driver = report + " }\nc() { :; }\n__d=$1\nexec 3>\"$__d/views\" 2>/dev/null </dev/null\n";
 	int rows_checked = 0;
 	for (int n = 0; n < pairs; n++) {
 		defaults.push_back(generate(rng, false));
@@ -195,10 +203,18 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 			driver += "(PATH=; trap 'r >&3' EXIT; " + sources + ")\n";
 		else
 			driver += "PATH=; " + sources + "; r >&3; PATH=$__path; unset" + names + "\n";
+		// The defaults alone, and the machine's file alone: what it assigns itself.
+		views_driver += "printf 'P%s\\0' " + id + " >&3\n(PATH=; trap 'r >&3' EXIT; . \"$__d/d" + id +
+				"\")\nprintf 'M\\0' >&3\n(PATH=; unset" + names + "; trap 'r >&3' EXIT; . \"$__d/m" + id + "\")\n";
 		rc_lists lists = {};
 		ASSERT_EQ(load_settings(d.c_str(), m.c_str(), &lists), 0);
 		for (const char *name : pool)
 			ours[n][name] = value_at_boot(name);
+		for (int i = 0; i < lists.knob_count + lists.string_count; i++) {
+			const rc_entry &e = i < lists.knob_count ? lists.knobs[i] : lists.strings[i - lists.knob_count];
+			views[n][e.name] = {set_on_machine(e), changed_from_default(e),
+					    default_value_at_boot(e.name).kind != shell_kind::runs_command};
+		}
 		for (rc_entry *entries : {lists.knobs, lists.strings}) {
 			int count = entries == lists.knobs ? lists.knob_count : lists.string_count;
 			for (int i = 0; i < count; i++, rows_checked++)
@@ -247,6 +263,59 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 	}
 	EXPECT_GT(known, pairs);
 	EXPECT_GT(commands, pairs / 20);
+
+	// The views against the pairs' own assignments: "set on this machine" is
+	// what the machine's file assigns itself; "changed from defaults" a
+	// value at boot other than the defaults' alone. Names a ${v:=w} may set
+	// as a side effect, values from commands or unknown, and files that may
+	// fail where the machine's file is read alone, are left out.
+	write_whole(work.path / "views_driver", views_driver);
+	ASSERT_EQ(std::system(("/bin/sh " + (work.path / "views_driver").string() + " " + work.path.string()).c_str()), 0);
+	std::vector<std::map<std::string, std::string>> alone_defaults, alone_machine;
+	std::vector<std::string> out = nul_fields(read_whole(work.path / "views"));
+	for (std::size_t at = 0; at < out.size(); at++) {
+		if (out[at][0] == 'P')
+			alone_defaults.emplace_back();
+		else if (out[at] == "M")
+			alone_machine.emplace_back();
+		else if (at + 1 < out.size() && !alone_defaults.empty())
+			(alone_machine.size() == alone_defaults.size() ? alone_machine : alone_defaults).back()[out[at].substr(1)] =
+				out[at + 1], at++;
+	}
+	ASSERT_EQ(alone_defaults.size(), static_cast<std::size_t>(pairs));
+	ASSERT_EQ(alone_machine.size(), static_cast<std::size_t>(pairs));
+	int view_checks = 0;
+	for (int n = 0; n < pairs && failures < 10; n++) {
+		std::string problems;
+		for (const char *name : pool) {
+			std::string side_effects[] = {"${" + std::string(name) + ":=", "${" + std::string(name) + "="};
+			bool side = false;
+			for (const std::string &form : side_effects)
+				side = side || defaults[n].text.find(form) != std::string::npos ||
+				       machine[n].text.find(form) != std::string::npos;
+			auto row = views[n].find(name);
+			if (side || ours[n][name].kind != shell_kind::known || row == views[n].end() ||
+			    machine[n].unknowable || defaults[n].unknowable)
+				continue;
+			view_checks++;
+			bool assigned = dash_value(alone_machine[n], name) != nullptr;
+			const std::string *before = dash_value(alone_defaults[n], name);
+			bool changed = before == nullptr || *before != ours[n][name].text;
+			if (row->second.set_here != assigned)
+				problems += std::string(name) + (assigned ? ": assigned by the machine's file, not shown so\n"
+									  : ": shown as set on this machine\n");
+			if (row->second.default_known && row->second.changed != changed)
+				problems += std::string(name) + (changed ? ": changed from its default, not shown so"
+									 : ": shown as changed from its default") +
+					    " (at boot '" + ours[n][name].text + "', the defaults alone give '" +
+					    (before != nullptr ? *before : "(unset)") + "')\n";
+		}
+		if (!problems.empty()) {
+			ADD_FAILURE() << problems << "defaults:\n" << defaults[n].text << "\n--- machine:\n" << machine[n].text;
+			failures++;
+		}
+	}
+	EXPECT_GT(view_checks, pairs);
 	std::printf("%d rows; of %d values: %d known, %d from commands, %d unknown\n", rows_checked,
 		    pairs * static_cast<int>(std::size(pool)), known, commands, unknown);
 }
