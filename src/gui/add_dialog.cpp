@@ -8,6 +8,7 @@
 #include "gui/name_completion.h"
 #include "rcfile/merge.h"
 #include "rcfile/typed_value.h"
+#include "rcfile/undo.h"
 #include "rcfile/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -125,6 +126,7 @@ int add_entry(const new_entry_text &text)
 	gui_strings = gui_lists->strings;
 
 	pending_changes++;
+	note_change(field_text(entry.name));
 	gtk_widget_set_sensitive(save_button, TRUE);
 	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
 	GtkListStore *store = knob ? knob_store : string_store;
@@ -175,7 +177,7 @@ void on_apply_clicked(GtkButton *, gpointer)
 	if (fault != add_ok && show_fault(fault, text) == GTK_RESPONSE_YES) {
 		rc_entry listed{};
 		copy_field(listed.name, name);
-		go_to_entry(listed.name);
+		go_to_entry(listed.name, true);
 		return;
 	}
 	// A message runs a loop of its own, in which the window may have gone.

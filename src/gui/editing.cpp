@@ -9,6 +9,7 @@
 #include "rcfile/services.h"
 #include "rcfile/sources.h"
 #include "rcfile/typed_value.h"
+#include "rcfile/undo.h"
 #include "rcfile/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -156,20 +157,10 @@ void on_value_editor_changed(GtkEditable *editor, gpointer)
 }
 
 // The path of the row that shows the entry named name, or nullptr.
-GtkTreePath *row_of_name(GtkListStore *store, const std::string &name)
+GtkTreePath *row_of_name(GtkListStore *store, std::string_view name)
 {
-	GtkTreeModel *model = GTK_TREE_MODEL(store);
 	GtkTreeIter iter;
-	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
-	     more = gtk_tree_model_iter_next(model, &iter)) {
-		gchar *shown = nullptr;
-		gtk_tree_model_get(model, &iter, column_name, &shown, -1);
-		bool found = name == shown;
-		g_free(shown);
-		if (found)
-			return gtk_tree_model_get_path(model, &iter);
-	}
-	return nullptr;
+	return find_row(store, name, &iter) ? gtk_tree_model_get_path(GTK_TREE_MODEL(store), &iter) : nullptr;
 }
 
 gboolean on_reopen_idle(gpointer)
@@ -193,13 +184,6 @@ void reopen_with(const char *name, std::string_view text)
 	if (!reopen_pending)
 		g_idle_add(on_reopen_idle, nullptr);
 	reopen_pending = true;
-}
-
-// Rows set by a later file, and values the file keeps as they are, are not
-// changed here; in a read-only window no row is.
-bool is_locked(const rc_entry &entry)
-{
-	return read_only || set_later(entry) || entry.value_lock != 0;
 }
 
 // Why a locked entry may not be changed here, translated.
@@ -270,7 +254,61 @@ void on_value_editor_populate_popup(GtkEntry *, GtkMenu *menu, gpointer)
 	g_signal_connect(menu, "deactivate", G_CALLBACK(on_editor_menu_deactivate), nullptr);
 }
 
+// The entry and its row at iter take the state or value, and the change is counted.
+void take_knob(rc_entry &entry, GtkTreeIter *iter, bool on)
+{
+	entry.knob_on = on ? 1 : 0;
+	gtk_list_store_set(knob_store, iter, column_state, static_cast<gboolean>(on), -1);
+	show_mark(knob_store, iter, count_edit(entry, knob_differs(entry), &pending_changes), entry);
+	show_selected_comment();
+}
+
+void take_value(rc_entry &entry, GtkTreeIter *iter, std::string_view value)
+{
+	copy_field(entry.value, value);
+	gtk_list_store_set(string_store, iter, column_state, shown_value(entry).c_str(), -1);
+	show_mark(string_store, iter, count_edit(entry, value_differs(entry), &pending_changes), entry);
+	show_selected_comment();
+}
+
 } // namespace
+
+// Rows set by a later file, and values the file keeps as they are, are not
+// changed here; in a read-only window no row is.
+bool is_locked(const rc_entry &entry)
+{
+	return read_only || set_later(entry) || entry.value_lock != 0;
+}
+
+bool find_row(GtkListStore *store, std::string_view name, GtkTreeIter *iter)
+{
+	std::string wanted = display_text(name);
+	GtkTreeModel *model = GTK_TREE_MODEL(store);
+	for (gboolean more = gtk_tree_model_get_iter_first(model, iter); more;
+	     more = gtk_tree_model_iter_next(model, iter)) {
+		gchar *shown = nullptr;
+		gtk_tree_model_get(model, iter, column_name, &shown, -1);
+		bool found = wanted == shown;
+		g_free(shown);
+		if (found)
+			return true;
+	}
+	return false;
+}
+
+void set_knob(rc_entry &entry, bool on)
+{
+	GtkTreeIter iter;
+	if (find_row(knob_store, field_text(entry.name), &iter))
+		take_knob(entry, &iter, on);
+}
+
+void set_value(rc_entry &entry, std::string_view value)
+{
+	GtkTreeIter iter;
+	if (find_row(string_store, field_text(entry.name), &iter))
+		take_value(entry, &iter, value);
+}
 
 int find_entry(const rc_entry *entries, int count, const char *name)
 {
@@ -297,11 +335,14 @@ edit_mark count_edit(rc_entry &entry, bool differs, int *pending)
 		if (entry.modified == 0)
 			++*pending;
 		entry.modified = 1;
+		note_change(field_text(entry.name));
 		return edit_mark::set;
 	}
 	// An added entry stays to be written until it is saved, whatever its state.
-	if (entry.is_new != 0)
+	if (entry.is_new != 0) {
+		note_change(field_text(entry.name));
 		return edit_mark::kept;
+	}
 	if (entry.modified == 1)
 		--*pending;
 	entry.modified = 0;
@@ -324,10 +365,7 @@ void on_knob_toggled(GtkCellRendererToggle *, gchar *path, gpointer)
 		show_lock(entry);
 		return;
 	}
-	gtk_list_store_set(knob_store, &iter, column_state, was_on ? FALSE : TRUE, -1);
-	entry.knob_on = was_on ? 0 : 1;
-	show_mark(knob_store, &iter, count_edit(entry, knob_differs(entry), &pending_changes), entry);
-	show_selected_comment();
+	take_knob(entry, &iter, !was_on);
 }
 
 void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpointer)
@@ -359,10 +397,7 @@ void on_string_edited(GtkCellRendererText *, gchar *path, gchar *new_text, gpoin
 		reopen_with(entry.name, text);
 		return;
 	}
-	copy_field(entry.value, value);
-	gtk_list_store_set(string_store, &iter, column_state, shown_value(entry).c_str(), -1);
-	show_mark(string_store, &iter, count_edit(entry, value_differs(entry), &pending_changes), entry);
-	show_selected_comment();
+	take_value(entry, &iter, value);
 }
 
 void on_value_editing_started(GtkCellRenderer *renderer, GtkCellEditable *editable, gchar *path, gpointer)
@@ -419,15 +454,15 @@ bool may_run_at_boot(GtkWidget *parent, const char *name, const std::string &val
 				format_text(_(runs_at_boot), shown.c_str()), _(runs_at_boot_detail)) == GTK_RESPONSE_YES;
 }
 
-void go_to_entry(const char *name)
+void go_to_entry(const char *name, bool edit)
 {
 	bool knob = find_entry(gui_knobs, gui_knob_count, name) >= 0;
-	GtkTreePath *path = row_of_name(knob ? knob_store : string_store, display_text(name));
+	GtkTreePath *path = row_of_name(knob ? knob_store : string_store, name);
 	if (path == nullptr)
 		return;
 	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
 	gtk_window_present(GTK_WINDOW(main_window));
-	go_to_row(knob ? knob_view : string_view, path, !knob);
+	go_to_row(knob ? knob_view : string_view, path, edit && !knob);
 	gtk_tree_path_free(path);
 }
 

@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 
 #include <string>
+#include <string_view>
 
 // What an edit leaves on its row: the change mark set, taken away, or left alone.
 enum class edit_mark { set, cleared, kept };
@@ -20,9 +21,23 @@ bool knob_differs(const rc_entry &entry);
 // saved value, or the entry was added and never saved.
 bool value_differs(const rc_entry &entry);
 
-// Applies the counter rules to an entry just edited: sets or clears modified
-// and moves *pending by the entry's change. Returns what the row's mark becomes.
+// Applies the counter rules to an entry just edited: sets or clears modified,
+// moves *pending by the entry's change, and puts the entry last in the order
+// of changes while it stays one. Returns what the row's mark becomes.
 edit_mark count_edit(rc_entry &entry, bool differs, int *pending);
+
+// Whether entry may not be changed here: a later file or an rc.conf.d file
+// sets it, its value is kept as written or too long, or the window is read-only.
+bool is_locked(const rc_entry &entry);
+
+// Finds the row of store that shows the entry named name; false when none does.
+bool find_row(GtkListStore *store, std::string_view name, GtkTreeIter *iter);
+
+// Gives a knob entry the state on, on its row too, and counts the change.
+void set_knob(rc_entry &entry, bool on);
+
+// Gives a string entry value, one check_value accepts, on its row too, and counts the change.
+void set_value(rc_entry &entry, std::string_view value);
 
 // The check box of a knob row was clicked: flips the knob and counts the change.
 void on_knob_toggled(GtkCellRendererToggle *renderer, gchar *path, gpointer data);
@@ -50,9 +65,9 @@ bool may_run_at_boot(GtkWidget *parent, const char *name, const std::string &val
 // value; with edit, its state cell is opened for editing or activated.
 void go_to_row(GtkWidget *view, GtkTreePath *path, bool edit);
 
-// Brings the row of the entry named name to the front, selected, a string's
-// value opened for editing.
-void go_to_entry(const char *name);
+// Brings the row of the entry named name to the front, selected; with edit,
+// a string's value opened for editing.
+void go_to_entry(const char *name, bool edit);
 
 // Shows the comment of the selected row of the tab in front in the status
 // bar, or nothing when none is selected.

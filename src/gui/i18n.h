@@ -6,6 +6,7 @@
 #else
 #define _(text) (text)
 #define N_(text) (text)
+#define ngettext(one, many, count) ((count) == 1 ? (one) : (many))
 #endif
 
 // The name of the catalogue.

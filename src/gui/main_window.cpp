@@ -13,13 +13,16 @@
 #include "gui/mark_tips.h"
 #include "gui/outside_changes.h"
 #include "gui/recovery.h"
+#include "gui/row_menu.h"
 #include "gui/save_quit.h"
 #include "gui/show_choice.h"
 #include "rcfile/views.h"
 #include "gui/type_ahead.h"
 #include "rcfile/boot_history.h"
+#include "gui/undo.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/sources.h"
+#include "rcfile/undo.h"
 #include "version.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -174,7 +177,8 @@ void forget_comments(rc_entry *entries, int count)
 }
 
 // Appends a row for each entry the Show choice holds, marked when it is a
-// change; returns how many entries are changes, shown or not.
+// change; returns how many entries are changes, shown or not. A change not
+// yet in the order of changes comes last there.
 int fill_store(GtkListStore *store, const rc_entry *entries, int count)
 {
 	int changes = 0;
@@ -182,6 +186,8 @@ int fill_store(GtkListStore *store, const rc_entry *entries, int count)
 		bool changed = entries[i].modified == 1;
 		if (row_shown(entries[i]))
 			append_row(store, entries[i], changed ? change_mark : "");
+		if (changed)
+			note_pending(field_text(entries[i].name));
 		changes += changed;
 	}
 	return changes;
@@ -211,6 +217,7 @@ GtkWidget *new_view(GtkListStore *store, const column_layout (&columns)[3], GtkC
 	// Nothing can be changed: the values say so by their colour.
 	g_object_set(state, "sensitive", !read_only, nullptr);
 	explain_marks(view);
+	add_row_menu(view);
 	return view;
 }
 
@@ -518,6 +525,7 @@ void create_main_window(rc_lists *lists)
 	gui_knobs = lists->knobs;
 	gui_strings = lists->strings;
 	pending_changes = 0;
+	forget_change_order();
 	info_context_id = 0;
 	const char *rc_path = local_rc_path();
 	read_only = !may_append(rc_path);
@@ -545,7 +553,13 @@ void create_main_window(rc_lists *lists)
 	std::string no_save =
 		format_text(_("Save is not available: you may not write '%s'. Run Kelvane as root to save changes."),
 			    path.c_str());
-	set_tip(save_button, read_only ? no_save.c_str() : _("Save changes"));
+	// What Save would write is worked out when its tip is shown.
+	if (read_only) {
+		set_tip(save_button, no_save.c_str());
+	} else {
+		gtk_widget_set_has_tooltip(save_button, TRUE);
+		connect(save_button, "query-tooltip", G_CALLBACK(on_save_button_query_tooltip));
+	}
 	set_tip(add_button, _("Add a new entry"));
 	set_tip(about_button, _("About Kelvane"));
 	set_tip(quit_button, _("Exit Kelvane"));
@@ -572,6 +586,8 @@ void create_main_window(rc_lists *lists)
 	g_object_unref(keys);
 	gtk_widget_add_accelerator(save_button, "clicked", keys, GDK_s, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
 	gtk_widget_add_accelerator(quit_button, "clicked", keys, GDK_q, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+	gtk_accel_group_connect(keys, GDK_z, GDK_CONTROL_MASK, GtkAccelFlags(0),
+				g_cclosure_new(G_CALLBACK(on_undo_accel_activate), nullptr, nullptr));
 
 	GtkWidget *main_box = gtk_vbox_new(FALSE, 2);
 	gui_knob_count = lists->knob_count;

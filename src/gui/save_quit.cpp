@@ -1,4 +1,4 @@
-// The Save button, the Quit button, the window manager's close, and their message dialogs.
+// The Save button and its tip, the Quit button, the window manager's close, and their message dialogs.
 #include "gui/save_quit.h"
 
 #include "gui/details_pane.h"
@@ -10,8 +10,10 @@
 #include "gui/outside_changes.h"
 #include "gui/recovery.h"
 #include "rcfile/delta_writer.h"
+#include "rcfile/pending_changes.h"
 #include "rcfile/shell_check.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,9 @@ std::vector<GtkWidget *> thawed;  // the windows to make sensitive again, one re
 
 // A check that ends sooner leaves the windows as they were, in microseconds.
 constexpr gint64 freeze_after = 100000;
+
+// The most changes a tip or a message lists one by one.
+constexpr std::size_t changes_listed = 10;
 
 // The message dialogs of this file.
 enum message_id {
@@ -63,8 +68,8 @@ constexpr const char *cannot_check = N_("Can't check '%s'. Changes not saved.");
 constexpr message messages[] = {
 	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("There are no unsaved changes"), ""},
 	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("Changes saved"),
-	 // TRANSLATORS: %s is the local rc.conf's path.
-	 N_("They were added at the end of '%s'.")},
+	 // TRANSLATORS: %s is the local rc.conf's path; the lines added follow, one a line.
+	 N_("These were added at the end of '%s':")},
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Can't open '%s' for writing. Changes not saved."),
 	 N_("Check that its folder exists and that you may write it: the system's rc.conf takes root's rights. "
 	    "Your changes stay in the window.")},
@@ -100,14 +105,36 @@ constexpr message messages[] = {
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("'%s' was changed by another program. Changes not saved"),
 	 N_("Press Save again to read the files again first; your changes stay in the window.")},
 	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, N_("There are unsaved changes, quit anyway?"),
-	 N_("If you quit now, they are lost. Choose No, then Save, to keep them.")},
+	 // TRANSLATORS: the changes follow, one a line.
+	 N_("Choose Save to save them and quit, or No to stay. If you quit now, these changes are lost:")},
 };
 
-gint ask(message_id id, const std::string &path, const std::string &detail = "")
+// list, unless empty, follows the detail on lines of its own; choices come after the buttons.
+gint ask(message_id id, const std::string &path, const std::string &detail = "", const std::string &list = "",
+	 std::initializer_list<dialog_choice> choices = {})
 {
 	const message &m = messages[id];
 	std::string more = m.detail[0] != '\0' ? format_text(_(m.detail), detail.c_str()) : "";
-	return run_message(m.type, m.buttons, format_text(_(m.text), path.c_str()), more);
+	if (!list.empty())
+		more += "\n" + list;
+	return run_message(m.type, m.buttons, format_text(_(m.text), path.c_str()), more, choices);
+}
+
+// The changes pending, one a line as Save writes them, at most changes_listed, then how many more.
+std::string pending_list()
+{
+	std::vector<rc_entry> changes = pending_entries(gui_knobs, gui_knob_count, gui_strings, gui_string_count);
+	// TRANSLATORS: stands for the old value of a variable added in the window.
+	std::vector<std::string> lines = change_lines(changes, _("(not set)"));
+	std::string list;
+	for (std::size_t i = 0; i < std::min(lines.size(), changes_listed); i++)
+		list += (i == 0 ? "" : "\n") + display_text(lines[i]);
+	if (lines.size() > changes_listed) {
+		unsigned long more = lines.size() - changes_listed;
+		// TRANSLATORS: ends a list of changes; %lu is how many more there are.
+		list += "\n" + format_text(ngettext("and %lu more", "and %lu more", more), more);
+	}
+	return list;
 }
 
 void reset_counter()
@@ -156,13 +183,73 @@ int run_save(deltas_outcome &outcome)
 	return result;
 }
 
-// Only a Yes lets changes go: No, Escape and closing the question all keep
-// them. A value still being typed counts first; a refused one keeps the window.
-bool may_discard_changes()
+// Saves the changes pending, which there are, and says why when that fails;
+// with tell_saved, also what was written. Returns whether they were saved.
+bool save_changes(bool tell_saved)
+{
+	std::string path = display_text(local_rc_path());
+	if (!files_unchanged(true))
+		return false;
+	// Worked out first: once written, the entries hold the new values as saved.
+	std::string written = pending_list();
+	deltas_outcome outcome;
+	int result = run_save(outcome);
+	end_if_signalled();
+	switch (result) {
+	case deltas_open_failed:
+		ask(cannot_open, path);
+		return false;
+	case deltas_write_failed:
+		ask(cannot_write, path);
+		return false;
+	case deltas_changed_outside:
+		// Changed between the look before and the save: the look now sees it.
+		if (files_unchanged(true))
+			ask(changed_elsewhere, path);
+		return false;
+	case deltas_changed_during:
+		ask(changed_meanwhile, path);
+		return false;
+	case deltas_file_broken:
+		ask(must_repair, path, display_text(outcome.shell_words));
+		return false;
+	case deltas_ends_inside:
+		ask(ends_open, path);
+		return false;
+	case deltas_ends_early:
+		ask(ends_early, path, std::to_string(outcome.end_line));
+		return false;
+	case deltas_no_shell:
+		ask(shell_missing, path, boot_shell);
+		return false;
+	case deltas_shell_silent:
+		ask(shell_no_answer, path, boot_shell);
+		return false;
+	case deltas_shell_unsound:
+		ask(shell_unsound_here, path, boot_shell);
+		return false;
+	default:
+		break;
+	}
+	// Saved rows lose their change marks and are the machine's own now.
+	refresh_rows();
+	if (tell_saved)
+		ask(changes_saved, path, path, written);
+	reset_counter();
+	return true;
+}
+
+// Only a Yes lets changes go, and a Save that succeeds: No, Escape and
+// closing the question keep them. A value still being typed counts first; a
+// refused one keeps the window.
+bool may_quit()
 {
 	if (!finish_value_edit())
 		return false;
-	return pending_changes <= 0 || ask(quit_anyway, "") == GTK_RESPONSE_YES;
+	if (pending_changes <= 0)
+		return true;
+	gint answer = ask(quit_anyway, "", "", pending_list(), {{GTK_STOCK_SAVE, GTK_RESPONSE_ACCEPT}});
+	return answer == GTK_RESPONSE_ACCEPT ? save_changes(false) : answer == GTK_RESPONSE_YES;
 }
 
 } // namespace
@@ -172,66 +259,29 @@ bool save_running()
 	return saving;
 }
 
+gboolean on_save_button_query_tooltip(GtkWidget *, gint, gint, gboolean, GtkTooltip *tooltip, gpointer)
+{
+	std::string tip = pending_changes > 0 ? std::string(_("Save these changes:")) + "\n" + pending_list()
+					      : _("Save changes");
+	gtk_tooltip_set_text(tooltip, tip.c_str());
+	return TRUE;
+}
+
 void on_save_clicked(GtkButton *, gpointer)
 {
 	if (saving || !finish_value_edit())
 		return;
-	std::string path = display_text(local_rc_path());
 	if (pending_changes <= 0) {
-		ask(nothing_to_save, path);
+		ask(nothing_to_save, display_text(local_rc_path()));
 		reset_counter();
 		return;
 	}
-	if (!files_unchanged(true))
-		return;
-	deltas_outcome outcome;
-	int result = run_save(outcome);
-	end_if_signalled();
-	switch (result) {
-	case deltas_open_failed:
-		ask(cannot_open, path);
-		return;
-	case deltas_write_failed:
-		ask(cannot_write, path);
-		return;
-	case deltas_changed_outside:
-		// Changed between the look before and the save: the look now sees it.
-		if (files_unchanged(true))
-			ask(changed_elsewhere, path);
-		return;
-	case deltas_changed_during:
-		ask(changed_meanwhile, path);
-		return;
-	case deltas_file_broken:
-		ask(must_repair, path, display_text(outcome.shell_words));
-		return;
-	case deltas_ends_inside:
-		ask(ends_open, path);
-		return;
-	case deltas_ends_early:
-		ask(ends_early, path, std::to_string(outcome.end_line));
-		return;
-	case deltas_no_shell:
-		ask(shell_missing, path, boot_shell);
-		return;
-	case deltas_shell_silent:
-		ask(shell_no_answer, path, boot_shell);
-		return;
-	case deltas_shell_unsound:
-		ask(shell_unsound_here, path, boot_shell);
-		return;
-	default:
-		break;
-	}
-	// Saved rows lose their change marks and are the machine's own now.
-	refresh_rows();
-	ask(changes_saved, path, path);
-	reset_counter();
+	save_changes(true);
 }
 
 void on_quit_clicked(GtkButton *, gpointer)
 {
-	if (saving || !may_discard_changes())
+	if (saving || !may_quit())
 		return;
 	save_geometry();
 	gtk_main_quit();
@@ -239,7 +289,7 @@ void on_quit_clicked(GtkButton *, gpointer)
 
 gboolean on_delete_event(GtkWidget *, GdkEvent *, gpointer)
 {
-	if (saving || !may_discard_changes())
+	if (saving || !may_quit())
 		return TRUE;
 	gtk_window_get_size(GTK_WINDOW(main_window), &closing_width, &closing_height);
 	closing_details = details_shown();

@@ -1,4 +1,4 @@
-// Saving the changes, and the two ways out of the main window.
+// Saving the changes, what Save would write, and the two ways out of the main window.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -6,10 +6,16 @@
 // Whether a save is under way: its check runs the main loop while the shell works.
 bool save_running();
 
-// Appends every modified entry to the local rc.conf and tells the user the outcome.
+// The Save button's tip: the changes it would write now, one a line.
+gboolean on_save_button_query_tooltip(GtkWidget *button, gint x, gint y, gboolean keyboard, GtkTooltip *tooltip,
+				      gpointer data);
+
+// Appends every modified entry to the local rc.conf and tells the user the
+// outcome, with the lines written when they were.
 void on_save_clicked(GtkButton *button, gpointer data);
 
-// Ends the main loop, asking first when changes are pending.
+// Ends the main loop, asking first when changes are pending, which the
+// question lists; its Save saves them and ends the loop if that succeeds.
 void on_quit_clicked(GtkButton *button, gpointer data);
 
 // The window manager's close: FALSE lets the window go, TRUE keeps it.

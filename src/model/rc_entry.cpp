@@ -81,3 +81,9 @@ int grow_entries(rc_entry **entries, int *capacity, int count)
 	std::memset(*entries + before, 0, static_cast<std::size_t>(*capacity - before) * sizeof(rc_entry));
 	return 0;
 }
+
+void remove_entry(rc_entry *entries, int *count, int index)
+{
+	std::memmove(entries + index, entries + index + 1, static_cast<std::size_t>(*count - index - 1) * sizeof(rc_entry));
+	entries[--*count] = rc_entry{};
+}

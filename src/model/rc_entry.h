@@ -63,3 +63,7 @@ int make_room(rc_entry **entries, int *capacity, int count);
 
 // make_room, with the new slots zero-filled.
 int grow_entries(rc_entry **entries, int *capacity, int count);
+
+// Takes the entry at index out of the count entries, moving those behind it
+// up, and zero-fills the slot this frees at the end.
+void remove_entry(rc_entry *entries, int *count, int index);

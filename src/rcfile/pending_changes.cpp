@@ -1,4 +1,4 @@
-// Collecting the changes a window holds, and laying them over the files as read again.
+// Collecting the changes a window holds, listing them, and laying them over the files as read again.
 #include "rcfile/pending_changes.h"
 
 #include "rcfile/sources.h"
@@ -27,6 +27,14 @@ std::string_view written_value(const rc_entry &entry)
 	return field_text(entry.value);
 }
 
+// The value the entry had when it was last read or saved.
+std::string_view saved_text(const rc_entry &entry)
+{
+	if (entry.is_knob != 0)
+		return entry.saved_knob_on == 1 ? yes_text : no_text;
+	return field_text(entry.saved_value);
+}
+
 bool is_word(std::string_view value, const char *word)
 {
 	return value.size() == std::strlen(word) && strncasecmp(value.data(), word, value.size()) == 0;
@@ -53,13 +61,11 @@ int append_entry(rc_entry **entries, int *capacity, int *count, const rc_entry &
 rc_entry *make_string(rc_lists *lists, int knob)
 {
 	rc_entry moved = lists->knobs[knob];
+	copy_field(moved.saved_value, saved_text(moved));
 	moved.is_knob = 0;
-	copy_field(moved.saved_value, moved.saved_knob_on == 1 ? yes_text : no_text);
 	if (append_entry(&lists->strings, &lists->string_capacity, &lists->string_count, moved) != 0)
 		return nullptr;
-	std::memmove(lists->knobs + knob, lists->knobs + knob + 1,
-		     static_cast<std::size_t>(lists->knob_count - knob - 1) * sizeof(rc_entry));
-	lists->knobs[--lists->knob_count] = rc_entry{};
+	remove_entry(lists->knobs, &lists->knob_count, knob);
 	return &lists->strings[lists->string_count - 1];
 }
 
@@ -96,6 +102,20 @@ std::vector<rc_entry> pending_entries(const rc_entry *knobs, int knob_count, con
 	copy_modified(changes, knobs, knob_count);
 	copy_modified(changes, strings, string_count);
 	return changes;
+}
+
+std::vector<std::string> change_lines(const std::vector<rc_entry> &changes, std::string_view not_set)
+{
+	std::vector<std::string> lines;
+	for (const rc_entry &change : changes) {
+		std::string line(field_text(change.name));
+		line += ": ";
+		line += change.is_new != 0 ? not_set : saved_text(change);
+		line += " -> ";
+		line += written_value(change);
+		lines.push_back(std::move(line));
+	}
+	return lines;
 }
 
 int lay_changes_over(rc_lists *lists, const std::vector<rc_entry> &changes, std::vector<std::string> &lost)

@@ -1,4 +1,4 @@
-// The changes a window holds before they are saved, and laying them over the files as read again.
+// The changes a window holds before they are saved, the lines that list them, and laying them over the files as read again.
 #pragma once
 
 #include "model/rc_entry.h"
@@ -19,3 +19,7 @@ std::vector<rc_entry> pending_entries(const rc_entry *knobs, int knob_count, con
 // string's over a knob, takes the kind its value makes. Returns 0, or -1
 // when memory runs out (the changes from that one on are not laid over).
 int lay_changes_over(rc_lists *lists, const std::vector<rc_entry> &changes, std::vector<std::string> &lost);
+
+// One line for each change, as name: "old" -> "new", a knob's state given as
+// "YES" or "NO" and an added entry's old value as not_set.
+std::vector<std::string> change_lines(const std::vector<rc_entry> &changes, std::string_view not_set);

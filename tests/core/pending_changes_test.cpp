@@ -71,4 +71,19 @@ TEST(PendingChanges, LaidOverTheFileAsItIsNow)
 	}
 }
 
+// Knobs say YES or NO, strings their quoted value, an added entry not_set before its value.
+TEST(ChangeLines, NameOldValueAndNewValue)
+{
+	rc_entry knob = change("sshd_enable", 1, ""), string = change("host", -1, "\"gate\"");
+	copy_field(string.saved_value, "\"box\"");
+	rc_entry added = change("label", -1, "\"$(id -u)\""), added_knob = change("new_enable", 0, "");
+	added.is_new = added_knob.is_new = 1;
+	EXPECT_EQ(change_lines({knob, string, added, added_knob}, "(unset)"),
+		  (std::vector<std::string>{"sshd_enable: \"NO\" -> \"YES\"", "host: \"box\" -> \"gate\"",
+					    "label: (unset) -> \"$(id -u)\"", "new_enable: (unset) -> \"NO\""}));
+	knob.saved_knob_on = 1;
+	knob.knob_on = 0;
+	EXPECT_EQ(change_lines({knob}, "")[0], "sshd_enable: \"YES\" -> \"NO\"");
+}
+
 } // namespace

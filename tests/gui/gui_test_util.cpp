@@ -387,6 +387,39 @@ std::string status_text()
 	return gtk_label_get_text(GTK_LABEL(nth_child(area, 0)));
 }
 
+std::string tip_text(GtkWidget *widget)
+{
+	// A tooltip brings its own window, whose label shows the text.
+	GList *before = gtk_window_list_toplevels();
+	GtkTooltip *tooltip = GTK_TOOLTIP(g_object_new(GTK_TYPE_TOOLTIP, nullptr));
+	GList *after = gtk_window_list_toplevels();
+	GtkWidget *window = nullptr;
+	for (GList *l = after; l != nullptr; l = l->next)
+		if (g_list_find(before, l->data) == nullptr)
+			window = GTK_WIDGET(l->data);
+	g_list_free(before);
+	g_list_free(after);
+	gboolean shown = FALSE;
+	g_signal_emit_by_name(widget, "query-tooltip", 1, 1, FALSE, tooltip, &shown);
+	std::vector<GtkWidget *> labels;
+	std::vector<GtkWidget *> containers = {window};
+	while (!containers.empty()) {
+		GtkWidget *container = containers.back();
+		containers.pop_back();
+		GList *children = gtk_container_get_children(GTK_CONTAINER(container));
+		for (GList *l = children; l != nullptr; l = l->next) {
+			if (GTK_IS_LABEL(l->data))
+				labels.push_back(GTK_WIDGET(l->data));
+			else if (GTK_IS_CONTAINER(l->data))
+				containers.push_back(GTK_WIDGET(l->data));
+		}
+		g_list_free(children);
+	}
+	std::string text = shown && labels.size() == 1 ? gtk_label_get_text(GTK_LABEL(labels[0])) : "";
+	g_object_unref(tooltip);
+	return text;
+}
+
 int modified_count()
 {
 	int count = 0;

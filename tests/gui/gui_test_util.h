@@ -125,5 +125,8 @@ void select_row(int page, const char *name);
 // The message the status bar shows.
 std::string status_text();
 
+// The text of the tooltip widget shows when asked, "" when it shows none.
+std::string tip_text(GtkWidget *widget);
+
 // Number of entries of both kinds whose modified is 1.
 int modified_count();

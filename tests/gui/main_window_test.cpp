@@ -136,7 +136,7 @@ TEST_F(MainWindow, ButtonsComeInOrderWithTheirTips)
 		if (cases[i].stock != nullptr) {
 			EXPECT_STREQ(gtk_button_get_label(button), cases[i].stock);
 		}
-		EXPECT_STREQ(gtk_tooltips_data_get(GTK_WIDGET(button))->tip_text, cases[i].tip);
+		EXPECT_EQ(tip_text(GTK_WIDGET(button)), cases[i].tip);
 	}
 	EXPECT_EQ(row_button(0), save_button);
 }

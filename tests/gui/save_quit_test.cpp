@@ -115,6 +115,8 @@ TEST_F(SaveQuit, SaveAppendsChangesAndClearsMarksFirst)
 	}, nullptr);
 	seen_dialog dialog = save();
 	EXPECT_EQ(dialog.text, "Changes saved");
+	EXPECT_EQ(dialog.detail, "These were added at the end of '" + home.rc_path() +
+					 "':\na_enable: \"YES\" -> \"NO\"\nhost: \"box\" -> \"new\"");
 	EXPECT_EQ(dialog.type, GTK_MESSAGE_INFO);
 	EXPECT_EQ(dialog.buttons, GTK_BUTTONS_OK);
 	EXPECT_EQ(mark_during_dialog, "");
@@ -236,6 +238,8 @@ TEST_F(SaveQuit, QuitAnsweredOtherThanYesKeepsEverything)
 		EXPECT_FALSE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
 		ASSERT_EQ(answered_dialogs().size(), 1u);
 		EXPECT_EQ(answered_dialogs()[0].text, "There are unsaved changes, quit anyway?");
+		EXPECT_EQ(answered_dialogs()[0].detail, "Choose Save to save them and quit, or No to stay. If you quit "
+							"now, these changes are lost:\na_enable: \"YES\" -> \"NO\"");
 		EXPECT_EQ(answered_dialogs()[0].type, GTK_MESSAGE_QUESTION);
 		EXPECT_EQ(answered_dialogs()[0].buttons, GTK_BUTTONS_YES_NO);
 		EXPECT_EQ(pending_changes, 1);
@@ -252,6 +256,27 @@ TEST_F(SaveQuit, QuitAnsweredYesEndsAndStoresTheSize)
 	EXPECT_TRUE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
 	EXPECT_EQ(answered_dialogs().size(), 1u);
 	EXPECT_TRUE(geometry_written());
+}
+
+// The question's Save writes the changes and quits; a save that fails says
+// why and keeps the window and the changes.
+TEST_F(SaveQuit, QuitQuestionsSaveSavesThenQuits)
+{
+	toggle_knob("a_enable");
+	edit_value("host", "\"new\"");
+	setenv("KELVANE_RC", (home.dir + "/missing/rc.conf").c_str(), 1);
+	answer_dialogs({GTK_RESPONSE_ACCEPT, GTK_RESPONSE_CLOSE});
+	EXPECT_FALSE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
+	ASSERT_EQ(answered_dialogs().size(), 2u);
+	EXPECT_EQ(answered_dialogs()[1].text, "Can't open '" + home.dir + "/missing/rc.conf' for writing. Changes not saved.");
+	EXPECT_EQ(pending_changes, 2);
+	setenv("KELVANE_RC", home.rc_path().c_str(), 1);
+	answer_dialogs({GTK_RESPONSE_ACCEPT});
+	EXPECT_TRUE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
+	EXPECT_EQ(answered_dialogs().size(), 1u) << "no message after a save that quits";
+	std::string file = read_file(home.rc_path());
+	EXPECT_EQ(file.substr(file.find('\n', 1) + 1), "a_enable=\"NO\"\nhost=\"new\"\n");
+	EXPECT_EQ(pending_changes, 0);
 }
 
 TEST_F(SaveQuit, CloseAnsweredNoKeepsTheWindow)
@@ -405,6 +430,46 @@ TEST_F(SaveQuit, ShellReadsTheSavedValuesAsShown)
 	}
 	EXPECT_EQ(output, shown);
 	EXPECT_EQ(shown, "two words|-a; -b # c|x");
+}
+
+// Twelve knobs, every one to be changed.
+class ChangeList : public gui_test {
+protected:
+	void SetUp() override
+	{
+		gui_test::SetUp();
+		std::vector<test_knob> knobs;
+		for (const char *name : names)
+			knobs.push_back({name, 0, ""});
+		lists = make_lists(knobs, {});
+		create_main_window(&lists);
+	}
+	static constexpr const char *names[] = {"k01", "k02", "k03", "k04", "k05", "k06",
+						"k07", "k08", "k09", "k10", "k11", "k12"};
+	rc_lists lists;
+};
+
+// The tip says what Save would write at the moment it shows; the tip and the
+// quit question list ten changes, then how many more.
+TEST_F(ChangeList, TipAndQuitQuestionListTenThenHowManyMore)
+{
+	EXPECT_EQ(tip_text(save_button), "Save changes");
+	toggle_knob("k01");
+	EXPECT_EQ(tip_text(save_button), "Save these changes:\nk01: \"NO\" -> \"YES\"");
+	std::string ten;
+	for (int i = 1; i < 12; i++)
+		toggle_knob(names[i]);
+	for (int i = 0; i < 10; i++)
+		ten += std::string("\n") + names[i] + ": \"NO\" -> \"YES\"";
+	EXPECT_EQ(tip_text(save_button), "Save these changes:" + ten + "\nand 2 more");
+	toggle_knob("k12");
+	EXPECT_EQ(tip_text(save_button), "Save these changes:" + ten + "\nand 1 more");
+	answer_dialogs({GTK_RESPONSE_NO});
+	EXPECT_FALSE(ends_main_loop([] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }));
+	ASSERT_EQ(answered_dialogs().size(), 1u);
+	EXPECT_EQ(answered_dialogs()[0].detail,
+		  "Choose Save to save them and quit, or No to stay. If you quit now, these changes are lost:" + ten +
+			  "\nand 1 more");
 }
 
 } // namespace

@@ -24,21 +24,26 @@ struct language {
 	const char *locale;
 	const char *knobs_tab, *strings_tab, *value_title, *about, *add_title, *no_changes, *not_changed, *changed_tip;
 	const char *no_default;
+	const char *undo_item, *reset_item, *save_these;
 };
 
 constexpr language languages[] = {
 	{"C.UTF-8", "Knobs", "Strings", "Value", "A_bout", "Add new entry", "There are no unsaved changes",
-	 "The value of hostname was not changed", "Changed, not saved yet", "No default: only this machine's files set it."},
+	 "The value of hostname was not changed", "Changed, not saved yet", "No default: only this machine's files set it.",
+	 "_Undo Change", "_Reset to Default", "Save these changes:"},
 	{"de_DE.UTF-8", "Schalter", "Werte", "Wert", "_Info", "Neuen Eintrag hinzufügen",
 	 "Es gibt keine ungespeicherten Änderungen", "Der Wert von hostname wurde nicht geändert",
-	 "Geändert, noch nicht gespeichert", "Keine Vorgabe: nur die Dateien dieses Rechners setzen sie."},
+	 "Geändert, noch nicht gespeichert", "Keine Vorgabe: nur die Dateien dieses Rechners setzen sie.",
+	 "Änderung _zurücknehmen", "Auf _Vorgabe zurücksetzen", "Diese Änderungen speichern:"},
 	{"fr_FR.UTF-8", "Interrupteurs", "Valeurs", "Valeur", "À _propos", "Ajouter une entrée",
 	 "Aucune modification à enregistrer", "La valeur de hostname n'a pas été modifiée",
 	 "Modifiée, pas encore enregistrée",
-	 "Aucune valeur par défaut : seuls les fichiers de cette machine la définissent."},
+	 "Aucune valeur par défaut : seuls les fichiers de cette machine la définissent.",
+	 "_Annuler la modification", "_Rétablir la valeur par défaut", "Enregistrer ces modifications\u00a0:"},
 	{"ru_RU.UTF-8", "Переключатели", "Значения", "Значение", "О _программе", "Добавить запись",
 	 "Нет несохранённых изменений", "Значение hostname не изменено", "Изменено, ещё не сохранено",
-	 "Значения по умолчанию нет: его задают только файлы этой машины."},
+	 "Значения по умолчанию нет: его задают только файлы этой машины.",
+	 "_Отменить изменение", "_Сбросить к значению по умолчанию", "Сохранить эти изменения:"},
 };
 
 const language &current()
@@ -145,12 +150,27 @@ TEST_F(Language, WindowAndMessagesSpeakTheLanguage)
 	EXPECT_TRUE(begins_with_capital(refused.detail)) << refused.detail;
 }
 
+// The row menu and the Save tip speak the language.
+TEST_F(Language, RowMenuAndSaveTipSpeakTheLanguage)
+{
+	const language &l = current();
+	GtkWidget *menu = GTK_WIDGET(gtk_menu_get_for_attach_widget(knob_view)->data);
+	std::vector<std::string> labels;
+	for (GtkWidget *label : widgets(menu, [](GtkWidget *w) { return GTK_IS_LABEL(w); }))
+		labels.push_back(gtk_label_get_label(GTK_LABEL(label)));
+	EXPECT_EQ(labels, (std::vector<std::string>{l.undo_item, l.reset_item}));
+	toggle_knob("sshd_enable");
+	EXPECT_EQ(tip_text(save_button), std::string(l.save_these) + "\nsshd_enable: \"YES\" -> \"NO\"");
+}
+
 // A mnemonic picks one widget: two labels with the same key in one window
 // leave one of them out of reach.
 TEST_F(Language, MnemonicsAreUniqueInEveryWindow)
 {
 	on_about_clicked(nullptr, nullptr);
 	ASSERT_TRUE(wait_for([] { return toplevel_of_type(GTK_TYPE_ABOUT_DIALOG) != nullptr; }));
+	GList *menus = gtk_menu_get_for_attach_widget(knob_view);
+	ASSERT_NE(menus, nullptr);
 	const struct {
 		const char *window;
 		GtkWidget *root;
@@ -159,6 +179,7 @@ TEST_F(Language, MnemonicsAreUniqueInEveryWindow)
 		{"main", main_window, 4},
 		{"add", add_window(), 2},
 		{"about", toplevel_of_type(GTK_TYPE_ABOUT_DIALOG), 3},
+		{"row menu", GTK_WIDGET(menus->data), 2},
 	};
 	for (const auto &c : cases) {
 		ASSERT_NE(c.root, nullptr) << c.window;

@@ -1,0 +1,62 @@
+// The order of the window's changes, latest last, and the state or value Reset to Default gives an entry.
+#include "rcfile/undo.h"
+
+#include "rcfile/defaults.h"
+#include "rcfile/value_check.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Names of the entries changed, each once, in the order of their latest
+// change. A name whose entry is no longer changed stays until it is passed.
+std::vector<std::string> change_order;
+
+} // namespace
+
+void forget_change_order()
+{
+	change_order.clear();
+}
+
+void note_change(std::string_view name)
+{
+	auto at = std::find(change_order.begin(), change_order.end(), name);
+	if (at != change_order.end())
+		change_order.erase(at);
+	change_order.emplace_back(name);
+}
+
+void note_pending(std::string_view name)
+{
+	if (std::find(change_order.begin(), change_order.end(), name) == change_order.end())
+		change_order.emplace_back(name);
+}
+
+std::string take_last_change(const std::function<bool(const std::string &)> &still_changed)
+{
+	while (!change_order.empty()) {
+		std::string name = std::move(change_order.back());
+		change_order.pop_back();
+		if (still_changed(name))
+			return name;
+	}
+	return "";
+}
+
+bool with_default(const rc_entry &entry, rc_entry *reset)
+{
+	const default_value *d = default_of(field_text(entry.name));
+	if (d == nullptr || holds_default(entry))
+		return false;
+	*reset = entry;
+	if (entry.is_knob != 0) {
+		reset->knob_on = d->on ? 1 : 0;
+		return d->knob;
+	}
+	std::string value = d->knob ? (d->on ? "\"YES\"" : "\"NO\"") : d->text;
+	// A default shown as written, or cut, is no value to write.
+	return copy_field(reset->value, value) == 0 && check_value(value) == value_fault::none &&
+	       !names_equal(reset->value, entry.value);
+}
