@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 // A fresh folder under /tmp, removed with everything in it at the end.
@@ -15,9 +16,14 @@ public:
 	scratch_folder()
 	{
 		char pattern[] = "/tmp/kelvane-test-XXXXXX";
-		path = mkdtemp(pattern);
+		if (mkdtemp(pattern) != nullptr)
+			path = pattern;
 	}
-	~scratch_folder() { std::filesystem::remove_all(path); }
+	~scratch_folder()
+	{
+		if (!path.empty())
+			std::filesystem::remove_all(path);
+	}
 	scratch_folder(const scratch_folder &) = delete;
 	scratch_folder &operator=(const scratch_folder &) = delete;
 	std::filesystem::path path;
@@ -35,6 +41,13 @@ inline void write_whole(const std::filesystem::path &path, const std::string &te
 {
 	std::filesystem::create_directories(path.parent_path());
 	std::ofstream(path, std::ios::binary) << text;
+}
+
+// write_whole, for a script: executable, as a package installs it.
+inline void write_script(const std::filesystem::path &path, const std::string &text)
+{
+	write_whole(path, text);
+	chmod(path.c_str(), 0755);
 }
 
 // The NUL-ended fields a shell wrote with printf '%s\0'.

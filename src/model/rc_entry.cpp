@@ -44,6 +44,17 @@ bool names_equal(const char *a, const char *b)
 	return std::strncmp(a, b, field_size) == 0;
 }
 
+const rc_entry *entry_named(const rc_lists &lists, const char *name)
+{
+	for (int i = 0; i < lists.knob_count; i++)
+		if (names_equal(lists.knobs[i].name, name))
+			return &lists.knobs[i];
+	for (int i = 0; i < lists.string_count; i++)
+		if (names_equal(lists.strings[i].name, name))
+			return &lists.strings[i];
+	return nullptr;
+}
+
 bool equal_ignoring_case(std::string_view text, std::string_view upper)
 {
 	if (text.size() != upper.size())

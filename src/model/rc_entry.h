@@ -52,6 +52,9 @@ std::string_view field_text(const char (&field)[field_size]);
 // Byte-wise comparison over at most field_size bytes; case matters.
 bool names_equal(const char *a, const char *b);
 
+// The entry named name among both kinds of lists, or null.
+const rc_entry *entry_named(const rc_lists &lists, const char *name);
+
 // Whether text is upper, a word in capitals, with any of its ASCII letters in small ones.
 bool equal_ignoring_case(std::string_view text, std::string_view upper);
 

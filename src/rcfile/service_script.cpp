@@ -478,17 +478,6 @@ void free_lists(rc_lists &lists)
 	lists = {};
 }
 
-const rc_entry *find_named(const rc_lists &lists, const std::string &name)
-{
-	for (int i = 0; i < lists.knob_count; i++)
-		if (names_equal(lists.knobs[i].name, name.c_str()))
-			return &lists.knobs[i];
-	for (int i = 0; i < lists.string_count; i++)
-		if (names_equal(lists.strings[i].name, name.c_str()))
-			return &lists.strings[i];
-	return nullptr;
-}
-
 // Each text eval runs is read as the script's own lines, in the eval's place.
 void read_evals(script_reading &reading)
 {
@@ -543,7 +532,7 @@ void read_defaults(script_reading &reading)
 		rc_lists lists;
 		read_text(text, nullptr, &lists);
 		for (const default_text &d : batch) {
-			if (const rc_entry *entry = find_named(lists, steps[d.step].variable)) {
+			if (const rc_entry *entry = entry_named(lists, steps[d.step].variable.c_str())) {
 				steps[d.step].value = *entry;
 				steps[d.step].value.line = steps[d.step].line;
 				found[d.step] = true;

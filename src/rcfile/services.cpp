@@ -106,17 +106,6 @@ struct service_file_entries {
 	rc_lists lists;
 };
 
-const rc_entry *entry_named(const rc_lists &lists, const std::string &name)
-{
-	for (int i = 0; i < lists.knob_count; i++)
-		if (names_equal(lists.knobs[i].name, name.c_str()))
-			return &lists.knobs[i];
-	for (int i = 0; i < lists.string_count; i++)
-		if (names_equal(lists.strings[i].name, name.c_str()))
-			return &lists.strings[i];
-	return nullptr;
-}
-
 void mark_source(rc_lists &lists, int source)
 {
 	for (int i = 0; i < lists.knob_count; i++)
@@ -266,7 +255,7 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 					changed = true;
 				}
 				for (const service_file_entries *file : step_files[s]) {
-					if (const rc_entry *entry = entry_named(file->lists, variable)) {
+					if (const rc_entry *entry = entry_named(file->lists, variable.c_str())) {
 						now = {true, *entry};
 						changed = true;
 					}

@@ -2,33 +2,30 @@
 #include "rcfile/addable_names.h"
 #include "rcfile/load.h"
 
+#include "scratch_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <ifaddrs.h>
 #include <map>
 #include <string>
-#include <unistd.h>
 
 TEST(AddableNames, SamplesOfTheDefaultsAndTheInterfaces)
 {
-	char path[] = "/tmp/kelvane-samples-XXXXXX";
-	int fd = mkstemp(path);
-	ASSERT_NE(fd, -1);
-	close(fd);
-	std::ofstream(path) << "#kld_list=\"\"\t\t# Kernel modules to load\n"
-			       "#geli_devices=\"da1 mirror/home\"\n"
-			       "#geli_devices=\"second\"\n"
-			       "# Set this to YES=good\n"
-			       "#bad=\"open\n"
-			       "#after_bad=YES # a knob\n"
-			       "  #indented=\"x\"\n"
-			       "#1x=2\n"
-			       "hostname=\"\"\n";
+	scratch_folder dir;
+	std::string path = (dir.path / "defaults").string();
+	write_whole(path, "#kld_list=\"\"\t\t# Kernel modules to load\n"
+			  "#geli_devices=\"da1 mirror/home\"\n"
+			  "#geli_devices=\"second\"\n"
+			  "# Set this to YES=good\n"
+			  "#bad=\"open\n"
+			  "#after_bad=YES # a knob\n"
+			  "  #indented=\"x\"\n"
+			  "#1x=2\n"
+			  "hostname=\"\"\n");
 	rc_lists lists = {};
-	ASSERT_EQ(load_settings(path, "/nonexistent/rc.conf", &lists), 0);
-	unlink(path);
+	ASSERT_EQ(load_settings(path.c_str(), "/nonexistent/rc.conf", &lists), 0);
 	std::map<std::string, std::string> found;
 	for (const rc_entry &e : addable_names(false))
 		found[e.name] = (e.is_knob ? std::string(e.knob_on ? "YES" : "NO") : std::string(field_text(e.value))) + "|" +

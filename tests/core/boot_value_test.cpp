@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <map>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -386,27 +385,6 @@ TEST(BootValue, AgreesWithDashOnRealFiles)
 	set_system_root("/");
 }
 
-namespace {
-
-void write_script(const fs::path &path, const std::string &text)
-{
-	write_whole(path, text);
-	chmod(path.c_str(), 0755);
-}
-
-rc_entry *row_named(rc_lists &lists, const char *name)
-{
-	for (rc_entry *entries : {lists.knobs, lists.strings}) {
-		int count = entries == lists.knobs ? lists.knob_count : lists.string_count;
-		for (int i = 0; i < count; i++)
-			if (names_equal(entries[i].name, name))
-				return &entries[i];
-	}
-	return nullptr;
-}
-
-} // namespace
-
 // A service's own variables take their rc.conf.d values where the script
 // calls load_rc_config and its defaults where it gives them, each over the
 // files' values; a name neither the files nor the service set is unknown
@@ -436,17 +414,17 @@ TEST(BootValue, ServicesGiveValuesInTheScriptsOrder)
 	};
 	for (const auto &[name, value] : expected) {
 		EXPECT_EQ(described(value_at_boot(name)), value) << name;
-		const rc_entry *row = row_named(lists, name);
+		const rc_entry *row = entry_named(lists, name);
 		ASSERT_NE(row, nullptr) << name;
 		EXPECT_EQ(described(entry_value_at_boot(*row)), value) << name;
 	}
-	EXPECT_EQ(entry_warning(*row_named(lists, "bar_enable"), ""), value_warning::not_yes_no);
+	EXPECT_EQ(entry_warning(*entry_named(lists, "bar_enable"), ""), value_warning::not_yes_no);
 	// A changed row is its own text, over the files' values.
-	rc_entry changed = *row_named(lists, "foo_args");
+	rc_entry changed = *entry_named(lists, "foo_args");
 	copy_field(changed.value, "\"${foo_args} -x\"");
 	changed.modified = 1;
 	EXPECT_EQ(described(entry_value_at_boot(changed)), "known '-q -x'");
-	changed = *row_named(lists, "foo_enable");
+	changed = *entry_named(lists, "foo_enable");
 	changed.knob_on = 0;
 	changed.modified = 1;
 	EXPECT_EQ(described(entry_value_at_boot(changed)), "known 'NO'");

@@ -1,7 +1,8 @@
 // Reading a manual page's file: plain, gzip-compressed, damaged, cut short, huge, or no regular file at all.
 #include "rcfile/manual_file.h"
 
-#include "test_files.h"
+#include "gzip_text.h"
+#include "scratch_files.h"
 
 #include <gtest/gtest.h>
 
@@ -27,17 +28,17 @@ std::string read_back(const std::filesystem::path &path, int *status = nullptr)
 
 TEST(ManualFile, PlainAndGzipReadTheSame)
 {
-	temp_folder dir;
-	write_bytes(dir.path / "rc.conf.5", page);
-	write_bytes(dir.path / "rc.conf.5.gz", gzip_of(page));
+	scratch_folder dir;
+	write_whole(dir.path / "rc.conf.5", page);
+	write_whole(dir.path / "rc.conf.5.gz", gzip_of(page));
 	EXPECT_EQ(read_back(dir.path / "rc.conf.5"), page);
 	EXPECT_EQ(read_back(dir.path / "rc.conf.5.gz"), page);
 }
 
 TEST(ManualFile, JoinedGzipMembersReadAsOne)
 {
-	temp_folder dir;
-	write_bytes(dir.path / "p.gz", gzip_of(page.substr(0, 20)) + gzip_of(page.substr(20)));
+	scratch_folder dir;
+	write_whole(dir.path / "p.gz", gzip_of(page.substr(0, 20)) + gzip_of(page.substr(20)));
 	EXPECT_EQ(read_back(dir.path / "p.gz"), page);
 }
 
@@ -45,7 +46,7 @@ TEST(ManualFile, JoinedGzipMembersReadAsOne)
 // nothing of the member it ends is kept, and the members before it are.
 TEST(ManualFile, DamagedGzipMemberIsLeftOut)
 {
-	temp_folder dir;
+	scratch_folder dir;
 	std::string big;
 	for (int i = 0; i < 2000; i++)
 		big += page;
@@ -58,18 +59,18 @@ TEST(ManualFile, DamagedGzipMemberIsLeftOut)
 			damaged[at] = static_cast<char>(damaged[at] ^ (1 + rng() % 255));
 		else
 			damaged.resize(at);
-		write_bytes(dir.path / "damaged.gz", gzip_of(page) + damaged);
+		write_whole(dir.path / "damaged.gz", gzip_of(page) + damaged);
 		EXPECT_EQ(read_back(dir.path / "damaged.gz"), page) << at;
 	}
-	write_bytes(dir.path / "trailing.gz", gzip_of(page) + std::string(100, '\0') + "garbage");
+	write_whole(dir.path / "trailing.gz", gzip_of(page) + std::string(100, '\0') + "garbage");
 	EXPECT_EQ(read_back(dir.path / "trailing.gz"), page);
 }
 
 TEST(ManualFile, GzipThatGivesNoTextFails)
 {
-	temp_folder dir;
-	write_bytes(dir.path / "header.gz", "\x1f\x8b\x08\x00");
-	write_bytes(dir.path / "junk.gz", std::string("\x1f\x8b", 2) + std::string(5000, 'x'));
+	scratch_folder dir;
+	write_whole(dir.path / "header.gz", "\x1f\x8b\x08\x00");
+	write_whole(dir.path / "junk.gz", std::string("\x1f\x8b", 2) + std::string(5000, 'x'));
 	int status = 0;
 	EXPECT_EQ(read_back(dir.path / "header.gz", &status), "");
 	EXPECT_EQ(status, -1);
@@ -80,29 +81,29 @@ TEST(ManualFile, GzipThatGivesNoTextFails)
 // A gzip bomb: a megabyte that would inflate to 1 GiB stops at the bound, quickly.
 TEST(ManualFile, GzipBombStopsAtTheBound)
 {
-	temp_folder dir;
+	scratch_folder dir;
 	std::string zeros(std::size_t{1} << 20, '\0');
 	std::string member = gzip_of(zeros);
 	std::string bomb;
 	for (int i = 0; i < 1024; i++)
 		bomb += member;
-	write_bytes(dir.path / "bomb.gz", bomb);
+	write_whole(dir.path / "bomb.gz", bomb);
 	auto start = std::chrono::steady_clock::now();
 	int status = -1;
 	EXPECT_EQ(read_back(dir.path / "bomb.gz", &status).size(), manual_size_limit);
 	EXPECT_EQ(status, 0);
 	EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 	// One member that inflates past the bound cannot be checked whole.
-	write_bytes(dir.path / "one.gz", gzip_of(std::string(manual_size_limit + 1, 'x')));
+	write_whole(dir.path / "one.gz", gzip_of(std::string(manual_size_limit + 1, 'x')));
 	EXPECT_EQ(read_back(dir.path / "one.gz", &status), "");
 	EXPECT_EQ(status, -1);
 }
 
 TEST(ManualFile, HugePlainFileStopsAtTheBound)
 {
-	temp_folder dir;
+	scratch_folder dir;
 	std::filesystem::path huge = dir.path / "huge";
-	write_bytes(huge, "x");
+	write_whole(huge, "x");
 	// Sparse: 4 GiB that take no room on the disk.
 	ASSERT_EQ(truncate(huge.c_str(), off_t{4} << 30), 0);
 	EXPECT_EQ(read_back(huge).size(), manual_size_limit);
@@ -110,18 +111,18 @@ TEST(ManualFile, HugePlainFileStopsAtTheBound)
 
 TEST(ManualFile, BinaryFileReadsAsIs)
 {
-	temp_folder dir;
+	scratch_folder dir;
 	std::string bytes;
 	for (int i = 0; i < 4096; i++)
 		bytes += static_cast<char>((i * 7919) % 256);
-	write_bytes(dir.path / "binary", bytes);
+	write_whole(dir.path / "binary", bytes);
 	EXPECT_EQ(read_back(dir.path / "binary"), bytes);
 }
 
 TEST(ManualFile, EmptyPlainFileIsEmptyText)
 {
-	temp_folder dir;
-	write_bytes(dir.path / "empty", "");
+	scratch_folder dir;
+	write_whole(dir.path / "empty", "");
 	int status = -1;
 	EXPECT_EQ(read_back(dir.path / "empty", &status), "");
 	EXPECT_EQ(status, 0);
@@ -129,7 +130,7 @@ TEST(ManualFile, EmptyPlainFileIsEmptyText)
 
 TEST(ManualFile, NoRegularFileFailsWithoutBlocking)
 {
-	temp_folder dir;
+	scratch_folder dir;
 	std::filesystem::path fifo = dir.path / "fifo";
 	ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 	for (const std::filesystem::path &path : {dir.path / "missing", dir.path, fifo}) {

@@ -3,7 +3,8 @@
 
 #include "rcfile/mdoc_text.h"
 #include "rcfile/system_root.h"
-#include "test_files.h"
+#include "gzip_text.h"
+#include "scratch_files.h"
 #include "utf8_check.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <random>
 #include <regex.h>
-#include <sstream>
 
 namespace {
 
@@ -352,31 +352,24 @@ TEST(ManualPage, PatternsMatchAsRegularExpressions)
 
 TEST(ManualPage, ReadsTheInstalledPageUnderTheRoot)
 {
-	temp_folder root;
+	scratch_folder root;
 	fs::path man = root.path / "usr/share/man/man5";
 	manual_page page;
 	ASSERT_EQ(set_system_root(root.path.c_str()), 0);
 	EXPECT_EQ(read_installed_manual_page(page), -1);
 	EXPECT_TRUE(page.entries.empty());
-	write_bytes(man / "rc.conf.5", sample);
+	write_whole(man / "rc.conf.5", sample);
 	EXPECT_EQ(read_installed_manual_page(page), 0);
 	EXPECT_EQ(page.entries.size(), std::size(sample_entries));
 	// The compressed page comes first; one that gives no text leaves the plain one.
-	write_bytes(man / "rc.conf.5.gz", gzip_of(".Bl -tag\n.It Va only_here\nText.\n.El\n"));
+	write_whole(man / "rc.conf.5.gz", gzip_of(".Bl -tag\n.It Va only_here\nText.\n.El\n"));
 	EXPECT_EQ(read_installed_manual_page(page), 0);
 	ASSERT_EQ(page.entries.size(), 1u);
 	EXPECT_EQ(page.entries[0].names[0], "only_here");
-	write_bytes(man / "rc.conf.5.gz", "\x1f\x8b damaged");
+	write_whole(man / "rc.conf.5.gz", "\x1f\x8b damaged");
 	EXPECT_EQ(read_installed_manual_page(page), 0);
 	EXPECT_EQ(page.entries.size(), std::size(sample_entries));
 	ASSERT_EQ(set_system_root("/"), 0);
-}
-
-std::string file_text(const fs::path &path)
-{
-	std::stringstream text;
-	text << std::ifstream(path, std::ios::binary).rdbuf();
-	return text.str();
 }
 
 // mandoc's text with its overstriking (bold, underline) taken out.
@@ -449,14 +442,14 @@ int compare_with_mandoc(const std::string &page_text, const manual_page &page, c
 		document += ".Pp\n";
 		compared.push_back(&e);
 	}
-	write_bytes(work / "entries.5", document + mark + "\n");
+	write_whole(work / "entries.5", document + mark + "\n");
 	std::string command = "mandoc -T utf8 -O width=200 " + (work / "entries.5").string() + " >" +
 			      (work / "entries.txt").string();
 	if (std::system(command.c_str()) != 0) {
 		ADD_FAILURE() << "mandoc fails";
 		return 1;
 	}
-	std::string out = without_overstrike(file_text(work / "entries.txt"));
+	std::string out = without_overstrike(read_whole(work / "entries.txt"));
 	std::vector<std::string> parts;
 	for (std::size_t at = out.find(mark); at != std::string::npos;) {
 		std::size_t from = at + mark.size();
@@ -491,15 +484,15 @@ TEST(ManualPage, RealPagesGiveEveryEntryATypeAndText)
 	if (folder == nullptr)
 		GTEST_SKIP() << "set KELVANE_REAL_MANUALS to a folder of rc.conf(5) pages";
 	bool mandoc = std::system("command -v mandoc >/dev/null 2>&1") == 0;
-	temp_folder work;
+	scratch_folder work;
 	int pages = 0;
 	for (const auto &file : fs::directory_iterator(folder)) {
 		if (!file.is_regular_file())
 			continue;
 		pages++;
 		std::string name = file.path().filename().string();
-		std::string text = file_text(file.path());
-		write_bytes(work.path / "page.gz", gzip_of(text));
+		std::string text = read_whole(file.path());
+		write_whole(work.path / "page.gz", gzip_of(text));
 		manual_page plain, compressed;
 		ASSERT_EQ(read_manual_page(file.path().c_str(), plain), 0) << name;
 		ASSERT_EQ(read_manual_page((work.path / "page.gz").c_str(), compressed), 0) << name;

@@ -6,14 +6,14 @@
 #include "rcfile/sources.h"
 #include "rcfile/system_root.h"
 
+#include "scratch_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,50 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string file_text(const fs::path &path)
-{
-	std::stringstream text;
-	text << std::ifstream(path, std::ios::binary).rdbuf();
-	return text.str();
-}
-
-void write_file(const fs::path &path, const std::string &text, bool executable = false)
-{
-	fs::create_directories(path.parent_path());
-	std::ofstream(path, std::ios::binary) << text;
-	chmod(path.c_str(), executable ? 0755 : 0644);
-}
-
-std::string replace_all(std::string text, const std::string &from, const std::string &to)
-{
-	for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-		text.replace(at, from.size(), to);
-	return text;
-}
-
-std::string single_quoted(const std::string &text)
-{
-	return "'" + replace_all(text, "'", "'\\''") + "'";
-}
-
-std::vector<std::string> fields_of(const std::string &text)
-{
-	std::vector<std::string> fields;
-	for (std::size_t at = 0, end; (end = text.find('\0', at)) != std::string::npos; at = end + 1)
-		fields.push_back(text.substr(at, end - at));
-	return fields;
-}
-
-struct temp_folder {
-	temp_folder()
-	{
-		char pattern[] = "/tmp/kelvane-services-XXXXXX";
-		path = mkdtemp(pattern);
-	}
-	~temp_folder() { fs::remove_all(path); }
-	fs::path path;
-};
 
 template <std::size_t N> const char *pick(std::mt19937 &rng, const char *const (&from)[N])
 {
@@ -117,10 +73,10 @@ std::string default_unit(std::mt19937 &rng, const std::string &name)
 	std::string form = pick(rng, default_forms);
 	std::string word = pick(rng, default_words);
 	if (form.find("eval") != std::string::npos)
-		return replace_all(replace_all(form, "SUFFIX", suffix), "W", word);
+		return replaced(replaced(form, "SUFFIX", suffix), "W", word);
 	if (form.find("V:=W}") != std::string::npos && word.find_first_of(" $") != std::string::npos)
 		word = "plain";
-	return replace_all(replace_all(form, "V", name + suffix), "W", word);
+	return replaced(replaced(form, "V", name + suffix), "W", word);
 }
 
 std::string assignments(std::mt19937 &rng, const std::vector<std::string> &of, int most)
@@ -137,9 +93,9 @@ std::string script(std::mt19937 &rng, const std::string &name, bool provides, ge
 	if (provides)
 		text += "# PROVIDE: " + name + "\n# REQUIRE: LOGIN\n";
 	text += "#\n# " + name + "_enable (bool):\tSet to \"NO\" by default.\n#\n\n. /etc/rc.subr\n\n";
-	text += replace_all(pick(rng, name_forms), "NAME", name) + "\n";
+	text += replaced(pick(rng, name_forms), "NAME", name) + "\n";
 	std::size_t rcvar_form = rng() % std::size(rcvar_forms);
-	text += replace_all(rcvar_forms[rcvar_form], "NAME", name) + "\n";
+	text += replaced(rcvar_forms[rcvar_form], "NAME", name) + "\n";
 	service.knowable = rcvar_form < std::size(rcvar_forms) - unknown_rcvar_forms;
 	service.has_rcvar = rcvar_form != 4;
 	if (rng() % 2)
@@ -154,7 +110,7 @@ std::string script(std::mt19937 &rng, const std::string &name, bool provides, ge
 	for (int n = static_cast<int>(rng() % 4); n > 0; n--)
 		text += default_unit(rng, name) + "\n";
 	if (rng() % 2)
-		text += replace_all(pick(rng, hidden_forms), "V", name + pick(rng, suffixes)) + "\n";
+		text += replaced(pick(rng, hidden_forms), "V", name + pick(rng, suffixes)) + "\n";
 	return text + "\nrun_rc_command \"$1\"\n";
 }
 
@@ -190,12 +146,12 @@ generated_root generate_root(std::mt19937 &rng, const fs::path &root)
 	defaults += two_local ? "local_startup=\"${_localbase}/etc/rc.d /opt/rc.d\"\n"
 			      : "local_startup=\"${_localbase}/etc/rc.d\"\n";
 	defaults += "rc_conf_files=\"/etc/rc.conf /etc/rc.conf.local\"\n" + assignments(rng, used, 3);
-	write_file(root / "etc/defaults/rc.conf", defaults);
+	write_whole(root / "etc/defaults/rc.conf", defaults);
 	if (rng() % 3 == 0)
-		write_file(root / "etc/defaults/vendor.conf", assignments(rng, used, 2));
-	write_file(root / "etc/rc.conf", assignments(rng, used, 4));
+		write_whole(root / "etc/defaults/vendor.conf", assignments(rng, used, 2));
+	write_whole(root / "etc/rc.conf", assignments(rng, used, 4));
 	if (rng() % 3 == 0)
-		write_file(root / "etc/rc.conf.local", assignments(rng, used, 2));
+		write_whole(root / "etc/rc.conf.local", assignments(rng, used, 2));
 	const char *folders[] = {"etc/rc.d", "usr/local/etc/rc.d", "opt/rc.d"};
 	for (const std::string &name : used) {
 		generated_service s{name, "", true, true, true};
@@ -205,17 +161,17 @@ generated_root generate_root(std::mt19937 &rng, const fs::path &root)
 		bool sample = folder != 0 && rng() % 8 == 0;
 		s.file = std::string(folders[folder]) + "/" + name + (sample ? ".sample" : "");
 		s.boot_runs = provides && executable && !sample;
-		write_file(root / s.file, script(rng, name, provides, s), executable);
+		(executable ? write_script : write_whole)(root / s.file, script(rng, name, provides, s));
 		// Its rc.conf.d files: one file, or a folder of them, under /etc or a local folder.
 		std::string base = rng() % 2 ? "etc" : folder == 2 ? "opt" : "usr/local/etc";
 		std::vector<std::string> own = {name};
 		switch (rng() % 4) {
 		case 0:
-			write_file(root / base / "rc.conf.d" / name, assignments(rng, own, 2) + "other_x=1\n");
+			write_whole(root / base / "rc.conf.d" / name, assignments(rng, own, 2) + "other_x=1\n");
 			break;
 		case 1:
-			write_file(root / base / "rc.conf.d" / name / "b", assignments(rng, own, 2));
-			write_file(root / base / "rc.conf.d" / name / "a", assignments(rng, own, 2));
+			write_whole(root / base / "rc.conf.d" / name / "b", assignments(rng, own, 2));
+			write_whole(root / base / "rc.conf.d" / name / "a", assignments(rng, own, 2));
 			break;
 		default:
 			break;
@@ -268,7 +224,7 @@ bool yes_to_rc_subr(std::string value)
 TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 {
 	constexpr int roots = 150;
-	temp_folder work;
+	scratch_folder work;
 	std::mt19937 rng(20261209);
 	std::string all_variables;
 	for (const char *name : names)
@@ -281,7 +237,7 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 	for (int r = 0; r < roots; r++) {
 		fs::path root = work.path / ("r" + std::to_string(r));
 		generated.push_back(generate_root(rng, root));
-		write_file(root / "rc.subr", rc_subr(root, all_variables));
+		write_whole(root / "rc.subr", rc_subr(root, all_variables));
 		ASSERT_EQ(set_system_root(root.c_str()), 0);
 		rc_lists lists = {};
 		std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
@@ -298,7 +254,7 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 			if (!s.boot_runs)
 				continue;
 			fs::path copy = root / "run" / s.name;
-			write_file(copy, replace_all(file_text(root / s.file), ". /etc/rc.subr", ". " + root.string() + "/rc.subr"));
+			write_whole(copy, replaced(read_whole(root / s.file), ". /etc/rc.subr", ". " + root.string() + "/rc.subr"));
 			driver += "(PATH=; export PATH; /bin/sh " + copy.string() + " start)\n";
 		}
 		driver += ")\n";
@@ -307,14 +263,14 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 				evaluate += "x=" + r.text + "\nprintf '%s\\0' \"$x\"\n";
 	}
 	set_system_root("/");
-	write_file(work.path / "driver", driver);
-	write_file(work.path / "evaluate", "PATH=\nexec 2>/dev/null\n" + evaluate);
+	write_whole(work.path / "driver", driver);
+	write_whole(work.path / "evaluate", "PATH=\nexec 2>/dev/null\n" + evaluate);
 	std::string sh = "/bin/sh ";
 	ASSERT_EQ(std::system((sh + (work.path / "driver").string() + " >" + (work.path / "out").string()).c_str()), 0);
 	ASSERT_EQ(std::system((sh + (work.path / "evaluate").string() + " >" + (work.path / "values").string()).c_str()), 0);
 
 	// What each string row reads as, in the order the rows were written out.
-	std::vector<std::string> values = fields_of(file_text(work.path / "values"));
+	std::vector<std::string> values = nul_fields(read_whole(work.path / "values"));
 	std::size_t next_value = 0;
 	std::vector<std::map<std::string, std::string>> evaluated(roots);
 	for (int r = 0; r < roots; r++)
@@ -323,7 +279,7 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 				evaluated[r][name] = values[next_value++];
 	ASSERT_EQ(next_value, values.size());
 
-	std::vector<std::string> out = fields_of(file_text(work.path / "out"));
+	std::vector<std::string> out = nul_fields(read_whole(work.path / "out"));
 	std::size_t at = 0;
 	int failures = 0, services_checked = 0;
 	for (int r = 0; r < roots && failures < 10; r++) {
@@ -386,7 +342,7 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 			for (const auto &file : fs::recursive_directory_iterator(root)) {
 				if (file.is_regular_file() && file.path().filename() != "rc.subr" &&
 				    file.path().parent_path().filename() != "run")
-					context += "--- " + file.path().string() + "\n" + file_text(file.path());
+					context += "--- " + file.path().string() + "\n" + read_whole(file.path());
 			}
 			ADD_FAILURE() << problems << context;
 			failures++;
@@ -409,28 +365,27 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 	const char *files = std::getenv("KELVANE_REAL_FILES");
 	if (scripts == nullptr || files == nullptr)
 		GTEST_SKIP() << "set KELVANE_REAL_SCRIPTS and KELVANE_REAL_FILES to folders of real files";
-	temp_folder work;
+	scratch_folder work;
 	fs::path root = work.path / "root";
-	write_file(root / "etc/defaults/rc.conf", file_text(fs::path(files) / "defaults-rc.conf"));
+	write_whole(root / "etc/defaults/rc.conf", read_whole(fs::path(files) / "defaults-rc.conf"));
 	for (auto [from, to] : {std::pair{"base", "etc/rc.d"}, std::pair{"local", "usr/local/etc/rc.d"}}) {
 		for (const auto &file : fs::directory_iterator(fs::path(scripts) / from)) {
-			std::string text = file_text(file.path());
-			write_file(root / to / file.path().filename(), text, true);
-			text = replace_all(text, ". /etc/rc.subr", ". " + (root / "rc.subr").string());
-			write_file(root / "run" / to / file.path().filename(),
-				   replace_all(text, ". /etc/network.subr", ":"), true);
+			std::string text = read_whole(file.path());
+			write_script(root / to / file.path().filename(), text);
+			text = replaced(text, ". /etc/rc.subr", ". " + (root / "rc.subr").string());
+			write_script(root / "run" / to / file.path().filename(), replaced(text, ". /etc/network.subr", ":"));
 		}
 	}
-	std::string subr = replace_all(rc_subr(root, ""), "run_rc_command() {\n",
+	std::string subr = replaced(rc_subr(root, ""), "run_rc_command() {\n",
 				       "run_rc_command() {\n\texec >&3\n\t/usr/bin/env -0\n\tprintf '\\0'\n");
-	write_file(root / "rc.subr", subr);
+	write_whole(root / "rc.subr", subr);
 	int machines = 0, knobs = 0, services = 0, passed_over = 0, wrong = 0, defaults = 0;
 	std::map<std::string, bool> passed;
 	for (const auto &machine : fs::directory_iterator(files)) {
 		if (machine.path().filename().string().rfind("machine-", 0) != 0)
 			continue;
 		machines++;
-		write_file(root / "etc/rc.conf", file_text(machine.path()));
+		write_whole(root / "etc/rc.conf", read_whole(machine.path()));
 		ASSERT_EQ(set_system_root(root.c_str()), 0);
 		rc_lists lists = {};
 		std::string d = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
@@ -443,7 +398,7 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 		std::vector<fs::path> run;
 		for (const char *folder : {"etc/rc.d", "usr/local/etc/rc.d"}) {
 			for (const auto &file : fs::directory_iterator(root / folder)) {
-				std::string text = file_text(file.path());
+				std::string text = read_whole(file.path());
 				if (std::string(folder) != "etc/rc.d" && text.find("\n# PROVIDE:") == std::string::npos)
 					continue;
 				run.push_back(file.path());
@@ -452,11 +407,11 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 					  (root / "run" / folder / file.path().filename()).string() + " start >/dev/null)\n";
 			}
 		}
-		write_file(work.path / "driver", driver);
+		write_whole(work.path / "driver", driver);
 		std::string command = "/bin/sh " + (work.path / "driver").string() + " 3>" + (work.path / "out").string();
 		ASSERT_NE(std::system(command.c_str()), -1);
 		// Per script: #script, its path, the environment, "", S name, R rcvar, on/off.
-		std::vector<std::string> out = fields_of(file_text(work.path / "out"));
+		std::vector<std::string> out = nul_fields(read_whole(work.path / "out"));
 		std::string evaluate = "PATH=\nexec 2>/dev/null\n";
 		std::vector<std::pair<std::string, std::string>> compared; // row, dash's value
 		for (std::size_t at = 0; at + 1 < out.size();) {
@@ -503,15 +458,15 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 				evaluate += "(";
 				for (const auto &[name, value] : env)
 					if (shown_row->second.text.find(name) != std::string::npos)
-						evaluate += name + "=" + single_quoted(value) + "; ";
+						evaluate += name + "=" + sh_quoted(value) + "; ";
 				evaluate += "x=" + shown_row->second.text + "; printf '%s\\0' \"$x\")\n";
 				compared.push_back({step.variable + " of " + path, env[step.variable]});
 			}
 		}
-		write_file(work.path / "evaluate", evaluate);
+		write_whole(work.path / "evaluate", evaluate);
 		command = "/bin/sh " + (work.path / "evaluate").string() + " >" + (work.path / "values").string();
 		ASSERT_EQ(std::system(command.c_str()), 0);
-		std::vector<std::string> values = fields_of(file_text(work.path / "values"));
+		std::vector<std::string> values = nul_fields(read_whole(work.path / "values"));
 		ASSERT_EQ(values.size(), compared.size());
 		for (std::size_t i = 0; i < values.size(); i++) {
 			if (values[i] != compared[i].second) {
@@ -535,12 +490,12 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 // loops, a folder, a binary file, a file that is not executable.
 TEST(Services, PassesOverWhatIsNoScript)
 {
-	temp_folder work;
+	scratch_folder work;
 	fs::path rc_d = work.path / "etc/rc.d";
 	std::string script = "#!/bin/sh\n# PROVIDE: real\nname=real\nrcvar=real_enable\n";
-	write_file(rc_d / "real", script, true);
-	write_file(rc_d / "plain", replace_all(script, "real", "plain"), false);
-	write_file(rc_d / "binary", std::string("\x7f" "ELF\0\1\2name=bin\0rcvar=bin_enable\n", 28), true);
+	write_script(rc_d / "real", script);
+	write_whole(rc_d / "plain", replaced(script, "real", "plain"));
+	write_script(rc_d / "binary", std::string("\x7f" "ELF\0\1\2name=bin\0rcvar=bin_enable\n", 28));
 	ASSERT_EQ(mkfifo((rc_d / "fifo").c_str(), 0755), 0);
 	ASSERT_EQ(symlink("/dev/zero", (rc_d / "zero").c_str()), 0);
 	ASSERT_EQ(symlink((rc_d / "loop").c_str(), (rc_d / "loop").c_str()), 0);
@@ -556,13 +511,13 @@ TEST(Services, PassesOverWhatIsNoScript)
 // then the script's own defaults, and off for an rcvar nothing sets.
 TEST(Services, DefaultsAreWhatTheBootGivesWithoutTheMachinesFiles)
 {
-	temp_folder work;
+	scratch_folder work;
 	fs::path root = work.path;
-	write_file(root / "etc/defaults/rc.conf", "a_flags=\"\"\nb_enable=\"NO\"\nlocal_startup=\"/usr/local/etc/rc.d\"\n");
-	write_file(root / "etc/rc.conf", "a_enable=YES\na_flags=\"-y\"\nhostname=\"h\"\n");
-	write_file(root / "etc/rc.conf.d/a", "a_dir=\"/e\"\n");
-	write_file(root / "usr/local/etc/rc.d/a",
-		   "# PROVIDE: a\nname=a\nrcvar=a_enable\n: ${a_flags:=\"-x\"}\nload_rc_config $name\n: ${a_dir=\"/d\"}\n", true);
+	write_whole(root / "etc/defaults/rc.conf", "a_flags=\"\"\nb_enable=\"NO\"\nlocal_startup=\"/usr/local/etc/rc.d\"\n");
+	write_whole(root / "etc/rc.conf", "a_enable=YES\na_flags=\"-y\"\nhostname=\"h\"\n");
+	write_whole(root / "etc/rc.conf.d/a", "a_dir=\"/e\"\n");
+	write_script(root / "usr/local/etc/rc.d/a",
+		   "# PROVIDE: a\nname=a\nrcvar=a_enable\n: ${a_flags:=\"-x\"}\nload_rc_config $name\n: ${a_dir=\"/d\"}\n");
 	ASSERT_EQ(set_system_root(root.c_str()), 0);
 	rc_lists lists = {};
 	std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
