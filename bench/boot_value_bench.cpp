@@ -9,6 +9,7 @@
 // milliseconds: load_settings of the pair; noting the pair's commands alone,
 // which is what the history adds to it; the first value_at_boot after a
 // load, which works out every value; and entry_value_at_boot of every row.
+#include "timing.h"
 #include "rcfile/boot_history.h"
 #include "rcfile/boot_value.h"
 #include "rcfile/load.h"
@@ -27,19 +28,6 @@
 #include <vector>
 
 namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-double ms_since(clock_type::time_point start)
-{
-	return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
-}
-
-double median(std::vector<double> v)
-{
-	std::sort(v.begin(), v.end());
-	return v[v.size() / 2];
-}
 
 // Line i of a generated file; names are stem_i, and a line refers to names before it.
 std::string line(std::mt19937 &rng, const std::string &stem, int i)
@@ -80,11 +68,6 @@ int write_generated(const std::string &path, const std::string &stem, unsigned s
 	return std::fclose(f) == 0 ? 0 : -1;
 }
 
-void free_lists(rc_lists &lists)
-{
-	std::free(lists.knobs);
-	std::free(lists.strings);
-}
 
 // The commands the load's observer sees in path.
 std::vector<top_command> commands_of(const std::string &path)

@@ -11,6 +11,7 @@
 // its own child process, so that the child's peak resident size (from wait4)
 // is that step's alone.
 #include "in_child.h"
+#include "timing.h"
 #include "rcfile/load.h"
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
@@ -38,8 +39,6 @@ extern char **environ;
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
-
 constexpr long tokenizer_bytes = 64L << 20;
 constexpr int sizes[] = {1000, 10000, 100000};
 constexpr int copies = 80000;
@@ -53,17 +52,6 @@ constexpr const char *stems[] = {"sshd", "ntpd", "ifconfig_em0", "pf", "jail", "
 constexpr const char *comments[] = {"Set to YES to run it at boot", "Flags passed on start",
 				    "Path of the program, if you want a different one",
 				    "(or NO)", "See rc.conf(5) for the choices"};
-
-double seconds_since(clock_type::time_point start)
-{
-	return std::chrono::duration<double>(clock_type::now() - start).count();
-}
-
-double median(std::vector<double> v)
-{
-	std::sort(v.begin(), v.end());
-	return v[v.size() / 2];
-}
 
 // One line as a defaults file mixes them: assignments with a trailing
 // comment, comment lines, blank and indented lines, the odd "${...}" value.
@@ -187,11 +175,6 @@ double tokenizer_rate(const std::string &path, long size)
 // CPU seconds. Returns 0, or -1 when it failed.
 using step_fn = int (*)(const std::string &defaults, const std::string &machine, double *wall, double *cpu);
 
-void free_lists(rc_lists &lists)
-{
-	std::free(lists.knobs);
-	std::free(lists.strings);
-}
 
 // What start-up does with the two files, timed; the arrays are freed after.
 int load_merge_sort(const std::string &defaults, const std::string &machine, double *wall, double *cpu)

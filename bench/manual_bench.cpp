@@ -9,6 +9,7 @@
 // large as a page may be and built to be slow, the time to read each and
 // to find 100 names in it, and the peak memory of a child process doing so.
 #include "in_child.h"
+#include "timing.h"
 #include "rcfile/manual_file.h"
 #include "rcfile/manual_page.h"
 
@@ -23,13 +24,6 @@
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
-
-double seconds_since(clock_type::time_point start)
-{
-	return std::chrono::duration<double>(clock_type::now() - start).count();
-}
-
 template <typename F> double median_of(int runs, F run)
 {
 	std::vector<double> times;
@@ -38,8 +32,7 @@ template <typename F> double median_of(int runs, F run)
 		run();
 		times.push_back(seconds_since(start));
 	}
-	std::sort(times.begin(), times.end());
-	return times[times.size() / 2];
+	return median(times);
 }
 
 int write_gzip(const std::string &path, const std::string &text)

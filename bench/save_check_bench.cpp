@@ -6,6 +6,7 @@
 // (default 200). Each save appends one changed knob and one changed string to
 // a fresh copy of the sample in a scratch folder under TMPDIR (or /tmp),
 // removed at the end; the copy is made outside the timed part.
+#include "timing.h"
 #include "model/rc_entry.h"
 #include "rcfile/delta_writer.h"
 #include "rcfile/shell_check.h"
@@ -21,13 +22,6 @@
 #include <vector>
 
 namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-double ms_since(clock_type::time_point start)
-{
-	return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
-}
 
 // The median and the 90th percentile, in that order.
 std::pair<double, double> spread(std::vector<double> v)

@@ -67,8 +67,9 @@ bool is_ascii_letter(char c)
 	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// What /bin/sh takes as an assignment and the reader reads back.
-bool is_variable_name(const char *name)
+// What /bin/sh takes as an assignment and the reader reads back, less a
+// leading underscore.
+bool is_new_name(const char *name)
 {
 	if (!is_ascii_letter(name[0]))
 		return false;
@@ -130,7 +131,7 @@ int add_entry(const new_entry_text &text)
 	gtk_widget_set_sensitive(save_button, TRUE);
 	gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), knob ? knobs_page : strings_page);
 	GtkListStore *store = knob ? knob_store : string_store;
-	GtkTreeIter row = insert_row(store, entry, change_mark);
+	GtkTreeIter row = insert_row(store, entry);
 	GtkTreePath *path = gtk_tree_model_get_path(GTK_TREE_MODEL(store), &row);
 	go_to_row(knob ? knob_view : string_view, path, false);
 	gtk_tree_path_free(path);
@@ -231,7 +232,7 @@ add_fault check_new_entry(const new_entry_text &text, const rc_entry *knobs, int
 	// The value check speaks of the value's line breaks, as in a Value cell.
 	if (has_line_break(text.name) || has_line_break(text.comment))
 		return fault_line_break;
-	if (!is_variable_name(text.name))
+	if (!is_new_name(text.name))
 		return fault_name;
 	if (std::strlen(text.name) >= field_size || std::strlen(text.comment) >= field_size)
 		return fault_too_long;

@@ -97,11 +97,6 @@ std::string short_description(const rc_entry &entry)
 	return words == std::string::npos ? "" : comment.substr(words);
 }
 
-std::string quoted_default(const default_value &d)
-{
-	return d.knob ? (d.on ? "\"YES\"" : "\"NO\"") : d.text;
-}
-
 std::string where_set(const rc_entry &entry)
 {
 	if (entry.is_new != 0)
@@ -238,7 +233,7 @@ std::string details_text(const rc_entry &entry)
 		add_line(text, format_text(_(type_is), display_text(type).c_str()));
 	add_line(text, where_set(entry));
 	const default_value *d = default_of(field_text(entry.name));
-	add_line(text, d != nullptr ? format_text(_(default_is), display_text(quoted_default(*d)).c_str()) : _(no_default));
+	add_line(text, d != nullptr ? format_text(_(default_is), display_text(default_text(*d)).c_str()) : _(no_default));
 	add_line(text, at_boot(entry, type));
 	switch (entry_warning(entry, type)) {
 	case value_warning::not_yes_no:
@@ -251,6 +246,11 @@ std::string details_text(const rc_entry &entry)
 		break;
 	}
 	return text;
+}
+
+void read_manual()
+{
+	manual();
 }
 
 void show_details(const rc_entry *entry)

@@ -19,6 +19,9 @@ std::string details_text(const rc_entry &entry);
 // 1 while the user keeps the area open, 0 when closed, -1 when there is none.
 int details_shown();
 
+// Reads the installed rc.conf(5) now, unless it has been read.
+void read_manual();
+
 // The type rc.conf(5), or the header of the service's script, gives entry:
 // "bool", "int", "str" and the like, "" for none. The page is read at the
 // first call with read_page; until then it gives nothing without.

@@ -68,22 +68,12 @@ bool reopen_pending;
 std::string refused_name;
 std::string refused_text;
 
-// Rows know their entry by name only: the user may have re-sorted the store.
-int entry_of_row(GtkTreeModel *model, GtkTreeIter *iter, const rc_entry *entries, int count)
-{
-	gchar *name = nullptr;
-	gtk_tree_model_get(model, iter, column_name, &name, -1);
-	int index = name != nullptr ? find_entry(entries, count, name) : -1;
-	g_free(name);
-	return index;
-}
-
 int string_of_path(const gchar *path, GtkTreeIter *iter)
 {
 	GtkTreeModel *model = GTK_TREE_MODEL(string_store);
 	if (!gtk_tree_model_get_iter_from_string(model, iter, path))
 		return -1;
-	return entry_of_row(model, iter, gui_strings, gui_string_count);
+	return entry_of_row(model, iter);
 }
 
 // Save follows the counter: sensitive after a counted change, insensitive once nothing is pending.
@@ -280,17 +270,20 @@ bool is_locked(const rc_entry &entry)
 	return read_only || set_later(entry) || entry.value_lock != 0;
 }
 
+int entry_of_row(GtkTreeModel *model, GtkTreeIter *iter)
+{
+	bool knobs = model == GTK_TREE_MODEL(knob_store);
+	return find_entry(knobs ? gui_knobs : gui_strings, knobs ? gui_knob_count : gui_string_count,
+			  row_name(model, iter).c_str());
+}
+
 bool find_row(GtkListStore *store, std::string_view name, GtkTreeIter *iter)
 {
 	std::string wanted = display_text(name);
 	GtkTreeModel *model = GTK_TREE_MODEL(store);
 	for (gboolean more = gtk_tree_model_get_iter_first(model, iter); more;
 	     more = gtk_tree_model_iter_next(model, iter)) {
-		gchar *shown = nullptr;
-		gtk_tree_model_get(model, iter, column_name, &shown, -1);
-		bool found = wanted == shown;
-		g_free(shown);
-		if (found)
+		if (wanted == row_name(model, iter))
 			return true;
 	}
 	return false;
@@ -308,15 +301,6 @@ void set_value(rc_entry &entry, std::string_view value)
 	GtkTreeIter iter;
 	if (find_row(string_store, field_text(entry.name), &iter))
 		take_value(entry, &iter, value);
-}
-
-int find_entry(const rc_entry *entries, int count, const char *name)
-{
-	for (int i = 0; i < count; i++) {
-		if (names_equal(entries[i].name, name))
-			return i;
-	}
-	return -1;
 }
 
 bool knob_differs(const rc_entry &entry)
@@ -357,7 +341,7 @@ void on_knob_toggled(GtkCellRendererToggle *, gchar *path, gpointer)
 		return;
 	gboolean was_on = FALSE;
 	gtk_tree_model_get(model, &iter, column_state, &was_on, -1);
-	int index = entry_of_row(model, &iter, gui_knobs, gui_knob_count);
+	int index = entry_of_row(model, &iter);
 	if (index < 0)
 		return;
 	rc_entry &entry = gui_knobs[index];
@@ -479,7 +463,7 @@ void show_selected_comment()
 	// No row selected in the tab in front leaves the bar and the details empty.
 	const rc_entry *selected = nullptr;
 	if (gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(visible_view())), &model, &iter)) {
-		int index = entry_of_row(model, &iter, entries, knobs ? gui_knob_count : gui_string_count);
+		int index = entry_of_row(model, &iter);
 		if (index >= 0) {
 			selected = &entries[index];
 			gtk_statusbar_push(bar, info_context_id, row_note(entries[index]).c_str());

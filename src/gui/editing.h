@@ -11,9 +11,6 @@
 // What an edit leaves on its row: the change mark set, taken away, or left alone.
 enum class edit_mark { set, cleared, kept };
 
-// Index of the first of the count entries whose name equals name, or -1.
-int find_entry(const rc_entry *entries, int count, const char *name);
-
 // Whether a knob's current state counts as a change against its saved state.
 bool knob_differs(const rc_entry &entry);
 
@@ -29,6 +26,11 @@ edit_mark count_edit(rc_entry &entry, bool differs, int *pending);
 // Whether entry may not be changed here: a later file or an rc.conf.d file
 // sets it, its value is kept as written or too long, or the window is read-only.
 bool is_locked(const rc_entry &entry);
+
+// The index of the entry of a row of knob_store in gui_knobs, or of
+// string_store in gui_strings; -1 for none. Rows know their entry by name
+// only: the user may have re-sorted the store.
+int entry_of_row(GtkTreeModel *model, GtkTreeIter *iter);
 
 // Finds the row of store that shows the entry named name; false when none does.
 bool find_row(GtkListStore *store, std::string_view name, GtkTreeIter *iter);

@@ -35,10 +35,7 @@ GtkListStore *measuring_store(GtkTreeModel *model, const std::string &name)
 // so it is given a fixed width while the window is measured; -1 lets it go.
 void set_name_width(GtkWidget *view, const std::string &name, bool measuring)
 {
-	GList *cells = gtk_cell_layout_get_cells(
-		GTK_CELL_LAYOUT(gtk_tree_view_get_column(GTK_TREE_VIEW(view), column_name)));
-	GtkCellRenderer *renderer = GTK_CELL_RENDERER(cells->data);
-	g_list_free(cells);
+	GtkCellRenderer *renderer = column_renderer_of(view, column_name);
 	gint xpad = 0;
 	g_object_get(renderer, "xpad", &xpad, nullptr);
 	g_object_set(renderer, "width", measuring ? text_width(view, name.c_str()) + 2 * xpad : -1, nullptr);
@@ -67,10 +64,7 @@ std::string widest_name_of(GtkWidget *view, GtkTreeModel *model)
 	GtkTreeIter iter;
 	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
 	     more = gtk_tree_model_iter_next(model, &iter)) {
-		gchar *name = nullptr;
-		gtk_tree_model_get(model, &iter, column_name, &name, -1);
-		std::string text = name != nullptr ? name : "";
-		g_free(name);
+		std::string text = row_name(model, &iter);
 		int sum = 0;
 		for (unsigned char c : text)
 			sum += c < 128 ? advance[c] : 0;

@@ -185,7 +185,7 @@ int fill_store(GtkListStore *store, const rc_entry *entries, int count)
 	for (int i = 0; i < count; i++) {
 		bool changed = entries[i].modified == 1;
 		if (row_shown(entries[i]))
-			append_row(store, entries[i], changed ? change_mark : "");
+			append_row(store, entries[i]);
 		if (changed)
 			note_pending(field_text(entries[i].name));
 		changes += changed;
@@ -219,11 +219,6 @@ GtkWidget *new_view(GtkListStore *store, const column_layout (&columns)[3], GtkC
 	explain_marks(view);
 	add_row_menu(view);
 	return view;
-}
-
-GtkCellRenderer *column_renderer_of(GtkWidget *view, int column)
-{
-	return column_renderer_of_column(gtk_tree_view_get_column(GTK_TREE_VIEW(view), column));
 }
 
 int measure_widest_name(GtkWidget *view)
@@ -284,17 +279,10 @@ GtkWidget *new_string_view()
 	return view;
 }
 
-// Ctrl+Page Down and Up go to the next and the previous tab, as in other
-// programs; the lists would take them as moves of their own.
+// The lists would take Ctrl+Page Down and Up as moves of their own.
 gboolean on_main_window_key_press_event(GtkWidget *, GdkEventKey *event, gpointer)
 {
-	if ((event->state & gtk_accelerator_get_default_mod_mask()) != GDK_CONTROL_MASK)
-		return FALSE;
-	if (event->keyval == GDK_Page_Down || event->keyval == GDK_KP_Page_Down)
-		return switch_tab(1);
-	if (event->keyval == GDK_Page_Up || event->keyval == GDK_KP_Page_Up)
-		return switch_tab(-1);
-	return FALSE;
+	return switch_tab_key(event);
 }
 
 // The tab in front brings its list: typing goes there, and the status bar
@@ -316,11 +304,16 @@ GtkWidget *new_read_only_line(const std::string &path)
 	return line;
 }
 
-// Sets the columns of row from entry.
-void fill_row(GtkListStore *store, GtkTreeIter &row, const rc_entry &entry, const char *mark)
+// The mark of entry's row: a change's, else the one it has at rest.
+const char *row_mark(const rc_entry &entry)
 {
-	if (mark[0] == '\0')
-		mark = resting_mark(entry);
+	return entry.modified == 1 ? change_mark : resting_mark(entry);
+}
+
+// Sets the columns of row from entry.
+void fill_row(GtkListStore *store, GtkTreeIter &row, const rc_entry &entry)
+{
+	const char *mark = row_mark(entry);
 	std::string name = display_text(field_text(entry.name));
 	int weight = set_on_machine(entry) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL;
 	if (store == knob_store)
@@ -341,16 +334,13 @@ void refresh_store(GtkListStore *store, const rc_entry *entries, int count)
 	GtkTreeIter iter;
 	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
 	     more = gtk_tree_model_iter_next(model, &iter)) {
-		gchar *name = nullptr;
-		gtk_tree_model_get(model, &iter, column_name, &name, -1);
-		auto found = index_of.find(name != nullptr ? name : "");
-		g_free(name);
+		auto found = index_of.find(row_name(model, &iter));
 		if (found == index_of.end())
 			continue;
 		int index = found->second;
 		// Only what differs: a row that changes ends an edit open in it.
 		const rc_entry &entry = entries[index];
-		const char *mark = entry.modified == 1 ? change_mark : resting_mark(entry);
+		const char *mark = row_mark(entry);
 		int weight = set_on_machine(entry) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL;
 		gchar *shown_mark = nullptr;
 		int shown_weight = 0;
@@ -367,7 +357,7 @@ void refresh_store(GtkListStore *store, const rc_entry *entries, int count)
 gboolean on_manual_idle(gpointer)
 {
 	if (gui_knob_count + gui_string_count > 0)
-		type_of(gui_knob_count > 0 ? gui_knobs[0] : gui_strings[0]);
+		read_manual();
 	refresh_rows();
 	show_selected_comment();
 	return FALSE;
@@ -397,17 +387,27 @@ int name_order_row(GtkListStore *store, const std::string &name)
 	int row = 0;
 	for (gboolean more = gtk_tree_model_get_iter_first(model, &iter); more;
 	     more = gtk_tree_model_iter_next(model, &iter), row++) {
-		gchar *shown = nullptr;
-		gtk_tree_model_get(model, &iter, column_name, &shown, -1);
-		bool after = shown != nullptr && name < shown;
-		g_free(shown);
-		if (after)
+		if (name < row_name(model, &iter))
 			break;
 	}
 	return row;
 }
 
 } // namespace
+
+GtkCellRenderer *column_renderer_of(GtkWidget *view, int column)
+{
+	return column_renderer_of_column(gtk_tree_view_get_column(GTK_TREE_VIEW(view), column));
+}
+
+std::string row_name(GtkTreeModel *model, GtkTreeIter *iter)
+{
+	gchar *name = nullptr;
+	gtk_tree_model_get(model, iter, column_name, &name, -1);
+	std::string text = name != nullptr ? name : "";
+	g_free(name);
+	return text;
+}
 
 const char *resting_mark(const rc_entry &entry)
 {
@@ -422,19 +422,19 @@ void refresh_rows()
 	refresh_store(string_store, gui_strings, gui_string_count);
 }
 
-GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark)
+GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry)
 {
 	GtkTreeIter row;
 	gtk_list_store_append(store, &row);
-	fill_row(store, row, entry, mark);
+	fill_row(store, row, entry);
 	return row;
 }
 
-GtkTreeIter insert_row(GtkListStore *store, const rc_entry &entry, const char *mark)
+GtkTreeIter insert_row(GtkListStore *store, const rc_entry &entry)
 {
 	GtkTreeIter row;
 	gtk_list_store_insert(store, &row, name_order_row(store, display_text(field_text(entry.name))));
-	fill_row(store, row, entry, mark);
+	fill_row(store, row, entry);
 	return row;
 }
 
@@ -451,6 +451,17 @@ bool switch_tab(int step)
 	int pages = gtk_notebook_get_n_pages(book);
 	gtk_notebook_set_current_page(book, (gtk_notebook_get_current_page(book) + step + pages) % pages);
 	return true;
+}
+
+bool switch_tab_key(const GdkEventKey *event)
+{
+	if ((event->state & gtk_accelerator_get_default_mod_mask()) != GDK_CONTROL_MASK)
+		return false;
+	if (event->keyval == GDK_Page_Down || event->keyval == GDK_KP_Page_Down)
+		return switch_tab(1);
+	if (event->keyval == GDK_Page_Up || event->keyval == GDK_KP_Page_Up)
+		return switch_tab(-1);
+	return false;
 }
 
 std::string shown_value(const rc_entry &entry)

@@ -12,6 +12,12 @@
 // when the machine's own files set the value.
 enum { column_mark = 0, column_name = 1, column_state = 2, column_weight = 3 };
 
+// The name a row of model shows.
+std::string row_name(GtkTreeModel *model, GtkTreeIter *iter);
+
+// The cell renderer of a column of view.
+GtkCellRenderer *column_renderer_of(GtkWidget *view, int column);
+
 // The change mark of column 0: a stock icon id, or "" for none.
 constexpr const char *change_mark = "gtk-save";
 // The mark of a row whose variable a file read after rc.conf sets.
@@ -45,15 +51,15 @@ const char *resting_mark(const rc_entry &entry);
 // Sets every row's mark and weight anew from its entry.
 void refresh_rows();
 
-// Appends the row of entry to store (knob_store or string_store) with the
-// given change mark: "" or change_mark; "" gives the row its resting_mark.
-// The row stays valid when the store is sorted.
-GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry, const char *mark);
+// Appends the row of entry to store (knob_store or string_store), marked as
+// a change when it is modified, else with its resting_mark. The row stays
+// valid when the store is sorted.
+GtkTreeIter append_row(GtkListStore *store, const rc_entry &entry);
 
 // Inserts the row of entry into store where name order puts it, before the
 // first row whose name sorts after it, as append_row does otherwise; a store
 // the user sorted by a column puts it in that order instead.
-GtkTreeIter insert_row(GtkListStore *store, const rc_entry &entry, const char *mark);
+GtkTreeIter insert_row(GtkListStore *store, const rc_entry &entry);
 
 // The list of the tab in front: knob_view or string_view.
 GtkWidget *visible_view();
@@ -61,6 +67,10 @@ GtkWidget *visible_view();
 // Brings the tab step places on to the front, round from the last to the
 // first, once a value being edited is taken. Returns true: the key is used.
 bool switch_tab(int step);
+
+// Ctrl+Page Down and Up go to the next and the previous tab, as in other
+// programs. Returns whether event was one of them.
+bool switch_tab_key(const GdkEventKey *event);
 
 // What a string's row shows of its value: the text, readable, marked when cut.
 std::string shown_value(const rc_entry &entry);

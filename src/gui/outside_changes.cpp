@@ -126,8 +126,7 @@ void reload_files()
 	rc_lists fresh = {};
 	std::vector<std::string> lost;
 	if (load_again(&fresh) != 0 || lay_changes_over(&fresh, changes, lost) != 0) {
-		std::free(fresh.knobs);
-		std::free(fresh.strings);
+		free_lists(fresh);
 		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, _(no_memory), _(reload_no_memory_detail));
 		return;
 	}

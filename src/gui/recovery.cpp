@@ -101,7 +101,7 @@ void offer_recovery()
 	std::string path = recovery_path();
 	std::vector<rc_entry> changes;
 	// A window that cannot save leaves them for a run that can.
-	if (path.empty() || !may_append(rc_path) || read_recovery_file(path, recovery_key(rc_path), changes) != 0)
+	if (path.empty() || read_only || read_recovery_file(path, recovery_key(rc_path), changes) != 0)
 		return;
 	gint answer = GTK_RESPONSE_REJECT;
 	if (!changes.empty()) {

@@ -65,16 +65,10 @@ bool pop_up(GtkWidget *view, GtkTreePath *path, guint button, guint32 time)
 		return false;
 	GtkTreeModel *model = gtk_tree_view_get_model(GTK_TREE_VIEW(view));
 	GtkTreeIter iter;
-	gchar *name = nullptr;
-	if (gtk_tree_model_get_iter(model, &iter, path))
-		gtk_tree_model_get(model, &iter, column_name, &name, -1);
-	bool knobs = view == knob_view;
-	int index = name != nullptr ? find_entry(knobs ? gui_knobs : gui_strings, knobs ? gui_knob_count : gui_string_count,
-						 name)
-				    : -1;
-	g_free(name);
+	int index = gtk_tree_model_get_iter(model, &iter, path) ? entry_of_row(model, &iter) : -1;
 	if (index < 0)
 		return false;
+	bool knobs = view == knob_view;
 	const rc_entry &entry = knobs ? gui_knobs[index] : gui_strings[index];
 	menu_name = entry.name;
 	GtkWidget *menu = GTK_WIDGET(g_object_get_data(G_OBJECT(view), menu_key));

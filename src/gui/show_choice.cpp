@@ -7,6 +7,9 @@
 
 namespace {
 
+// The rows each choice shows.
+enum class shown_rows { all, set_here, changed };
+
 GtkWidget *combo;
 
 // In the order of the combo box's items.
@@ -15,6 +18,13 @@ constexpr const char *choice_texts[] = {N_("All variables"), N_("Set on this mac
 void on_show_combo_changed(GtkComboBox *, gpointer)
 {
 	fill_lists();
+}
+
+// The choice now.
+shown_rows shown_choice()
+{
+	int active = combo != nullptr ? gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) : 0;
+	return active == 1 ? shown_rows::set_here : active == 2 ? shown_rows::changed : shown_rows::all;
 }
 
 } // namespace
@@ -33,12 +43,6 @@ GtkWidget *new_show_choice()
 	gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
 	gtk_box_pack_start(GTK_BOX(box), combo, FALSE, FALSE, 0);
 	return box;
-}
-
-shown_rows shown_choice()
-{
-	int active = combo != nullptr ? gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) : 0;
-	return active == 1 ? shown_rows::set_here : active == 2 ? shown_rows::changed : shown_rows::all;
 }
 
 bool row_shown(const rc_entry &entry)

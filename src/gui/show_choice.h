@@ -5,14 +5,8 @@
 
 #include <gtk/gtk.h>
 
-// The rows each choice shows.
-enum class shown_rows { all, set_here, changed };
-
 // The label and the combo box, with all variables chosen.
 GtkWidget *new_show_choice();
-
-// The choice now.
-shown_rows shown_choice();
 
 // Whether entry has a row under the choice; a row changed here keeps it.
 bool row_shown(const rc_entry &entry);

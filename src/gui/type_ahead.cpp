@@ -14,8 +14,6 @@
 #include "gui/editing.h"
 #include "gui/main_window.h"
 
-#include <gdk/gdkkeysyms.h>
-
 #include <string>
 
 namespace {
@@ -42,11 +40,7 @@ std::string folded(const char *text)
 
 std::string folded_name(GtkTreeModel *model, GtkTreeIter *iter)
 {
-	gchar *name = nullptr;
-	gtk_tree_model_get(model, iter, column_name, &name, -1);
-	std::string result = folded(name != nullptr ? name : "");
-	g_free(name);
-	return result;
+	return folded(row_name(model, iter).c_str());
 }
 
 // Whether some name of model begins with wanted, or holds it anywhere.
@@ -94,15 +88,10 @@ gboolean on_other_tab_idle(gpointer)
 
 gboolean on_search_box_key_press_event(GtkWidget *, GdkEventKey *event, gpointer)
 {
-	guint modifiers = event->state & gtk_accelerator_get_default_mod_mask();
-	bool space = event->keyval == GDK_space || event->keyval == GDK_KP_Space;
-	if (modifiers == 0 && space && visible_view() == knob_view)
-		return on_knob_view_key_press_event(knob_view, event, nullptr);
-	if (modifiers == GDK_CONTROL_MASK && (event->keyval == GDK_Page_Down || event->keyval == GDK_KP_Page_Down))
-		return switch_tab(1);
-	if (modifiers == GDK_CONTROL_MASK && (event->keyval == GDK_Page_Up || event->keyval == GDK_KP_Page_Up))
-		return switch_tab(-1);
-	return FALSE;
+	// Space ticks the knob found, as in the list.
+	if (visible_view() == knob_view && on_knob_view_key_press_event(knob_view, event, nullptr))
+		return TRUE;
+	return switch_tab_key(event);
 }
 
 // The search box is the toolkit's own: it is found as the window that holds

@@ -11,7 +11,7 @@
 namespace {
 
 // The entry named name in either array, or nullptr; *knob tells which.
-rc_entry *entry_named(const char *name, bool *knob)
+rc_entry *window_entry(const char *name, bool *knob)
 {
 	int index = find_entry(gui_knobs, gui_knob_count, name);
 	*knob = index >= 0;
@@ -37,7 +37,7 @@ void take_away(rc_entry &entry, bool knob)
 bool still_changed(const std::string &name)
 {
 	bool knob = false;
-	const rc_entry *entry = entry_named(name.c_str(), &knob);
+	const rc_entry *entry = window_entry(name.c_str(), &knob);
 	return entry != nullptr && may_undo(*entry);
 }
 
@@ -57,7 +57,7 @@ bool may_reset(const rc_entry &entry)
 void undo_change(const char *name)
 {
 	bool knob = false;
-	rc_entry *entry = entry_named(name, &knob);
+	rc_entry *entry = window_entry(name, &knob);
 	if (entry == nullptr || !may_undo(*entry))
 		return;
 	if (entry->is_new != 0)
@@ -71,7 +71,7 @@ void undo_change(const char *name)
 void reset_to_default(const char *name)
 {
 	bool knob = false;
-	rc_entry *entry = entry_named(name, &knob);
+	rc_entry *entry = window_entry(name, &knob);
 	rc_entry reset;
 	if (entry == nullptr || is_locked(*entry) || !with_default(*entry, &reset))
 		return;
@@ -81,7 +81,7 @@ void reset_to_default(const char *name)
 	}
 	std::string value(field_text(reset.value));
 	// The question runs a main loop, in which the arrays may move.
-	if (may_run_at_boot(main_window, name, value) && (entry = entry_named(name, &knob)) != nullptr)
+	if (may_run_at_boot(main_window, name, value) && (entry = window_entry(name, &knob)) != nullptr)
 		set_value(*entry, value);
 }
 
@@ -95,7 +95,7 @@ gboolean on_undo_accel_activate(GtkAccelGroup *, GObject *, guint, GdkModifierTy
 		return TRUE;
 	}
 	bool knob = false;
-	bool added = entry_named(name.c_str(), &knob)->is_new != 0;
+	bool added = window_entry(name.c_str(), &knob)->is_new != 0;
 	undo_change(name.c_str());
 	// The row of an added entry is gone: its tab shows where it was.
 	if (added)

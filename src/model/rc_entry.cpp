@@ -44,15 +44,49 @@ bool names_equal(const char *a, const char *b)
 	return std::strncmp(a, b, field_size) == 0;
 }
 
+void free_lists(rc_lists &lists)
+{
+	std::free(lists.knobs);
+	std::free(lists.strings);
+	lists = {};
+}
+
+int find_entry(const rc_entry *entries, int count, const char *name)
+{
+	for (int i = 0; i < count; i++) {
+		if (names_equal(entries[i].name, name))
+			return i;
+	}
+	return -1;
+}
+
 const rc_entry *entry_named(const rc_lists &lists, const char *name)
 {
-	for (int i = 0; i < lists.knob_count; i++)
-		if (names_equal(lists.knobs[i].name, name))
-			return &lists.knobs[i];
-	for (int i = 0; i < lists.string_count; i++)
-		if (names_equal(lists.strings[i].name, name))
-			return &lists.strings[i];
+	if (int i = find_entry(lists.knobs, lists.knob_count, name); i >= 0)
+		return &lists.knobs[i];
+	if (int i = find_entry(lists.strings, lists.string_count, name); i >= 0)
+		return &lists.strings[i];
 	return nullptr;
+}
+
+bool is_name_start(char c)
+{
+	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool is_name_char(char c)
+{
+	return is_name_start(c) || (c >= '0' && c <= '9');
+}
+
+bool is_variable_name(std::string_view text)
+{
+	if (text.empty() || !is_name_start(text[0]))
+		return false;
+	for (char c : text)
+		if (!is_name_char(c))
+			return false;
+	return true;
 }
 
 bool equal_ignoring_case(std::string_view text, std::string_view upper)

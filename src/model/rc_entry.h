@@ -52,8 +52,23 @@ std::string_view field_text(const char (&field)[field_size]);
 // Byte-wise comparison over at most field_size bytes; case matters.
 bool names_equal(const char *a, const char *b);
 
+// Frees both arrays of lists and empties it.
+void free_lists(rc_lists &lists);
+
+// Index of the first of the count entries whose name equals name, or -1.
+int find_entry(const rc_entry *entries, int count, const char *name);
+
 // The entry named name among both kinds of lists, or null.
 const rc_entry *entry_named(const rc_lists &lists, const char *name);
+
+// Whether c may begin a shell variable's name: a letter or an underscore.
+bool is_name_start(char c);
+
+// Whether c may stand in a shell variable's name: a letter, a digit or an underscore.
+bool is_name_char(char c);
+
+// Whether text is a whole shell variable name, as sh takes it in an assignment.
+bool is_variable_name(std::string_view text);
 
 // Whether text is upper, a word in capitals, with any of its ASCII letters in small ones.
 bool equal_ignoring_case(std::string_view text, std::string_view upper);

@@ -5,17 +5,11 @@
 #include "rcfile/samples.h"
 
 #include <algorithm>
-#include <cstring>
 #include <ifaddrs.h>
 #include <set>
 #include <string>
 
 namespace {
-
-bool is_name_char(char c)
-{
-	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
 
 // The variable an interface is configured by: network.subr writes the
 // dots and dashes of vlan0.100 or tap-1 as underscores.
@@ -47,7 +41,6 @@ std::vector<rc_entry> addable_names(bool with_interfaces)
 		}
 		freeifaddrs(interfaces);
 	}
-	std::sort(names.begin(), names.end(),
-		  [](const rc_entry &a, const rc_entry &b) { return std::strncmp(a.name, b.name, field_size) < 0; });
+	sort_entries(names.data(), static_cast<int>(names.size()));
 	return names;
 }

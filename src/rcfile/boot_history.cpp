@@ -45,11 +45,6 @@ template <std::size_t N> bool listed(std::string_view word, const std::string_vi
 	return false;
 }
 
-bool is_name_char(char c)
-{
-	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
 // Whether word holds ${v=w} or ${v:=w}, which assign v wherever they are expanded.
 bool assigns_in_word(std::string_view word)
 {
@@ -239,11 +234,10 @@ const std::vector<setting_command> &setting_commands()
 std::vector<int> machine_setting_lines()
 {
 	std::vector<int> lines;
-	const std::vector<source_file> &files = sources();
 	try {
 		for (const setting_command &command : settings) {
-			auto index = static_cast<std::size_t>(command.source - 1);
-			if (command.source > 0 && index < files.size() && files[index].kind == source_kind::machine)
+			const source_file *file = source_at(command.source);
+			if (file != nullptr && file->kind == source_kind::machine)
 				lines.push_back(command.line);
 		}
 	} catch (const std::bad_alloc &) {

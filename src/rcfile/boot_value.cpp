@@ -37,34 +37,22 @@ struct boot_values {
 };
 boot_values values;
 
-bool from_service(const history_step &step)
+bool from_kind(const history_step &step, source_kind kind)
 {
-	const std::vector<source_file> &files = sources();
-	auto index = static_cast<std::size_t>(step.source - 1);
-	if (step.source <= 0 || index >= files.size())
-		return false;
-	return files[index].kind == source_kind::script || files[index].kind == source_kind::service_file;
+	const source_file *file = source_at(step.source);
+	return file != nullptr && file->kind == kind;
 }
 
 // A step of a file the machine's own files come after: the defaults, vendor.conf.
 bool from_defaults(const history_step &step)
 {
-	auto index = static_cast<std::size_t>(step.source - 1);
-	if (step.source <= 0 || index >= sources().size())
-		return false;
-	source_kind kind = sources()[index].kind;
-	return kind == source_kind::defaults || kind == source_kind::vendor;
+	return from_kind(step, source_kind::defaults) || from_kind(step, source_kind::vendor);
 }
 
-bool from_service_file(const history_step &step)
-{
-	auto index = static_cast<std::size_t>(step.source - 1);
-	return step.source > 0 && index < sources().size() && sources()[index].kind == source_kind::service_file;
-}
-
+// Service steps come from the scripts and rc.conf.d files, which name their service.
 const std::string &service_of(const history_step &step)
 {
-	return sources()[static_cast<std::size_t>(step.source - 1)].service;
+	return source_at(step.source)->service;
 }
 
 shell_value unknown()
@@ -72,8 +60,8 @@ shell_value unknown()
 	return {shell_kind::unknown, ""};
 }
 
-// Runs step over state; assignments are noted where the files make them when noted is set.
-void run_file_step(shell_state &state, const history_step &step, bool noted = true)
+// Runs step over state, noting where the files make assignments.
+void run_file_step(shell_state &state, const history_step &step)
 {
 	switch (step.what) {
 	case history_step::assignment:
@@ -81,8 +69,7 @@ void run_file_step(shell_state &state, const history_step &step, bool noted = tr
 			set_variable(state, step.name, unknown());
 		else
 			assign_word(state, step.name, step.word);
-		if (noted)
-			values.assigned[step.name].push_back({step.source, step.line});
+		values.assigned[step.name].push_back({step.source, step.line});
 		break;
 	case history_step::expansion:
 		if (!step.cut) {
@@ -114,7 +101,7 @@ void run_services(const std::vector<const history_step *> &service_steps, std::s
 		std::size_t end = first;
 		for (; end < service_steps.size() && service_of(*service_steps[end]) == service; end++) {
 			const history_step &step = *service_steps[end];
-			if (defaults && from_service_file(step))
+			if (defaults && from_kind(step, source_kind::service_file))
 				continue;
 			if (step.what == history_step::left_unset)
 				set_variable(own, step.name, {});
@@ -150,19 +137,25 @@ void work_out_now()
 	for (const history_step &step : steps)
 		budget += 64 * step.word.size();
 	values.files.budget = budget;
-	values.defaults_only.budget = budget;
 	values.files.values.reserve(steps.size());
 	values.assigned.reserve(steps.size());
 	std::vector<const history_step *> service_steps;
+	// The defaults and vendor.conf come first: the state after them is the
+	// boot's with the machine's own files empty.
+	bool defaults_done = false;
 	for (const history_step &step : steps) {
-		if (from_service(step)) {
+		if (is_service_source(step.source)) {
 			service_steps.push_back(&step);
 			continue;
 		}
+		if (!defaults_done && !from_defaults(step)) {
+			values.defaults_only = values.files;
+			defaults_done = true;
+		}
 		run_file_step(values.files, step);
-		if (from_defaults(step))
-			run_file_step(values.defaults_only, step, false);
 	}
+	if (!defaults_done)
+		values.defaults_only = values.files;
 	std::stable_sort(service_steps.begin(), service_steps.end(), in_script_order);
 	run_services(service_steps, budget, false);
 	run_services(service_steps, budget, true);

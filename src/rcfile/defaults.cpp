@@ -34,3 +34,8 @@ bool holds_default(const rc_entry &entry)
 		return false;
 	return d->knob ? d->on == (entry.knob_on != 0) : d->text == field_text(entry.value);
 }
+
+std::string default_text(const default_value &d)
+{
+	return d.knob ? (d.on ? "\"YES\"" : "\"NO\"") : d.text;
+}

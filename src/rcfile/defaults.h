@@ -15,6 +15,9 @@ struct default_value {
 	int line;
 };
 
+// A default's value as rc.conf writes it: a knob's is "YES" or "NO" in quotes.
+std::string default_text(const default_value &d);
+
 // Forgets every default, before the files are read again.
 void clear_defaults();
 

@@ -350,6 +350,13 @@ bool may_append(const char *path)
 	return access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+std::string_view written_value(const rc_entry &entry)
+{
+	if (entry.is_knob != 0)
+		return entry.knob_on == 1 ? "\"YES\"" : "\"NO\"";
+	return field_text(entry.value);
+}
+
 std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry *strings,
 			  int string_count, const char *date_text)
 {
@@ -361,11 +368,11 @@ std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry 
 		block += '\n';
 	for (int i = 0; i < knob_count; i++) {
 		if (knobs[i].modified == 1)
-			append_line(block, knobs[i], knobs[i].knob_on == 1 ? "\"YES\"" : "\"NO\"");
+			append_line(block, knobs[i], written_value(knobs[i]));
 	}
 	for (int i = 0; i < string_count; i++) {
 		if (strings[i].modified == 1)
-			append_line(block, strings[i], field_text(strings[i].value));
+			append_line(block, strings[i], written_value(strings[i]));
 	}
 	return block;
 }

@@ -40,6 +40,9 @@ const char *local_rc_path();
 // Whether this user may save to path: read and append to it, or make it.
 bool may_append(const char *path);
 
+// The value a save writes of an entry: a knob's is "YES" or "NO" in quotes.
+std::string_view written_value(const rc_entry &entry);
+
 // The block that a save appends: the dated header, then one line for each
 // modified knob and each modified string.
 std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry *strings,

@@ -18,7 +18,7 @@ std::vector<remembered> files;
 
 constexpr std::uint64_t fnv_prime = 1099511628211ull;
 
-// Hashes the first size bytes of fd; false on a read error.
+// Hashes the first size bytes of fd, leaving its offset as it is; false on a read error.
 bool hash_descriptor(int fd, off_t size, file_state &state)
 {
 	char buffer[65536];
@@ -26,7 +26,7 @@ bool hash_descriptor(int fd, off_t size, file_state &state)
 	off_t done = 0;
 	while (done < size) {
 		std::size_t want = static_cast<std::size_t>(std::min<off_t>(size - done, sizeof buffer));
-		ssize_t got = read(fd, buffer, want);
+		ssize_t got = pread(fd, buffer, want, done);
 		if (got < 0 && errno == EINTR)
 			continue;
 		if (got < 0)
@@ -82,14 +82,20 @@ file_state take_file_state(const char *path)
 	int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 	if (fd == -1)
 		return state;
-	if (fstat(fd, &info) == -1 || !S_ISREG(info.st_mode)) {
-		state.hash = 0;
-	} else {
-		state = state_of(info, empty_hash);
-		if (!hash_descriptor(fd, info.st_size, state))
-			state.hash = 0;
-	}
+	file_state opened = descriptor_state(fd);
 	close(fd);
+	return opened.exists && opened.type == S_IFREG ? opened : state;
+}
+
+file_state descriptor_state(int fd)
+{
+	struct stat info;
+	file_state state{};
+	if (fstat(fd, &info) == -1)
+		return state;
+	state = state_of(info, empty_hash);
+	if (S_ISREG(info.st_mode) && !hash_descriptor(fd, info.st_size, state))
+		state.hash = 0;
 	return state;
 }
 
@@ -108,7 +114,11 @@ void forget_files()
 
 void remember_file(const char *path)
 {
-	file_state state = take_file_state(path);
+	remember_file(path, take_file_state(path));
+}
+
+void remember_file(const char *path, const file_state &state)
+{
 	for (remembered &file : files) {
 		if (file.path == path) {
 			file.state = state;

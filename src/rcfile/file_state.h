@@ -31,6 +31,11 @@ file_state state_of(const struct stat &info, std::uint64_t hash);
 // The state of path now, reading it whole when it is a regular file; never blocks.
 file_state take_file_state(const char *path);
 
+// The state of the file open on fd, reading a regular file whole without
+// moving its offset; a file that cannot be read whole gets hash 0, and one
+// fstat cannot describe is taken as missing.
+file_state descriptor_state(int fd);
+
 // Whether two states are of the same file holding the same bytes.
 bool same_state(const file_state &a, const file_state &b);
 
@@ -40,6 +45,9 @@ void forget_files();
 // Remembers the state of path now. Taken before the file is read, so that a
 // change made while it is read counts as a change.
 void remember_file(const char *path);
+
+// Remembers state as the state of path.
+void remember_file(const char *path, const file_state &state);
 
 // Replaces the remembered state of path, which must be remembered already.
 void remember_state(const char *path, const file_state &state);

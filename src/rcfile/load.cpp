@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <new>
 
 namespace {
@@ -32,33 +33,10 @@ constexpr const char *etc_folder = "/etc";
 std::string last_defaults_path;
 std::string last_rc_path;
 
-void free_lists(rc_lists &lists)
-{
-	std::free(lists.knobs);
-	std::free(lists.strings);
-	lists = {};
-}
-
 void clear_comment_flags(rc_entry *entries, int count)
 {
 	for (int i = 0; i < count; i++)
 		entries[i].has_comment = 0;
-}
-
-void mark_source(rc_lists &lists, int source)
-{
-	for (int i = 0; i < lists.knob_count; i++)
-		lists.knobs[i].source = source;
-	for (int i = 0; i < lists.string_count; i++)
-		lists.strings[i].source = source;
-}
-
-const rc_entry *string_named(const rc_lists &merged, const char *name)
-{
-	for (int i = 0; i < merged.string_count; i++)
-		if (names_equal(merged.strings[i].name, name))
-			return &merged.strings[i];
-	return nullptr;
 }
 
 // The words of a value shown in double quotes, with ${name} and $name of
@@ -147,8 +125,7 @@ struct file_watch {
 void note_service_values(const rc_entry *entries, int count)
 {
 	for (int i = 0; i < count; i++) {
-		const source_file *file = source_of(entries[i]);
-		if (file != nullptr && (file->kind == source_kind::script || file->kind == source_kind::service_file))
+		if (is_service_source(entries[i].source))
 			note_service_value(entries[i]);
 	}
 }
@@ -159,10 +136,10 @@ int lay_file(const std::string &path, source_kind kind, file_watch &watch, rc_li
 {
 	rc_lists read = {};
 	watch.source = add_source(path, kind);
-	// A file whose change the window must notice is remembered before it is read.
 	if (kind == source_kind::machine || kind == source_kind::later)
-		remember_file(path.c_str());
-	read_rc_file(path.c_str(), &read, &watch.observer);
+		read_remembered_file(path.c_str(), &read, &watch.observer);
+	else
+		read_rc_file(path.c_str(), &read, &watch.observer);
 	mark_source(read, watch.source);
 	int result = 0;
 	if (merged->knobs == nullptr && merged->strings == nullptr)
@@ -173,11 +150,25 @@ int lay_file(const std::string &path, source_kind kind, file_watch &watch, rc_li
 	return result;
 }
 
+// The folders of local_startup, under the system root; a folder named with
+// a variable other than those of the files' own (as ${_localbase}) cannot
+// be known and is left out.
+std::vector<std::string> local_startup_folders(const rc_lists &merged, const std::map<std::string, std::string> &own)
+{
+	std::vector<std::string> folders;
+	for (const std::string &word : plain_words(entry_named(merged, "local_startup"), own)) {
+		std::string folder = under_root(word);
+		if (word[0] == '/' && std::find(folders.begin(), folders.end(), folder) == folders.end())
+			folders.push_back(folder);
+	}
+	return folders;
+}
+
 } // namespace
 
 std::vector<std::string> files_read_after(const rc_lists &merged, const char *rc_path)
 {
-	std::vector<std::string> listed = plain_words(string_named(merged, "rc_conf_files"), {});
+	std::vector<std::string> listed = plain_words(entry_named(merged, "rc_conf_files"), {});
 	auto is_rc = [rc_path](const std::string &file) { return file == rc_path || under_root(file) == rc_path; };
 	auto at = std::find_if(listed.begin(), listed.end(), is_rc);
 	if (at == listed.end())
@@ -192,17 +183,6 @@ std::vector<std::string> files_read_after(const rc_lists &merged, const char *rc
 			after.push_back(path);
 	}
 	return after;
-}
-
-std::vector<std::string> local_startup_folders(const rc_lists &merged, const std::map<std::string, std::string> &own)
-{
-	std::vector<std::string> folders;
-	for (const std::string &word : plain_words(string_named(merged, "local_startup"), own)) {
-		std::string folder = under_root(word);
-		if (word[0] == '/' && std::find(folders.begin(), folders.end(), folder) == folders.end())
-			folders.push_back(folder);
-	}
-	return folders;
 }
 
 int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merged)
@@ -241,7 +221,7 @@ int load_settings(const char *defaults_path, const char *rc_path, rc_lists *merg
 		std::vector<std::string> local = local_startup_folders(*merged, watch.own);
 		std::vector<service_script> services = read_services(under_root(scripts_folder), local);
 		local.insert(local.begin(), under_root(etc_folder));
-		result = lay_services(merged, services, local);
+		result = lay_services(merged, std::move(services), local);
 	}
 	flush_tokenizer();
 	if (result != 0)

@@ -3,7 +3,6 @@
 
 #include "model/rc_entry.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -27,8 +26,3 @@ int load_again(rc_lists *merged);
 // system root. When rc_path is not in the list it stands in for
 // /etc/rc.conf, whose place it takes.
 std::vector<std::string> files_read_after(const rc_lists &merged, const char *rc_path);
-
-// The folders of local_startup, under the system root; a folder named with
-// a variable other than those of the files' own (as ${_localbase}) cannot
-// be known and is left out.
-std::vector<std::string> local_startup_folders(const rc_lists &merged, const std::map<std::string, std::string> &own);

@@ -1,6 +1,7 @@
 // The manual page rc.conf(5) read into entries: the items of its list of variables, their names, types and texts.
 #include "rcfile/manual_page.h"
 
+#include "model/rc_entry.h"
 #include "rcfile/manual_file.h"
 #include "rcfile/mdoc_text.h"
 #include "rcfile/system_root.h"
@@ -8,11 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-bool is_name_char(char c)
-{
-	return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
 
 // The characters of name outside its placeholders; -1 when name is no
 // variable name or pattern.

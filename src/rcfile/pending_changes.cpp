@@ -1,10 +1,10 @@
 // Collecting the changes a window holds, listing them, and laying them over the files as read again.
 #include "rcfile/pending_changes.h"
 
+#include "rcfile/delta_writer.h"
 #include "rcfile/sources.h"
 
 #include <cstring>
-#include <strings.h>
 
 namespace {
 
@@ -19,34 +19,12 @@ void copy_modified(std::vector<rc_entry> &changes, const rc_entry *entries, int 
 	}
 }
 
-// The value a save writes of an entry.
-std::string_view written_value(const rc_entry &entry)
-{
-	if (entry.is_knob != 0)
-		return entry.knob_on == 1 ? yes_text : no_text;
-	return field_text(entry.value);
-}
-
 // The value the entry had when it was last read or saved.
 std::string_view saved_text(const rc_entry &entry)
 {
 	if (entry.is_knob != 0)
 		return entry.saved_knob_on == 1 ? yes_text : no_text;
 	return field_text(entry.saved_value);
-}
-
-bool is_word(std::string_view value, const char *word)
-{
-	return value.size() == std::strlen(word) && strncasecmp(value.data(), word, value.size()) == 0;
-}
-
-int index_of(const rc_entry *entries, int count, const char *name)
-{
-	for (int i = 0; i < count; i++) {
-		if (names_equal(entries[i].name, name))
-			return i;
-	}
-	return -1;
 }
 
 int append_entry(rc_entry **entries, int *capacity, int *count, const rc_entry &entry)
@@ -86,7 +64,7 @@ int add_as_new(rc_lists *lists, const rc_entry &change)
 bool take_value(rc_entry &entry, std::string_view value)
 {
 	if (entry.is_knob != 0) {
-		entry.knob_on = is_word(value, yes_text) ? 1 : 0;
+		entry.knob_on = equal_ignoring_case(value, yes_text) ? 1 : 0;
 		return entry.knob_on != entry.saved_knob_on;
 	}
 	copy_field(entry.value, value);
@@ -121,8 +99,8 @@ std::vector<std::string> change_lines(const std::vector<rc_entry> &changes, std:
 int lay_changes_over(rc_lists *lists, const std::vector<rc_entry> &changes, std::vector<std::string> &lost)
 {
 	for (const rc_entry &change : changes) {
-		int knob = index_of(lists->knobs, lists->knob_count, change.name);
-		int string = knob < 0 ? index_of(lists->strings, lists->string_count, change.name) : -1;
+		int knob = find_entry(lists->knobs, lists->knob_count, change.name);
+		int string = knob < 0 ? find_entry(lists->strings, lists->string_count, change.name) : -1;
 		if (knob < 0 && string < 0) {
 			if (add_as_new(lists, change) != 0)
 				return -1;
@@ -134,7 +112,7 @@ int lay_changes_over(rc_lists *lists, const std::vector<rc_entry> &changes, std:
 			continue;
 		}
 		std::string_view value = written_value(change);
-		if (knob >= 0 && !is_word(value, yes_text) && !is_word(value, no_text)) {
+		if (knob >= 0 && !equal_ignoring_case(value, yes_text) && !equal_ignoring_case(value, no_text)) {
 			entry = make_string(lists, knob);
 			if (entry == nullptr)
 				return -1;

@@ -2,6 +2,7 @@
 #include "rcfile/reader.h"
 
 #include "rcfile/entry_set.h"
+#include "rcfile/file_state.h"
 #include "rcfile/open_file.h"
 #include "rcfile/tokenizer.h"
 
@@ -336,7 +337,7 @@ void open_compound(parser &p, part what, expect next, std::string_view keyword)
 	mark_command(p);
 	bool defines = p.body_next;
 	std::size_t record = record_compound(p, keyword, defines);
-	bool apart = defines || what == part::parentheses || (!p.open.empty() && p.open.back().apart);
+	bool apart = defines || what == part::parentheses || runs_elsewhere(p);
 	p.open.push_back({what, false, apart, record, p.list_first_compound});
 	p.body_next = false;
 	p.next = next;
@@ -426,17 +427,6 @@ bool reserved_word(parser &p, std::string_view word)
 	return true;
 }
 
-bool is_name(std::string_view word)
-{
-	if (word.empty() || (word[0] >= '0' && word[0] <= '9'))
-		return false;
-	for (char c : word) {
-		if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
-			return false;
-	}
-	return true;
-}
-
 void enter_loop_body(parser &p)
 {
 	p.open.back().what = part::loop_body;
@@ -474,7 +464,7 @@ void on_word(parser &p)
 			add_entry(p, word);
 			p.may_define = false;
 		} else {
-			bool apart = !p.open.empty() && p.open.back().apart;
+			bool apart = runs_elsewhere(p);
 			bool surely = p.open.empty() && !p.conditional;
 			bool counts = p.observer == nullptr || !p.observer->sure_ends_only || surely;
 			if (!p.named && !apart && counts && (text == "return" || text == "exit"))
@@ -491,7 +481,7 @@ void on_word(parser &p)
 		p.next = p.after_redirect;
 		return;
 	case expect::for_name:
-		if (!is_name(text))
+		if (!is_variable_name(text))
 			fail(p);
 		p.next = expect::for_in_or_do;
 		return;
@@ -781,15 +771,38 @@ int early_end_line(std::string_view text, void (*while_waiting)())
 	return line;
 }
 
-int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer)
+namespace {
+
+int read_opened(FILE *in, rc_lists *lists, const script_observer *observer)
 {
-	FILE *in = open_for_reading(path);
 	if (in == nullptr) {
 		entry_set none{};
-		hand_over(none, lists);
+		if (lists != nullptr)
+			hand_over(none, lists);
 		return 0;
 	}
 	read_observed_stream(in, lists, observer);
 	std::fclose(in);
 	return 0;
+}
+
+} // namespace
+
+int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer)
+{
+	return read_opened(open_for_reading(path), lists, observer);
+}
+
+int read_rc_text(std::string_view text, rc_lists *lists, const script_observer *observer)
+{
+	// A memory stream of no bytes is refused by some systems; no bytes hold no entries.
+	FILE *in = text.empty() ? nullptr : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+	return read_opened(in, lists, observer);
+}
+
+int read_remembered_file(const char *path, rc_lists *lists, const script_observer *observer)
+{
+	FILE *in = open_for_reading(path);
+	remember_file(path, in != nullptr ? descriptor_state(fileno(in)) : take_file_state(path));
+	return read_opened(in, lists, observer);
 }

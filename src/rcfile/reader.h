@@ -20,6 +20,14 @@ struct script_observer;
 // notes why). Always returns 0.
 int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer = nullptr);
 
+// read_rc_file for a file whose changes must be noticed: its state is
+// remembered as it is opened, before it is read, so that a change made
+// while it is read counts as a change.
+int read_remembered_file(const char *path, rc_lists *lists, const script_observer *observer = nullptr);
+
+// Reads text into lists (unless nullptr), as read_rc_file does with a file's.
+int read_rc_text(std::string_view text, rc_lists *lists, const script_observer *observer = nullptr);
+
 // Reads an open stream into lists, as read_rc_file does with its file.
 int read_rc_stream(FILE *in, rc_lists *lists);
 

@@ -12,11 +12,6 @@ namespace {
 
 std::vector<std::string> texts; // as written after their "#", the first of each name
 
-bool is_name_char(char c)
-{
-	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
 } // namespace
 
 void clear_samples()
@@ -42,16 +37,11 @@ std::vector<rc_entry> read_samples()
 	std::vector<rc_entry> samples;
 	// One at a time: a sample that leaves a quote open spoils only itself.
 	for (std::string &text : texts) {
-		FILE *in = fmemopen(text.data(), text.size(), "r");
-		if (in == nullptr)
-			continue;
 		rc_lists lists = {};
-		read_rc_stream(in, &lists);
-		std::fclose(in);
+		read_rc_text(text, &lists);
 		if (lists.knob_count + lists.string_count == 1)
 			samples.push_back(lists.knob_count == 1 ? lists.knobs[0] : lists.strings[0]);
-		std::free(lists.knobs);
-		std::free(lists.strings);
+		free_lists(lists);
 	}
 	flush_tokenizer();
 	for (rc_entry &sample : samples)

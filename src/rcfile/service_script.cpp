@@ -31,26 +31,6 @@ namespace {
 // Bytes of a header note kept; real notes hold a few lines.
 constexpr std::size_t note_limit = 1024;
 
-bool is_name_start(char c)
-{
-	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
-bool is_name_char(char c)
-{
-	return is_name_start(c) || (c >= '0' && c <= '9');
-}
-
-bool is_variable_name(std::string_view text)
-{
-	if (text.empty() || !is_name_start(text[0]))
-		return false;
-	for (char c : text)
-		if (!is_name_char(c))
-			return false;
-	return true;
-}
-
 std::string_view trimmed(std::string_view text)
 {
 	std::size_t first = text.find_first_not_of(" \t");
@@ -239,7 +219,6 @@ struct default_text {
 struct script_reading {
 	service_script &script;
 	std::optional<std::string> name;
-	bool name_known_at_top = false;
 	std::optional<std::string> rcvar; // at the top level
 	bool rcvar_at_top = false;
 	std::vector<std::string> nested_rcvars;
@@ -252,7 +231,7 @@ struct script_reading {
 	};
 	std::vector<eval_text> evals;
 	std::string tested;  // the variable of a "[ -z ... ]" that ended the last command
-	const script_note *open_note = nullptr;
+	bool note_open = false; // the note at note_index may go on below
 	std::size_t note_index = 0;
 	int note_line = 0;
 	bool in_eval = false;
@@ -300,13 +279,11 @@ struct script_reading {
 		for (std::string_view computed : {"${0##*/}", "\"${0##*/}\"", "${name##*/}", "\"${name##*/}\""}) {
 			if (raw == computed) {
 				name = file_name_of(script.path);
-				name_known_at_top = true;
 				return;
 			}
 		}
 		std::optional<std::string> value = evaluated(raw);
 		name = value && is_variable_name(*value) ? value : std::nullopt;
-		name_known_at_top = name.has_value();
 	}
 
 	void assign_rcvar(std::string_view raw, bool nested, int line)
@@ -431,7 +408,7 @@ struct script_reading {
 		std::size_t close = rest.find(')');
 		if (is_variable_name(variable) && !rest.empty() && rest[0] == '(' && close != std::string_view::npos &&
 		    is_variable_name(rest.substr(1, close - 1))) {
-			open_note = nullptr;
+			note_open = false;
 			if (note_of(script, std::string(variable)) != nullptr)
 				return;
 			std::string_view note = trimmed(rest.substr(close + 1));
@@ -440,43 +417,23 @@ struct script_reading {
 			script.notes.push_back({std::string(variable), std::string(rest.substr(1, close - 1)),
 						std::string(note.substr(0, note_limit))});
 			note_index = script.notes.size() - 1;
-			open_note = &script.notes[note_index];
+			note_open = true;
 			note_line = line;
 			return;
 		}
 		// A note goes on over the comment lines right below it that are indented.
-		bool goes_on = open_note != nullptr && line == note_line + 1 && !body.empty() && place.alone &&
+		bool goes_on = note_open && line == note_line + 1 && !body.empty() && place.alone &&
 			       (text[0] == '\t' || text.substr(0, 2) == "  ");
 		if (!goes_on) {
-			open_note = nullptr;
+			note_open = false;
 			return;
 		}
 		std::string &note = script.notes[note_index].text;
 		if (note.size() < note_limit)
 			note += (note.empty() ? "" : " ") + std::string(body.substr(0, note_limit - note.size()));
-		open_note = &script.notes[note_index];
 		note_line = line;
 	}
 };
-
-// Reads text into lists (unless nullptr), the observer watching.
-void read_text(std::string_view text, const script_observer *observer, rc_lists *lists)
-{
-	if (lists != nullptr)
-		*lists = {};
-	FILE *in = text.empty() ? nullptr : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
-	if (in == nullptr)
-		return;
-	read_observed_stream(in, lists, observer);
-	std::fclose(in);
-}
-
-void free_lists(rc_lists &lists)
-{
-	std::free(lists.knobs);
-	std::free(lists.strings);
-	lists = {};
-}
 
 // Each text eval runs is read as the script's own lines, in the eval's place.
 void read_evals(script_reading &reading)
@@ -489,7 +446,7 @@ void read_evals(script_reading &reading)
 		inner.in_eval = true;
 		script_observer watch{[&inner](const top_command &c) { inner.on_command(c); },
 				      [](std::string_view, comment_place) {}, true};
-		read_text(reading.evals[e].text + "\n", &watch, nullptr);
+		read_rc_text(reading.evals[e].text + "\n", nullptr, &watch);
 		std::size_t at = reading.evals[e].step;
 		for (default_text &d : inner.pending_defaults)
 			d.step += at;
@@ -529,8 +486,8 @@ void read_defaults(script_reading &reading)
 			text += d.text + "\n";
 			batch.push_back(std::move(d));
 		}
-		rc_lists lists;
-		read_text(text, nullptr, &lists);
+		rc_lists lists = {};
+		read_rc_text(text, &lists);
 		for (const default_text &d : batch) {
 			if (const rc_entry *entry = entry_named(lists, steps[d.step].variable.c_str())) {
 				steps[d.step].value = *entry;
@@ -573,7 +530,7 @@ int read_service_script(const char *path, service_script &script)
 			      true};
 	read_observed_stream(in, nullptr, &watch);
 	std::fclose(in);
-	if (!reading.name_known_at_top)
+	if (!reading.name)
 		return -1;
 	script.name = *reading.name;
 	if (reading.rcvar_at_top) {

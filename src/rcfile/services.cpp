@@ -33,7 +33,7 @@ bool passed_over_name(const std::string &name, bool base)
 	for (std::string_view end : {".sample", ".pkgsave", "~", "#", ".OLD", ".bak", ".orig", ",v"})
 		if (ends_with(name, end))
 			return true;
-	return name[0] == '.' || (base && ends_with(name, ".sh"));
+	return base && ends_with(name, ".sh");
 }
 
 // The names of a folder's entries in name order; none when it cannot be read.
@@ -106,12 +106,60 @@ struct service_file_entries {
 	rc_lists lists;
 };
 
-void mark_source(rc_lists &lists, int source)
+// An rc.conf.d folder that load_rc_config looks in, and the names it holds, sorted.
+struct service_file_folder {
+	std::string path;
+	std::vector<std::string> names;
+};
+
+// The rc.conf.d folders of dirs (/etc, then the local_startup folders), in
+// load_rc_config's order: each dir without its "/rc.d", and rc.conf.d.
+std::vector<service_file_folder> service_file_folders(const std::vector<std::string> &dirs)
 {
-	for (int i = 0; i < lists.knob_count; i++)
-		lists.knobs[i].source = source;
-	for (int i = 0; i < lists.string_count; i++)
-		lists.strings[i].source = source;
+	std::vector<service_file_folder> folders;
+	for (std::string dir : dirs) {
+		if (ends_with(dir, "/rc.d"))
+			dir.resize(dir.size() - 5);
+		dir += "/rc.conf.d";
+		// /etc/rc.d in local_startup would have /etc's files read twice, to the same end.
+		bool again = false;
+		for (const service_file_folder &folder : folders)
+			again = again || folder.path == dir;
+		if (!again)
+			folders.push_back({dir, folder_names(dir)});
+	}
+	return folders;
+}
+
+// The rc.conf.d files load_rc_config reads for config, in its order: in each
+// folder, the file config, or every file of the folder config in name order.
+std::vector<std::string> service_files(const std::string &config, const std::vector<service_file_folder> &folders)
+{
+	std::vector<std::string> files;
+	for (const service_file_folder &folder : folders) {
+		if (!std::binary_search(folder.names.begin(), folder.names.end(), config))
+			continue;
+		std::string path = folder.path + "/" + config;
+		struct stat st;
+		if (stat(path.c_str(), &st) == -1)
+			continue;
+		if (S_ISREG(st.st_mode)) {
+			files.push_back(path);
+		} else if (S_ISDIR(st.st_mode)) {
+			for (const std::string &name : folder_names(path))
+				if (is_regular(path + "/" + name, false))
+					files.push_back(path + "/" + name);
+		}
+	}
+	return files;
+}
+
+// Whether variable is one of the service's own: its rcvar, or a longer name
+// that begins with the service's name (nginx_flags, nginxlimits_enable).
+bool is_own_variable(const service_script &service, const std::string &variable)
+{
+	const std::string &name = service.name;
+	return variable == service.rcvar || (variable.size() > name.size() && variable.compare(0, name.size(), name) == 0);
 }
 
 // The variables a service owns that its script or its files touch, in their first order.
@@ -150,53 +198,9 @@ std::vector<service_script> read_services(const std::string &base_dir, const std
 	return found;
 }
 
-std::vector<service_file_folder> service_file_folders(const std::vector<std::string> &dirs)
+int lay_services(rc_lists *merged, std::vector<service_script> services, const std::vector<std::string> &dirs)
 {
-	std::vector<service_file_folder> folders;
-	for (std::string dir : dirs) {
-		if (ends_with(dir, "/rc.d"))
-			dir.resize(dir.size() - 5);
-		dir += "/rc.conf.d";
-		// /etc/rc.d in local_startup would have /etc's files read twice, to the same end.
-		bool again = false;
-		for (const service_file_folder &folder : folders)
-			again = again || folder.path == dir;
-		if (!again)
-			folders.push_back({dir, folder_names(dir)});
-	}
-	return folders;
-}
-
-std::vector<std::string> service_files(const std::string &config, const std::vector<service_file_folder> &folders)
-{
-	std::vector<std::string> files;
-	for (const service_file_folder &folder : folders) {
-		if (!std::binary_search(folder.names.begin(), folder.names.end(), config))
-			continue;
-		std::string path = folder.path + "/" + config;
-		struct stat st;
-		if (stat(path.c_str(), &st) == -1)
-			continue;
-		if (S_ISREG(st.st_mode)) {
-			files.push_back(path);
-		} else if (S_ISDIR(st.st_mode)) {
-			for (const std::string &name : folder_names(path))
-				if (is_regular(path + "/" + name, false))
-					files.push_back(path + "/" + name);
-		}
-	}
-	return files;
-}
-
-bool is_own_variable(const service_script &service, const std::string &variable)
-{
-	const std::string &name = service.name;
-	return variable == service.rcvar || (variable.size() > name.size() && variable.compare(0, name.size(), name) == 0);
-}
-
-int lay_services(rc_lists *merged, const std::vector<service_script> &services, const std::vector<std::string> &dirs)
-{
-	read_scripts = services;
+	read_scripts = std::move(services);
 	std::vector<service_file_folder> folders = service_file_folders(dirs);
 	std::unordered_map<std::string_view, const rc_entry *> held;
 	for (int i = 0; i < merged->knob_count; i++)
@@ -221,8 +225,7 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 				if (fresh) {
 					at->second.path = path;
 					// What the service starts with: a change behind the window's back counts.
-					remember_file(path.c_str());
-					read_rc_file(path.c_str(), &at->second.lists);
+					read_remembered_file(path.c_str(), &at->second.lists);
 					mark_source(at->second.lists, add_source(path, source_kind::service_file, service.name));
 				}
 				step_files[s].push_back(&at->second);
@@ -295,11 +298,9 @@ int lay_services(rc_lists *merged, const std::vector<service_script> &services, 
 	else if (layer.knob_count + layer.string_count > 0)
 		result = merge_lists(merged, &layer);
 	for (auto &[path, file] : read_files) {
-		std::free(file.lists.knobs);
-		std::free(file.lists.strings);
+		free_lists(file.lists);
 	}
-	std::free(layer.knobs);
-	std::free(layer.strings);
+	free_lists(layer);
 	return result;
 }
 

@@ -13,31 +13,13 @@
 // that cannot be read, or whose name or rcvar cannot be known, is passed over.
 std::vector<service_script> read_services(const std::string &base_dir, const std::vector<std::string> &local_dirs);
 
-// An rc.conf.d folder that load_rc_config looks in, and the names it holds, sorted.
-struct service_file_folder {
-	std::string path;
-	std::vector<std::string> names;
-};
-
-// The rc.conf.d folders of dirs (/etc, then the local_startup folders), in
-// load_rc_config's order: each dir without its "/rc.d", and rc.conf.d.
-std::vector<service_file_folder> service_file_folders(const std::vector<std::string> &dirs);
-
-// The rc.conf.d files load_rc_config reads for config, in its order: in each
-// folder, the file config, or every file of the folder config in name order.
-std::vector<std::string> service_files(const std::string &config, const std::vector<service_file_folder> &folders);
-
 // Lays over merged what the boot gives each service's own variables when
 // it starts: the script's defaults and its rc.conf.d files (in the
-// service_file_folders of dirs) in the script's order, and an rcvar that nothing
+// rc.conf.d folders of dirs) in the script's order, and an rcvar that nothing
 // sets as a knob that is off. The scripts and files are added to sources()
 // and the services kept for loaded_services(). Returns 0, or -1 with errno
 // set when memory runs out.
-int lay_services(rc_lists *merged, const std::vector<service_script> &services, const std::vector<std::string> &dirs);
-
-// Whether variable is one of the service's own: its rcvar, or a longer name
-// that begins with the service's name (nginx_flags, nginxlimits_enable).
-bool is_own_variable(const service_script &service, const std::string &variable);
+int lay_services(rc_lists *merged, std::vector<service_script> services, const std::vector<std::string> &dirs);
 
 // What a service says of one of its variables: of its rcvar its desc, else
 // the header note; of another its header note, else desc; "" when unknown.

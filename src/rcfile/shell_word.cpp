@@ -11,6 +11,8 @@
 // sh would not read the rest of the file.
 #include "rcfile/shell_word.h"
 
+#include "model/rc_entry.h"
+
 #include <algorithm>
 #include <bitset>
 #include <vector>
@@ -22,16 +24,6 @@ constexpr std::size_t depth_limit = 32;
 
 // The longest value kept; a longer one is unknown.
 constexpr std::size_t value_limit = 65536;
-
-bool is_name_start(char c)
-{
-	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
-bool is_name_char(char c)
-{
-	return is_name_start(c) || (c >= '0' && c <= '9');
-}
 
 bool is_special_parameter(char c)
 {

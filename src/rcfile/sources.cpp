@@ -27,11 +27,30 @@ void clear_sources()
 	files.clear();
 }
 
+void mark_source(rc_lists &lists, int source)
+{
+	for (int i = 0; i < lists.knob_count; i++)
+		lists.knobs[i].source = source;
+	for (int i = 0; i < lists.string_count; i++)
+		lists.strings[i].source = source;
+}
+
+const source_file *source_at(int source)
+{
+	if (source <= 0 || static_cast<std::size_t>(source) > files.size())
+		return nullptr;
+	return &files[static_cast<std::size_t>(source - 1)];
+}
+
+bool is_service_source(int source)
+{
+	const source_file *file = source_at(source);
+	return file != nullptr && (file->kind == source_kind::script || file->kind == source_kind::service_file);
+}
+
 const source_file *source_of(const rc_entry &entry)
 {
-	if (entry.source <= 0 || static_cast<std::size_t>(entry.source) > files.size())
-		return nullptr;
-	return &files[static_cast<std::size_t>(entry.source - 1)];
+	return source_at(entry.source);
 }
 
 bool set_later(const rc_entry &entry)

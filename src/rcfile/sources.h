@@ -31,6 +31,15 @@ int add_source(std::string path, source_kind kind, std::string service = "");
 // Forgets every file, before the files are read again.
 void clear_sources();
 
+// Marks every entry of lists as read from source.
+void mark_source(rc_lists &lists, int source);
+
+// The file that source stands for, nullptr for none.
+const source_file *source_at(int source);
+
+// Whether source is a service's: its script or one of its rc.conf.d files.
+bool is_service_source(int source);
+
 // The file that gives entry its value, nullptr for one added in the window.
 const source_file *source_of(const rc_entry &entry);
 

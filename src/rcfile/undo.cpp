@@ -55,7 +55,7 @@ bool with_default(const rc_entry &entry, rc_entry *reset)
 		reset->knob_on = d->on ? 1 : 0;
 		return d->knob;
 	}
-	std::string value = d->knob ? (d->on ? "\"YES\"" : "\"NO\"") : d->text;
+	std::string value = default_text(*d);
 	// A default shown as written, or cut, is no value to write.
 	return copy_field(reset->value, value) == 0 && check_value(value) == value_fault::none &&
 	       !names_equal(reset->value, entry.value);

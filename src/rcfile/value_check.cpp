@@ -51,16 +51,6 @@ constexpr std::string_view special_parameters = "$?!#-@*0123456789";
 constexpr std::string_view reserved_words[] = {"!",  "{",    "}",    "case", "do", "done",  "elif", "else",
 					       "esac", "fi", "for", "if", "in", "then", "until", "while"};
 
-bool is_name_start(char c)
-{
-	return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-
-bool is_name_char(char c)
-{
-	return is_name_start(c) || (c >= '0' && c <= '9');
-}
-
 bool is_special(char c)
 {
 	return c != '\0' && special_parameters.find(c) != std::string_view::npos;

@@ -146,11 +146,6 @@ std::string disagreement(const shell_value &ours, const std::string *first, cons
 	}
 }
 
-void free_lists(rc_lists &lists)
-{
-	std::free(lists.knobs);
-	std::free(lists.strings);
-}
 
 } // namespace
 

@@ -230,8 +230,8 @@ TEST_F(Editing, LockedValuesAreMarkedAndCannotBeEdited)
 	for (const auto &c : cases) {
 		lists.strings[1].value_lock = c.lock;
 		gtk_list_store_clear(string_store);
-		append_row(string_store, lists.strings[0], "");
-		append_row(string_store, lists.strings[1], "");
+		append_row(string_store, lists.strings[0]);
+		append_row(string_store, lists.strings[1]);
 		EXPECT_EQ(cell_text(string_store, 1, column_state), c.shown);
 		answer_dialogs({GTK_RESPONSE_CLOSE, GTK_RESPONSE_CLOSE});
 		open_value_editor("flags");
@@ -276,7 +276,7 @@ TEST_F(Editing, TextThatIsNotUtf8IsShownReadablyAndKeptUnlessEdited)
 	copy_field(lists.strings[0].saved_value, "\"caf\xe9\"");
 	copy_field(lists.strings[0].comment, "r\xe9seau");
 	gtk_list_store_clear(string_store);
-	append_row(string_store, lists.strings[0], "");
+	append_row(string_store, lists.strings[0]);
 	const std::string shown = "\"caf\xEF\xBF\xBD\"";
 	EXPECT_EQ(cell_text(string_store, 0, column_state), shown);
 	select_row(1, "host");
