@@ -50,6 +50,17 @@ inline void write_script(const std::filesystem::path &path, const std::string &t
 	chmod(path.c_str(), 0755);
 }
 
+// What /bin/sh prints when it runs script, written to path first, with args;
+// status is what std::system returns for it.
+inline std::string sh_printed(const std::filesystem::path &path, const std::string &script, int &status,
+			      const std::string &args = "")
+{
+	write_whole(path, script);
+	std::string out = path.string() + ".out";
+	status = std::system(("/bin/sh " + path.string() + " " + args + " >" + out).c_str());
+	return read_whole(out);
+}
+
 // The NUL-ended fields a shell wrote with printf '%s\0'.
 inline std::vector<std::string> nul_fields(const std::string &text)
 {
@@ -70,6 +81,14 @@ inline std::string replaced(std::string text, const std::string &from, const std
 inline std::string sh_quoted(const std::string &text)
 {
 	return "'" + replaced(text, "'", "'\\''") + "'";
+}
+
+// text with its ASCII small letters as capitals.
+inline std::string upper(std::string text)
+{
+	for (char &c : text)
+		c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+	return text;
 }
 
 template <std::size_t N> const char *pick_one(std::mt19937 &rng, const char *const (&from)[N])

@@ -2,11 +2,11 @@
 #include "rcfile/addable_names.h"
 #include "rcfile/load.h"
 
+#include "owned_lists.h"
 #include "scratch_files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ifaddrs.h>
 #include <map>
 #include <string>
@@ -24,7 +24,7 @@ TEST(AddableNames, SamplesOfTheDefaultsAndTheInterfaces)
 			  "  #indented=\"x\"\n"
 			  "#1x=2\n"
 			  "hostname=\"\"\n");
-	rc_lists lists = {};
+	owned_lists lists;
 	ASSERT_EQ(load_settings(path.c_str(), "/nonexistent/rc.conf", &lists), 0);
 	std::map<std::string, std::string> found;
 	for (const rc_entry &e : addable_names(false))
@@ -47,6 +47,4 @@ TEST(AddableNames, SamplesOfTheDefaultsAndTheInterfaces)
 		EXPECT_TRUE(listed) << name;
 	}
 	freeifaddrs(interfaces);
-	std::free(lists.knobs);
-	std::free(lists.strings);
 }

@@ -7,6 +7,7 @@
 #include "rcfile/value_warnings.h"
 #include "rcfile/views.h"
 
+#include "owned_lists.h"
 #include "scratch_files.h"
 
 #include <gtest/gtest.h>
@@ -146,6 +147,20 @@ std::string disagreement(const shell_value &ours, const std::string *first, cons
 	}
 }
 
+// A driver's report: each field but a V begins a run; in a run, V and a
+// name, then its value, for each name that run set.
+std::vector<std::map<std::string, std::string>> reported_runs(const std::string &report)
+{
+	std::vector<std::map<std::string, std::string>> runs;
+	std::vector<std::string> out = nul_fields(report);
+	for (std::size_t at = 0; at < out.size(); at++) {
+		if (out[at][0] != 'V')
+			runs.emplace_back();
+		else if (at + 1 < out.size() && !runs.empty())
+			runs.back()[out[at].substr(1)] = out[at + 1], at++;
+	}
+	return runs;
+}
 
 } // namespace
 
@@ -162,15 +177,14 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 	fs::create_directory(work.path / "root");
 	ASSERT_EQ(set_system_root((work.path / "root").c_str()), 0);
 	std::mt19937 rng(20261214);
-	std::string report = "r() {";
-	for (const char *name : pool)
+	std::string report = "r() {", names;
+	for (const char *name : pool) {
 		report += std::string(" if [ -n \"${") + name + "+s}\" ]; then printf 'V%s\\0%s\\0' " + name + " \"$" + name +
 			  "\"; fi;";
-	std::string names;
-	for (const char *name : pool)
 		names += std::string(" ") + name;
+	}
 	std::string driver = report + " }\nc() { printf %s \"$__c\"; }\n__d=$2\ncase $1 in 1) __c='A b' ;; *) __c= ;; esac\n"
-				      "exec 3>\"$__d/out$1\" 2>/dev/null </dev/null\n__path=$PATH\n";
+				      "exec 3>&1 >/dev/null 2>&1 </dev/null\n__path=$PATH\n";
 	std::vector<generated> defaults, machine;
 	std::vector<std::map<std::string, shell_value>> ours(pairs);
 	// Per pair and name with a row: whether the machine sets it, whether it
@@ -179,7 +193,7 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 		bool set_here, changed, default_known;
 	};
 	std::vector<std::map<std::string, view>> views(pairs);
-	std::string views_driver = report + " }\nc() { :; }\n__d=$1\nexec 3>\"$__d/views\" 2>/dev/null </dev/null\n";
+	std::string views_driver = report + " }\nc() { :; }\n__d=$1\nexec 3>&1 >/dev/null 2>&1 </dev/null\n";
 	int rows_checked = 0;
 	for (int n = 0; n < pairs; n++) {
 		defaults.push_back(generate(rng, false));
@@ -200,39 +214,26 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 		// The defaults alone, and the machine's file alone: what it assigns itself.
 		views_driver += "printf 'P%s\\0' " + id + " >&3\n(PATH=; trap 'r >&3' EXIT; . \"$__d/d" + id +
 				"\")\nprintf 'M\\0' >&3\n(PATH=; unset" + names + "; trap 'r >&3' EXIT; . \"$__d/m" + id + "\")\n";
-		rc_lists lists = {};
+		owned_lists lists;
 		ASSERT_EQ(load_settings(d.c_str(), m.c_str(), &lists), 0);
 		for (const char *name : pool)
 			ours[n][name] = value_at_boot(name);
-		for (int i = 0; i < lists.knob_count + lists.string_count; i++) {
-			const rc_entry &e = i < lists.knob_count ? lists.knobs[i] : lists.strings[i - lists.knob_count];
-			views[n][e.name] = {set_on_machine(e), changed_from_default(e),
-					    default_value_at_boot(e.name).kind != shell_kind::runs_command};
+		for (const rc_entry *e : lists.entries()) {
+			views[n][e->name] = {set_on_machine(*e), changed_from_default(*e),
+					     default_value_at_boot(e->name).kind != shell_kind::runs_command};
+			rows_checked++;
+			EXPECT_EQ(described(entry_value_at_boot(*e)), described(value_at_boot(e->name)))
+				<< e->name << "\n" << defaults[n].text << "\n--- machine:\n" << machine[n].text;
 		}
-		for (rc_entry *entries : {lists.knobs, lists.strings}) {
-			int count = entries == lists.knobs ? lists.knob_count : lists.string_count;
-			for (int i = 0; i < count; i++, rows_checked++)
-				EXPECT_EQ(described(entry_value_at_boot(entries[i])), described(value_at_boot(entries[i].name)))
-					<< entries[i].name << "\n" << defaults[n].text << "\n--- machine:\n" << machine[n].text;
-		}
-		free_lists(lists);
 	}
 	set_system_root("/");
-	write_whole(work.path / "driver", driver);
-	for (const char *run : {"1", "2"}) {
-		std::string command = "/bin/sh " + (work.path / "driver").string() + " " + run + " " + work.path.string();
-		ASSERT_EQ(std::system(command.c_str()), 0);
-	}
+	// Each pair's run begins with P and its number.
 	std::vector<std::map<std::string, std::string>> runs[2];
 	for (int r = 0; r < 2; r++) {
-		// P and the pair's number, then V and a name, and its value, for each name set.
-		std::vector<std::string> out = nul_fields(read_whole(work.path / ("out" + std::to_string(r + 1))));
-		for (std::size_t at = 0; at < out.size(); at++) {
-			if (out[at][0] == 'P')
-				runs[r].emplace_back();
-			else if (at + 1 < out.size() && !runs[r].empty())
-				runs[r].back()[out[at].substr(1)] = out[at + 1], at++;
-		}
+		int status;
+		std::string args = std::to_string(r + 1) + " " + work.path.string();
+		runs[r] = reported_runs(sh_printed(work.path / "driver", driver, status, args));
+		ASSERT_EQ(status, 0);
 		ASSERT_EQ(runs[r].size(), static_cast<std::size_t>(pairs));
 	}
 	int failures = 0, known = 0, commands = 0, unknown = 0;
@@ -263,21 +264,12 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 	// value at boot other than the defaults' alone. Names a ${v:=w} may set
 	// as a side effect, values from commands or unknown, and files that may
 	// fail where the machine's file is read alone, are left out.
-	write_whole(work.path / "views_driver", views_driver);
-	ASSERT_EQ(std::system(("/bin/sh " + (work.path / "views_driver").string() + " " + work.path.string()).c_str()), 0);
-	std::vector<std::map<std::string, std::string>> alone_defaults, alone_machine;
-	std::vector<std::string> out = nul_fields(read_whole(work.path / "views"));
-	for (std::size_t at = 0; at < out.size(); at++) {
-		if (out[at][0] == 'P')
-			alone_defaults.emplace_back();
-		else if (out[at] == "M")
-			alone_machine.emplace_back();
-		else if (at + 1 < out.size() && !alone_defaults.empty())
-			(alone_machine.size() == alone_defaults.size() ? alone_machine : alone_defaults).back()[out[at].substr(1)] =
-				out[at + 1], at++;
-	}
-	ASSERT_EQ(alone_defaults.size(), static_cast<std::size_t>(pairs));
-	ASSERT_EQ(alone_machine.size(), static_cast<std::size_t>(pairs));
+	// Per pair, P and its number begin the run of the defaults alone, M that of the machine's file.
+	int status;
+	std::vector<std::map<std::string, std::string>> alone =
+		reported_runs(sh_printed(work.path / "views_driver", views_driver, status, work.path.string()));
+	ASSERT_EQ(status, 0);
+	ASSERT_EQ(alone.size(), 2u * pairs);
 	int view_checks = 0;
 	for (int n = 0; n < pairs && failures < 10; n++) {
 		std::string problems;
@@ -292,8 +284,8 @@ TEST(BootValue, AgreesWithDashOnGeneratedFiles)
 			    machine[n].unknowable || defaults[n].unknowable)
 				continue;
 			view_checks++;
-			bool assigned = dash_value(alone_machine[n], name) != nullptr;
-			const std::string *before = dash_value(alone_defaults[n], name);
+			bool assigned = dash_value(alone[2 * n + 1], name) != nullptr;
+			const std::string *before = dash_value(alone[2 * n], name);
 			bool changed = before == nullptr || *before != ours[n][name].text;
 			if (row->second.set_here != assigned)
 				problems += std::string(name) + (assigned ? ": assigned by the machine's file, not shown so\n"
@@ -335,25 +327,22 @@ TEST(BootValue, AgreesWithDashOnRealFiles)
 			machines.push_back(file.path());
 	std::sort(machines.begin(), machines.end());
 	for (const fs::path &machine : machines) {
-		rc_lists lists = {};
-		ASSERT_EQ(load_settings(defaults.c_str(), machine.c_str(), &lists), 0);
 		std::map<std::string, shell_value> values;
-		for (rc_entry *entries : {lists.knobs, lists.strings}) {
-			int count = entries == lists.knobs ? lists.knob_count : lists.string_count;
-			for (int i = 0; i < count; i++)
-				values[entries[i].name] = entry_value_at_boot(entries[i]);
+		{
+			owned_lists lists;
+			ASSERT_EQ(load_settings(defaults.c_str(), machine.c_str(), &lists), 0);
+			for (const rc_entry *e : lists.entries())
+				values[e->name] = entry_value_at_boot(*e);
 		}
-		free_lists(lists);
 		std::vector<int> lines = machine_setting_lines();
 		std::string script = "cd " + (work.path / "root").string() + " || exit 1\nexec 3>&1 >/dev/null 2>&1 </dev/null\n"
 				     "PATH=\n. " + defaults.string() + "\n. " + machine.string() + "\n";
 		for (const auto &[name, value] : values)
 			script += "[ -n \"${" + name + "+s}\" ] && printf '%s\\0%s\\0' " + name + " \"$" + name + "\" >&3\n";
-		write_whole(work.path / "print", "(\n" + script + ")\n");
-		std::string command = "/bin/sh " + (work.path / "print").string() + " >" + (work.path / "out").string();
-		ASSERT_NE(std::system(command.c_str()), -1);
+		int status;
+		std::vector<std::string> out = nul_fields(sh_printed(work.path / "print", "(\n" + script + ")\n", status));
+		ASSERT_NE(status, -1);
 		std::map<std::string, std::string> dash;
-		std::vector<std::string> out = nul_fields(read_whole(work.path / "out"));
 		for (std::size_t at = 0; at + 1 < out.size(); at += 2)
 			dash[out[at]] = out[at + 1];
 		int known = 0, commands = 0, unknown = 0, wrong = 0;
@@ -398,11 +387,8 @@ TEST(BootValue, ServicesGiveValuesInTheScriptsOrder)
 	write_whole(root / "etc/rc.conf.d/foo", "foo_dir=\"/srv/foo\"\nfoo_args=\"${foo_args} -v\"\n");
 	write_script(root / "usr/local/etc/rc.d/bar", "#!/bin/sh\n# PROVIDE: bar\n. /etc/rc.subr\nname=bar\n"
 						      "rcvar=bar_enable\nload_rc_config $name\nrun_rc_command \"$1\"\n");
-	ASSERT_EQ(set_system_root(root.c_str()), 0);
-	rc_lists lists = {};
-	std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
-	ASSERT_EQ(load_settings(defaults.c_str(), rc.c_str(), &lists), 0);
-	set_system_root("/");
+	owned_lists lists;
+	ASSERT_EQ(load_root(root, &lists), 0);
 	const std::pair<const char *, const char *> expected[] = {
 		{"foo_enable", "known 'YES'"}, {"foo_dir", "known '/srv/foo'"}, {"foo_args", "known '-q -v'"},
 		{"foo_flags", "known '-d /srv/foo -q -v'"}, {"foo_user", "unknown"}, {"bar_enable", "unset"},
@@ -423,5 +409,4 @@ TEST(BootValue, ServicesGiveValuesInTheScriptsOrder)
 	changed.knob_on = 0;
 	changed.modified = 1;
 	EXPECT_EQ(described(entry_value_at_boot(changed)), "known 'NO'");
-	free_lists(lists);
 }

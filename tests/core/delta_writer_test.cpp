@@ -5,6 +5,7 @@
 #include "rcfile/sources.h"
 
 #include "file_size_limit.h"
+#include "scratch_files.h"
 
 #include <gtest/gtest.h>
 
@@ -56,14 +57,6 @@ rc_entry string(const char *name, const char *value, const char *comment = nullp
 	return entry;
 }
 
-std::string read_file(const std::string &path)
-{
-	std::ifstream in(path, std::ios::binary);
-	std::stringstream text;
-	text << in.rdbuf();
-	return text.str();
-}
-
 // Whole-text match against a POSIX extended regular expression.
 bool matches(const std::string &text, const char *pattern)
 {
@@ -87,11 +80,6 @@ std::string shell_output(const std::string &command)
 	return pclose(shell) == 0 ? output : output + "(failed)";
 }
 
-void write_file(const std::string &path, const std::string &text)
-{
-	std::ofstream(path, std::ios::binary) << text;
-}
-
 // What sh itself says when it checks the file at path.
 std::string shell_complaint(const std::string &path)
 {
@@ -102,20 +90,11 @@ std::string shell_complaint(const std::string &path)
 // Each test saves into a fresh directory of its own through KELVANE_RC.
 class DeltaWriter : public testing::Test {
 protected:
-	void SetUp() override
-	{
-		char pattern[] = "/tmp/kelvane-deltas-XXXXXX";
-		dir = mkdtemp(pattern);
-		path = dir + "/rc.conf";
-		setenv("KELVANE_RC", path.c_str(), 1);
-	}
-	void TearDown() override
-	{
-		unsetenv("KELVANE_RC");
-		std::filesystem::remove_all(dir);
-	}
-	std::string dir;
-	std::string path;
+	void SetUp() override { setenv("KELVANE_RC", path.c_str(), 1); }
+	void TearDown() override { unsetenv("KELVANE_RC"); }
+	scratch_folder work;
+	std::string dir = work.path.string();
+	std::string path = dir + "/rc.conf";
 };
 
 } // namespace
@@ -184,17 +163,17 @@ TEST_F(DeltaWriter, MissingFileIsCreatedWithTheDatedHeader)
 	ASSERT_EQ(write_deltas(nullptr, 0, nullptr, 0), deltas_written);
 	const char *form = "^\n# Kelvane generated deltas - [A-Z][a-z]{2} [A-Z][a-z]{2} [ 1-3][0-9] "
 			   "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}\n$";
-	EXPECT_TRUE(matches(read_file(path), form)) << read_file(path);
+	EXPECT_TRUE(matches(read_whole(path), form)) << read_whole(path);
 }
 
 // The block starts on a line of its own behind an empty line, whether or not the last line has its newline.
 TEST_F(DeltaWriter, EmptyLineBeforeTheBlockEvenWithoutAFinalNewline)
 {
 	for (const char *old_text : {"a=\"1\"", "a=\"1\"\n"}) {
-		write_file(path, old_text);
+		write_whole(path, old_text);
 		rc_entry knobs[] = {knob("b_enable", 1)};
 		ASSERT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_written);
-		std::string text = read_file(path);
+		std::string text = read_whole(path);
 		EXPECT_EQ(text.rfind("a=\"1\"\n\n# Kelvane generated deltas - ", 0), 0u) << text;
 		EXPECT_EQ(text.substr(text.size() - 16), "\nb_enable=\"YES\"\n");
 	}
@@ -208,7 +187,7 @@ TEST_F(DeltaWriter, SecondSaveAppendsOnlyLaterChanges)
 	knobs[1].modified = 1;
 	ASSERT_EQ(write_deltas(knobs, 2, nullptr, 0), deltas_written);
 	const char *form = "^\n# Kelvane[^\n]*\na_enable=\"YES\"\n\n# Kelvane[^\n]*\nb_enable=\"YES\"\n$";
-	EXPECT_TRUE(matches(read_file(path), form)) << read_file(path);
+	EXPECT_TRUE(matches(read_whole(path), form)) << read_whole(path);
 }
 
 TEST_F(DeltaWriter, WrittenEntriesBecomeSaved)
@@ -232,7 +211,7 @@ TEST_F(DeltaWriter, SavedEntriesAreSetAtTheirLinesOfTheMachinesFile)
 	for (const char *before : {"", "a=1\n", "a=1", "a=1\n\n# c\nb=\"x\ny\"\n"}) {
 		std::filesystem::remove(path);
 		if (before[0] != '\0')
-			write_file(path, before);
+			write_whole(path, before);
 		clear_sources();
 		add_source("/etc/defaults/rc.conf", source_kind::defaults);
 		int machine = add_source(path, source_kind::machine);
@@ -240,7 +219,7 @@ TEST_F(DeltaWriter, SavedEntriesAreSetAtTheirLinesOfTheMachinesFile)
 		rc_entry strings[] = {string("s", "\"v\"", "typed"), string("t", "\"w\"")};
 		ASSERT_EQ(write_deltas(knobs, 1, strings, 2), deltas_written);
 		std::vector<std::string> lines;
-		std::istringstream text(read_file(path));
+		std::istringstream text(read_whole(path));
 		for (std::string line; std::getline(text, line);)
 			lines.push_back(line);
 		for (const rc_entry *e : {&knobs[0], &strings[0], &strings[1]}) {
@@ -290,7 +269,7 @@ TEST_F(DeltaWriter, DeviceThatCannotSyncStillSaves)
 TEST_F(DeltaWriter, FailedWriteCutsTheFileBack)
 {
 	const std::string old_text = "a=\"1\"\n";
-	write_file(path, old_text);
+	write_whole(path, old_text);
 	pid_t child = fork();
 	if (child == 0) {
 		rlimit limit{old_text.size() + 10, old_text.size() + 10};
@@ -305,7 +284,7 @@ TEST_F(DeltaWriter, FailedWriteCutsTheFileBack)
 	int status = -1;
 	waitpid(child, &status, 0);
 	EXPECT_EQ(status, 0);
-	EXPECT_EQ(read_file(path), old_text);
+	EXPECT_EQ(read_whole(path), old_text);
 }
 
 // Bytes a writer without the lock appended behind a failed save stay whole;
@@ -321,11 +300,11 @@ TEST_F(DeltaWriter, TakeBackSparesBytesAppendedBehind)
 		{"a=\"1\"", "\n", "c=\"3\"\n", "a=\"1\"\nc=\"3\"\n"},
 	};
 	for (const auto &c : cases) {
-		write_file(path, c.old_text + c.ours + c.theirs);
+		write_whole(path, c.old_text + c.ours + c.theirs);
 		int fd = open(path.c_str(), O_WRONLY | O_APPEND);
 		EXPECT_EQ(take_back(fd, c.old_text.size(), c.ours), 0) << c.after;
 		close(fd);
-		EXPECT_EQ(read_file(path), c.after);
+		EXPECT_EQ(read_whole(path), c.after);
 		std::string check = "sh -n " + path + " && sh -c '. " + path + "; printf %s \"$a,$c\"'";
 		EXPECT_EQ(shell_output(check), c.theirs.empty() ? "1," : "1,3") << c.after;
 	}
@@ -356,7 +335,7 @@ TEST_F(DeltaWriter, SimultaneousSavesKeepEveryBlockWhole)
 		wait(&status);
 		EXPECT_EQ(status, 0);
 	}
-	std::string text = read_file(path);
+	std::string text = read_whole(path);
 	const char *form = "^(\n# Kelvane generated deltas - [^\n]+\nk[0-7]_enable=\"YES\"\n){8}$";
 	EXPECT_TRUE(matches(text, form)) << text;
 	for (int i = 0; i < savers; i++)
@@ -396,12 +375,12 @@ TEST_F(DeltaWriter, BlockGoesInOnlyWhereTheShellReadsItOnItsOwn)
 		{"if true; then\n\tb=2\nfi\n", deltas_written},
 	};
 	for (const auto &c : cases) {
-		write_file(path, c.text);
+		write_whole(path, c.text);
 		rc_entry knobs[] = {knob("a_enable", 1)};
 		deltas_outcome outcome;
 		EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0, &outcome), c.result) << c.text;
 		std::string &words = outcome.shell_words;
-		std::string after = read_file(path);
+		std::string after = read_whole(path);
 		EXPECT_EQ(c.result == deltas_written ? after.substr(0, std::strlen(c.text)) : after, c.text);
 		EXPECT_EQ(knobs[0].modified, c.result == deltas_written ? 0 : 1) << c.text;
 		EXPECT_EQ(words, c.result == deltas_file_broken ? shell_complaint(path) : "") << c.text;
@@ -431,11 +410,11 @@ TEST_F(DeltaWriter, WhatTheCheckPassesTheShellReadsAsSaved)
 		std::string text;
 		for (int n = 1 + static_cast<int>(random() % 5); n > 0; n--)
 			text += pieces[random() % (random() % 2 == 0 ? complete : piece_count)];
-		write_file(path, text);
+		write_whole(path, text);
 		rc_entry knobs[] = {knob("kv_enable", run % 2)};
 		rc_entry strings[] = {string("kv_note", "\"it's $ 5; # not a comment\"")};
 		if (write_deltas(knobs, 1, strings, 1) != deltas_written) {
-			EXPECT_EQ(read_file(path), text);
+			EXPECT_EQ(read_whole(path), text);
 			continue;
 		}
 		saved++;
@@ -460,12 +439,12 @@ TEST_F(DeltaWriter, ChangesMadeBehindItsBackAreNeverWrittenOver)
 		std::function<void()> change;
 	} cases[] = {
 		{"appended", [&] { std::ofstream(path, std::ios::app) << "sshd_enable=\"NO\"\n"; }},
-		{"renamed over", [&] { write_file(dir + "/new", read_file(path)); rename((dir + "/new").c_str(), path.c_str()); }},
+		{"renamed over", [&] { write_whole(dir + "/new", read_whole(path)); rename((dir + "/new").c_str(), path.c_str()); }},
 		{"same size and time",
 		 [&] {
 			 struct stat info;
 			 stat(path.c_str(), &info);
-			 write_file(path, "a=\"2\"" + read_file(path).substr(5));
+			 write_whole(path, "a=\"2\"" + read_whole(path).substr(5));
 			 const timespec times[2] = {info.st_atim, info.st_mtim};
 			 utimensat(AT_FDCWD, path.c_str(), times, 0);
 		 }},
@@ -473,7 +452,7 @@ TEST_F(DeltaWriter, ChangesMadeBehindItsBackAreNeverWrittenOver)
 		{"removed", [&] { std::filesystem::remove(path); }},
 	};
 	for (const auto &c : cases) {
-		write_file(path, "a=\"1\"\n");
+		write_whole(path, "a=\"1\"\n");
 		forget_files();
 		remember_file(path.c_str());
 		rc_entry knobs[] = {knob("b_enable", 1)};
@@ -483,11 +462,11 @@ TEST_F(DeltaWriter, ChangesMadeBehindItsBackAreNeverWrittenOver)
 		ASSERT_EQ(changed_files().size(), 1u) << c.what;
 		// A FIFO would hold the reading of the test itself.
 		bool regular = std::filesystem::is_regular_file(path);
-		std::string before = regular ? read_file(path) : "";
+		std::string before = regular ? read_whole(path) : "";
 		knobs[0] = knob("d_enable", 1);
 		EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_changed_outside) << c.what;
 		EXPECT_EQ(std::filesystem::is_regular_file(path), regular) << c.what;
-		EXPECT_EQ(regular ? read_file(path) : "", before) << c.what;
+		EXPECT_EQ(regular ? read_whole(path) : "", before) << c.what;
 		EXPECT_EQ(knobs[0].modified, 1) << c.what;
 		std::filesystem::remove(path);
 	}
@@ -504,9 +483,9 @@ TEST_F(DeltaWriter, SavesBesideALocklessAppenderAreReadOrLeaveNoTrace)
 	// An opened quote or here-document is closed by the next write.
 	const std::vector<std::vector<std::string_view>> bursts = {
 		{"x=1\n"}, {"# note\n"}, {"y=\"open\n", "\"\n"}, {": <<EOF\n", "EOF\n"}};
-	write_file(path, "a=\"1\"\n");
+	write_whole(path, "a=\"1\"\n");
 	std::string log_path = dir + "/appended";
-	write_file(log_path, "a=\"1\"\n");
+	write_whole(log_path, "a=\"1\"\n");
 	pid_t appender = fork();
 	if (appender == 0) {
 		alarm(20);
@@ -530,7 +509,7 @@ TEST_F(DeltaWriter, SavesBesideALocklessAppenderAreReadOrLeaveNoTrace)
 	}
 	kill(appender, SIGKILL);
 	waitpid(appender, nullptr, 0);
-	std::string text = read_file(path);
+	std::string text = read_whole(path);
 	int saved = 0;
 	for (int n = 0; n < saves; n++) {
 		std::string line = "\nkv_note=\"save " + std::to_string(n) + "\"\n";
@@ -541,7 +520,7 @@ TEST_F(DeltaWriter, SavesBesideALocklessAppenderAreReadOrLeaveNoTrace)
 		}
 		saved++;
 		ASSERT_NE(at, std::string::npos) << "save " << n << " is not in the file";
-		write_file(dir + "/upto", text.substr(0, at + line.size()));
+		write_whole(dir + "/upto", text.substr(0, at + line.size()));
 		EXPECT_EQ(shell_output("cd " + dir + " && PATH= " + boot_shell + " -c '. ./upto >/dev/null 2>&1; printf %s \"$kv_note\"'"),
 			  "save " + std::to_string(n));
 	}
@@ -549,7 +528,7 @@ TEST_F(DeltaWriter, SavesBesideALocklessAppenderAreReadOrLeaveNoTrace)
 	std::string rest = text;
 	for (std::size_t at; (at = rest.find("\n# Kelvane generated deltas - ")) != std::string::npos;)
 		rest.erase(at, rest.find("\"\n", at) + 2 - at);
-	EXPECT_EQ(rest, read_file(log_path));
+	EXPECT_EQ(rest, read_whole(log_path));
 	EXPECT_GT(saved, 0);
 	EXPECT_LT(saved, saves);
 }

@@ -2,12 +2,11 @@
 #include "rcfile/descriptions.h"
 #include "rcfile/load.h"
 
+#include "owned_lists.h"
 #include "scratch_files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 TEST(Descriptions, GoOnOverIndentedCommentLinesUntilASectionOpens)
@@ -32,7 +31,7 @@ TEST(Descriptions, GoOnOverIndentedCommentLinesUntilASectionOpens)
 			  "\t\t# no comment to go on with\n"
 			  "ntpd_enable=\"YES\" # not the first\n"
 			  "e=5; f=6 # f's\n");
-	rc_lists lists = {};
+	owned_lists lists;
 	ASSERT_EQ(load_settings(path.c_str(), "/nonexistent/rc.conf", &lists), 0);
 	for (auto [name, text] : {std::pair{"rtsold_enable", "Set to YES to enable an IPv6 router solicitation daemon."},
 				  {"ntpd_enable", "Run ntpd. Only the first of a name counts."},
@@ -44,6 +43,4 @@ TEST(Descriptions, GoOnOverIndentedCommentLinesUntilASectionOpens)
 				  {"e", ""},
 				  {"f", "f's"}})
 		EXPECT_EQ(description_of(name), text) << name;
-	std::free(lists.knobs);
-	std::free(lists.strings);
 }

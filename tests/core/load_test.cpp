@@ -1,27 +1,21 @@
 // Tests of which files the boot reads after the machine's rc.conf.
 #include "rcfile/load.h"
-#include "rcfile/reader.h"
+
+#include "owned_lists.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
 
 // The files read after rc_path, joined by blanks, for the defaults text.
-std::string after(std::string defaults, const char *rc_path)
+std::string after(std::string_view defaults, const char *rc_path)
 {
-	FILE *in = fmemopen(defaults.data(), defaults.size(), "r");
-	rc_lists lists = {};
-	read_rc_stream(in, &lists);
-	std::fclose(in);
+	owned_lists lists(defaults);
 	std::string joined;
 	for (const std::string &file : files_read_after(lists, rc_path))
 		joined += (joined.empty() ? "" : " ") + file;
-	std::free(lists.knobs);
-	std::free(lists.strings);
 	return joined;
 }
 

@@ -1,6 +1,8 @@
 // Tests of merge_lists and sort_entries.
 #include "rcfile/merge.h"
 
+#include "owned_lists.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,32 +35,6 @@ rc_entry string_entry(const char *name, const char *value, const char *comment =
 	copy_field(e.comment, comment);
 	return e;
 }
-
-// A calloc'd copy, as the reader leaves its arrays.
-rc_entry *heap_array(const std::vector<rc_entry> &entries)
-{
-	auto *array = static_cast<rc_entry *>(std::calloc(entries.size() + 1, sizeof(rc_entry)));
-	for (std::size_t i = 0; i < entries.size(); i++)
-		array[i] = entries[i];
-	return array;
-}
-
-// An rc_lists that frees its arrays when it goes.
-struct owned_lists {
-	rc_lists lists = {};
-	owned_lists(const std::vector<rc_entry> &knobs, const std::vector<rc_entry> &strings)
-	{
-		lists.knobs = heap_array(knobs);
-		lists.knob_count = static_cast<int>(knobs.size());
-		lists.strings = heap_array(strings);
-		lists.string_count = static_cast<int>(strings.size());
-	}
-	~owned_lists()
-	{
-		std::free(lists.knobs);
-		std::free(lists.strings);
-	}
-};
 
 bool all_zero(const rc_entry *from, int count)
 {
@@ -154,11 +130,11 @@ std::vector<rc_entry> random_entries(std::mt19937 &rng, int count, bool knobs)
 void expect_reference_merge(const owned_lists &d, const owned_lists &m)
 {
 	std::vector<rc_entry> knobs, strings;
-	reference_merge(d.lists, m.lists, knobs, strings);
-	rc_lists merged = d.lists;
-	merged.knobs = heap_array({d.lists.knobs, d.lists.knobs + d.lists.knob_count});
-	merged.strings = heap_array({d.lists.strings, d.lists.strings + d.lists.string_count});
-	ASSERT_EQ(0, merge_lists(&merged, &m.lists));
+	reference_merge(d, m, knobs, strings);
+	rc_lists merged = d;
+	merged.knobs = heap_array({d.knobs, d.knobs + d.knob_count});
+	merged.strings = heap_array({d.strings, d.strings + d.string_count});
+	ASSERT_EQ(0, merge_lists(&merged, &m));
 	EXPECT_EQ(static_cast<int>(knobs.size()), merged.knob_count);
 	EXPECT_EQ(static_cast<int>(strings.size()), merged.string_count);
 	if (static_cast<int>(knobs.size()) == merged.knob_count && static_cast<int>(strings.size()) == merged.string_count) {
@@ -176,36 +152,36 @@ TEST(Merge, SharedNameKeepsDefaultsPlaceAndCommentTakesMachineState)
 	owned_lists def({knob("a_enable", 0, " first"), knob("b_enable", 0)},
 			{string_entry("a_flags", "\"-x\"", " flags")});
 	owned_lists mach({knob("a_enable", 1, " mine")}, {string_entry("a_flags", "\"-y\"")});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	ASSERT_EQ(2, def.lists.knob_count);
-	EXPECT_STREQ("a_enable", def.lists.knobs[0].name);
-	EXPECT_STREQ(" first", def.lists.knobs[0].comment);
-	EXPECT_EQ(1, def.lists.knobs[0].knob_on);
-	EXPECT_EQ(1, def.lists.knobs[0].saved_knob_on);
-	EXPECT_STREQ("\"-y\"", def.lists.strings[0].value);
-	EXPECT_STREQ("\"-y\"", def.lists.strings[0].saved_value);
-	EXPECT_STREQ(" flags", def.lists.strings[0].comment);
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	ASSERT_EQ(2, def.knob_count);
+	EXPECT_STREQ("a_enable", def.knobs[0].name);
+	EXPECT_STREQ(" first", def.knobs[0].comment);
+	EXPECT_EQ(1, def.knobs[0].knob_on);
+	EXPECT_EQ(1, def.knobs[0].saved_knob_on);
+	EXPECT_STREQ("\"-y\"", def.strings[0].value);
+	EXPECT_STREQ("\"-y\"", def.strings[0].saved_value);
+	EXPECT_STREQ(" flags", def.strings[0].comment);
 }
 
 TEST(Merge, LastMachineAssignmentDecides)
 {
 	owned_lists def({}, {string_entry("hostname", "\"\"")});
 	owned_lists mach({}, {string_entry("hostname", "\"one\""), string_entry("hostname", "\"two\"")});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	ASSERT_EQ(1, def.lists.string_count);
-	EXPECT_STREQ("\"two\"", def.lists.strings[0].value);
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	ASSERT_EQ(1, def.string_count);
+	EXPECT_STREQ("\"two\"", def.strings[0].value);
 }
 
 TEST(Merge, MachineOnlyNameTwiceIsOneEntryWithFirstCommentAndLastValue)
 {
 	owned_lists def({knob("a", 0)}, {});
 	owned_lists mach({knob("new", 1, " why"), knob("new", 0, " later")}, {});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	ASSERT_EQ(2, def.lists.knob_count);
-	EXPECT_STREQ("new", def.lists.knobs[1].name);
-	EXPECT_STREQ(" why", def.lists.knobs[1].comment);
-	EXPECT_EQ(0, def.lists.knobs[1].knob_on);
-	EXPECT_EQ(0, def.lists.knobs[1].saved_knob_on);
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	ASSERT_EQ(2, def.knob_count);
+	EXPECT_STREQ("new", def.knobs[1].name);
+	EXPECT_STREQ(" why", def.knobs[1].comment);
+	EXPECT_EQ(0, def.knobs[1].knob_on);
+	EXPECT_EQ(0, def.knobs[1].saved_knob_on);
 }
 
 // One row a variable: the last kind read decides, and the entry keeps the
@@ -214,24 +190,24 @@ TEST(Merge, OtherKindReplacesTheDefaultKeepingItsComment)
 {
 	owned_lists def({knob("sendmail_enable", 1, " mail")}, {string_entry("dumpdev", "\"AUTO\"", " dumps")});
 	owned_lists mach({knob("dumpdev", 1)}, {string_entry("sendmail_enable", "\"NONE\"", " mine")});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	ASSERT_EQ(1, def.lists.knob_count);
-	EXPECT_STREQ("dumpdev", def.lists.knobs[0].name);
-	EXPECT_STREQ(" dumps", def.lists.knobs[0].comment);
-	EXPECT_EQ(1, def.lists.knobs[0].saved_knob_on);
-	ASSERT_EQ(1, def.lists.string_count);
-	EXPECT_STREQ("\"NONE\"", def.lists.strings[0].value);
-	EXPECT_STREQ(" mail", def.lists.strings[0].comment);
-	EXPECT_TRUE(all_zero(def.lists.knobs + 1, def.lists.knob_capacity - 1));
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	ASSERT_EQ(1, def.knob_count);
+	EXPECT_STREQ("dumpdev", def.knobs[0].name);
+	EXPECT_STREQ(" dumps", def.knobs[0].comment);
+	EXPECT_EQ(1, def.knobs[0].saved_knob_on);
+	ASSERT_EQ(1, def.string_count);
+	EXPECT_STREQ("\"NONE\"", def.strings[0].value);
+	EXPECT_STREQ(" mail", def.strings[0].comment);
+	EXPECT_TRUE(all_zero(def.knobs + 1, def.knob_capacity - 1));
 }
 
 TEST(Merge, StringValueIsCarriedAsWholeField)
 {
 	owned_lists def({}, {string_entry("flags", "\"a much longer value\"")});
 	owned_lists mach({}, {string_entry("flags", "\"-q\"")});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	EXPECT_EQ(0, std::memcmp(mach.lists.strings[0].value, def.lists.strings[0].value, field_size));
-	EXPECT_EQ(0, std::memcmp(mach.lists.strings[0].saved_value, def.lists.strings[0].saved_value,
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	EXPECT_EQ(0, std::memcmp(mach.strings[0].value, def.strings[0].value, field_size));
+	EXPECT_EQ(0, std::memcmp(mach.strings[0].saved_value, def.strings[0].saved_value,
 				 field_size));
 }
 
@@ -239,34 +215,34 @@ TEST(Merge, CapacityIsTwiceBothCountsAndSpareRoomIsZero)
 {
 	owned_lists def({knob("a", 1), knob("b", 1), knob("c", 0)}, {string_entry("s", "\"1\"")});
 	owned_lists mach({knob("b", 0), knob("d", 1)}, {});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	EXPECT_EQ(10, def.lists.knob_capacity);
-	EXPECT_EQ(4, def.lists.knob_count);
-	EXPECT_TRUE(all_zero(def.lists.knobs + 4, 6));
-	EXPECT_EQ(2, def.lists.string_capacity);
-	EXPECT_TRUE(all_zero(def.lists.strings + 1, 1));
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	EXPECT_EQ(10, def.knob_capacity);
+	EXPECT_EQ(4, def.knob_count);
+	EXPECT_TRUE(all_zero(def.knobs + 4, 6));
+	EXPECT_EQ(2, def.string_capacity);
+	EXPECT_TRUE(all_zero(def.strings + 1, 1));
 }
 
 TEST(Merge, EmptyMachineLeavesDefaultsWithDoubleRoom)
 {
 	owned_lists def({knob("a", 1), knob("b", 0)}, {string_entry("s", "\"x\"", " c")});
 	owned_lists mach({}, {});
-	std::vector<rc_entry> before(def.lists.knobs, def.lists.knobs + 2);
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	EXPECT_EQ(0, std::memcmp(before.data(), def.lists.knobs, 2 * sizeof(rc_entry)));
-	EXPECT_EQ(4, def.lists.knob_capacity);
-	EXPECT_EQ(2, def.lists.string_capacity);
+	std::vector<rc_entry> before(def.knobs, def.knobs + 2);
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	EXPECT_EQ(0, std::memcmp(before.data(), def.knobs, 2 * sizeof(rc_entry)));
+	EXPECT_EQ(4, def.knob_capacity);
+	EXPECT_EQ(2, def.string_capacity);
 }
 
 TEST(Merge, KindNeitherFileHasGetsNoRoom)
 {
 	owned_lists def({}, {string_entry("s", "\"x\"")});
 	owned_lists mach({}, {});
-	ASSERT_EQ(0, merge_lists(&def.lists, &mach.lists));
-	EXPECT_EQ(nullptr, def.lists.knobs);
-	EXPECT_EQ(0, def.lists.knob_count);
-	EXPECT_EQ(0, def.lists.knob_capacity);
-	EXPECT_EQ(1, def.lists.string_count);
+	ASSERT_EQ(0, merge_lists(&def, &mach));
+	EXPECT_EQ(nullptr, def.knobs);
+	EXPECT_EQ(0, def.knob_count);
+	EXPECT_EQ(0, def.knob_capacity);
+	EXPECT_EQ(1, def.string_count);
 }
 
 TEST(Merge, NoMemoryReturnsEnomemAndLeavesDefaultsUnchanged)
@@ -274,14 +250,14 @@ TEST(Merge, NoMemoryReturnsEnomemAndLeavesDefaultsUnchanged)
 	// Counts this large ask for more slots than an int can count.
 	owned_lists def({knob("a", 1)}, {});
 	owned_lists mach({}, {});
-	def.lists.knob_count = 1 << 30;
-	mach.lists.knob_count = 1 << 30;
-	rc_lists before = def.lists;
+	def.knob_count = 1 << 30;
+	mach.knob_count = 1 << 30;
+	rc_lists before = def;
 	errno = 0;
-	EXPECT_EQ(-1, merge_lists(&def.lists, &mach.lists));
+	EXPECT_EQ(-1, merge_lists(&def, &mach));
 	EXPECT_EQ(ENOMEM, errno);
-	EXPECT_EQ(0, std::memcmp(&before, &def.lists, sizeof before));
-	def.lists.knob_count = 1;
+	EXPECT_EQ(0, std::memcmp(&before, static_cast<rc_lists *>(&def), sizeof before));
+	def.knob_count = 1;
 }
 
 TEST(Merge, ManyRandomEntriesMatchTheRule)

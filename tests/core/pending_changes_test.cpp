@@ -2,10 +2,10 @@
 #include "rcfile/pending_changes.h"
 #include "rcfile/reader.h"
 
+#include "owned_lists.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -56,18 +56,13 @@ TEST(PendingChanges, LaidOverTheFileAsItIsNow)
 		{change("odd", -1, "\"y\""), "", "odd"},
 	};
 	for (const auto &c : cases) {
-		rc_lists lists = {};
-		FILE *in = fmemopen(const_cast<char *>(file_text.data()), file_text.size(), "r");
-		read_rc_stream(in, &lists);
-		std::fclose(in);
+		owned_lists lists(file_text);
 		int entries = lists.knob_count + lists.string_count;
 		std::vector<std::string> lost;
 		ASSERT_EQ(lay_changes_over(&lists, {c.change}, lost), 0);
 		EXPECT_EQ(changed(lists), c.expected) << c.change.name;
 		EXPECT_EQ(lost.empty() ? "" : lost[0], c.lost);
 		EXPECT_EQ(lists.knob_count + lists.string_count, entries + (std::strchr(c.expected, '+') != nullptr));
-		std::free(lists.knobs);
-		std::free(lists.strings);
 	}
 }
 

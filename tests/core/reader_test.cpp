@@ -1,6 +1,9 @@
 // Tests of the rc.conf reader: which assignments sh makes at the top level, and what each entry holds.
 #include "rcfile/reader.h"
 
+#include "owned_lists.h"
+#include "scratch_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,23 +14,6 @@
 using namespace std::string_view_literals;
 
 namespace {
-
-// The lists read from text, freed with the test.
-struct read_lists {
-	rc_lists lists = {};
-
-	explicit read_lists(std::string_view text)
-	{
-		FILE *in = text.empty() ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
-		EXPECT_EQ(read_rc_stream(in, &lists), 0);
-		std::fclose(in);
-	}
-	~read_lists()
-	{
-		std::free(lists.knobs);
-		std::free(lists.strings);
-	}
-};
 
 // "K[a=YES b=NO] S[c=\"x\" # note]": knobs, then strings with their comments;
 // a locked value is followed by its lock bits in brackets.
@@ -51,7 +37,7 @@ std::string describe(const rc_lists &lists)
 
 std::string read_described(std::string_view text)
 {
-	return describe(read_lists(text).lists);
+	return describe(owned_lists(text));
 }
 
 struct read_case {
@@ -93,8 +79,8 @@ TEST(Reader, ReadsEveryTopLevelAssignmentAsShDoes)
 // when that assignment changes its kind.
 TEST(Reader, EachEntryKnowsTheLineOfItsLastAssignment)
 {
-	read_lists read("a=1\nb=YES\n\nif x; then a=2; fi\na=\"3\\\nx\" b=NO\nc=x\nc=YES\n");
-	const rc_lists &l = read.lists;
+	owned_lists read("a=1\nb=YES\n\nif x; then a=2; fi\na=\"3\\\nx\" b=NO\nc=x\nc=YES\n");
+	const rc_lists &l = read;
 	ASSERT_EQ(describe(l), "K[b=NO c=YES] S[a=\"3x\"]");
 	EXPECT_EQ(l.knobs[0].line, 6);
 	EXPECT_EQ(l.knobs[1].line, 8);
@@ -162,15 +148,15 @@ TEST(Reader, LocksValuesItCannotShowWhole)
 {
 	for (std::size_t length : {field_size - 3, field_size - 2}) {
 		const std::string value = "\"" + std::string(length, 'v') + "\"";
-		read_lists read("a=" + value + "\n");
-		const rc_entry &e = read.lists.strings[0];
+		owned_lists read("a=" + value + "\n");
+		const rc_entry &e = read.strings[0];
 		EXPECT_EQ(e.value_lock, length > field_size - 3 ? value_too_long : 0) << length;
 		EXPECT_EQ(field_text(e.value), value.substr(0, field_size - 1)) << length;
 		EXPECT_EQ(field_text(e.saved_value), field_text(e.value));
 	}
 	const std::string text(300, 'v');
-	read_lists read(text + "='$" + text + "' #" + text + "\n");
-	const rc_entry &e = read.lists.strings[0];
+	owned_lists read(text + "='$" + text + "' #" + text + "\n");
+	const rc_entry &e = read.strings[0];
 	EXPECT_EQ(field_text(e.name), text.substr(0, field_size - 1));
 	EXPECT_EQ(field_text(e.value), "'$" + text.substr(0, field_size - 3));
 	EXPECT_EQ(e.value_lock, value_as_written | value_too_long);
@@ -180,10 +166,10 @@ TEST(Reader, LocksValuesItCannotShowWhole)
 TEST(Reader, EmptyInputsGiveEmptyArraysWithRoomForOne)
 {
 	for (std::string_view text : {""sv, "# only\n\n\t\n\"x\" # c\n"sv, "a=1; fi\n"sv}) {
-		read_lists read(text);
-		EXPECT_EQ(read.lists.knob_count + read.lists.string_count, 0);
-		EXPECT_TRUE(read.lists.knobs != nullptr && read.lists.strings != nullptr);
-		EXPECT_EQ(read.lists.knob_capacity + read.lists.string_capacity, 2);
+		owned_lists read(text);
+		EXPECT_EQ(read.knob_count + read.string_count, 0);
+		EXPECT_TRUE(read.knobs != nullptr && read.strings != nullptr);
+		EXPECT_EQ(read.knob_capacity + read.string_capacity, 2);
 	}
 }
 
@@ -193,8 +179,8 @@ TEST(Reader, RandomBytesGiveOnlyNamesShCouldAssign)
 	std::string text;
 	for (unsigned i = 0, state = 1; i < 100000; i++, state = state * 1103515245 + 12345)
 		text += alphabet[(state >> 16) % (sizeof alphabet - 1)];
-	read_lists read(text);
-	const rc_lists &l = read.lists;
+	owned_lists read(text);
+	const rc_lists &l = read;
 	for (int i = 0; i < l.knob_count + l.string_count; i++) {
 		const rc_entry &e = i < l.knob_count ? l.knobs[i] : l.strings[i - l.knob_count];
 		EXPECT_NE(std::strchr("abYESNO", e.name[0]), nullptr) << e.name;
@@ -203,17 +189,16 @@ TEST(Reader, RandomBytesGiveOnlyNamesShCouldAssign)
 
 TEST(Reader, ReadsAFileByPathAndTakesAMissingFileAsEmpty)
 {
-	char path[] = "/tmp/kelvane-reader-XXXXXX";
-	int fd = mkstemp(path);
-	ASSERT_TRUE(fd >= 0 && write(fd, "a=\"YES\"\nb=\"x\"\n", 14) == 14);
-	close(fd);
+	scratch_folder work;
+	std::string path = (work.path / "rc.conf").string();
+	write_whole(path, "a=\"YES\"\nb=\"x\"\n");
 	rc_lists lists = {};
-	EXPECT_EQ(read_rc_file(path, &lists), 0);
-	unlink(path);
+	EXPECT_EQ(read_rc_file(path.c_str(), &lists), 0);
+	unlink(path.c_str());
 	EXPECT_EQ(describe(lists), "K[a=YES] S[b=\"x\"]");
 	std::free(lists.knobs);
 	std::free(lists.strings);
-	EXPECT_EQ(read_rc_file(path, &lists), 0);
+	EXPECT_EQ(read_rc_file(path.c_str(), &lists), 0);
 	EXPECT_EQ(describe(lists), "K[] S[]");
 	EXPECT_EQ(lists.knob_capacity + lists.string_capacity, 2);
 	std::free(lists.knobs);
@@ -225,9 +210,9 @@ namespace {
 // What an observer that wants compound commands sees of text, in order:
 // "[keyword@line-end]" for each, with "n" when nested and "|" when piped
 // ("[()name@...]" for a definition), and the first word of each command.
-std::string observed(std::string_view view)
+std::string observed(std::string_view text)
 {
-	std::string text(view), out;
+	std::string out;
 	script_observer watch;
 	watch.command = [&out](const top_command &c) { out += (out.empty() ? "" : " ") + c.words[0].text; };
 	watch.comment = [](std::string_view, comment_place) {};
@@ -235,7 +220,7 @@ std::string observed(std::string_view view)
 		out += (out.empty() ? "[" : " [") + c.keyword + c.function + "@" + std::to_string(c.line) + "-" +
 		       std::to_string(c.end_line) + (c.nested ? "n" : "") + (c.piped ? "|" : "") + "]";
 	};
-	FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+	FILE *in = open_text(text);
 	read_observed_stream(in, nullptr, &watch);
 	std::fclose(in);
 	return out;

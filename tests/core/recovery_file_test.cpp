@@ -1,11 +1,12 @@
 // Tests of the recovery file that keeps changes not saved.
 #include "rcfile/recovery_file.h"
 
+#include "scratch_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -15,15 +16,9 @@ namespace {
 
 class RecoveryFile : public testing::Test {
 protected:
-	void SetUp() override
-	{
-		char pattern[] = "/tmp/kelvane-recovery-XXXXXX";
-		dir = mkdtemp(pattern);
-		path = dir + "/.kelvane-pending";
-	}
-	void TearDown() override { std::filesystem::remove_all(dir); }
-	std::string dir;
-	std::string path;
+	scratch_folder work;
+	std::string dir = work.path.string();
+	std::string path = dir + "/.kelvane-pending";
 };
 
 // Any bytes in any field, of either kind, come back as they went, and only for the file they were kept for.
@@ -64,7 +59,7 @@ TEST_F(RecoveryFile, ChangesComeBackAsTheyWereKept)
 TEST_F(RecoveryFile, NeverThroughALinkAndOnlyTheUsersOwn)
 {
 	std::string target = dir + "/target";
-	std::ofstream(target) << "kept\n";
+	write_whole(target, "kept\n");
 	std::filesystem::create_symlink(target, path);
 	ASSERT_EQ(write_recovery_file(path, "/etc/rc.conf", {}), 0);
 	EXPECT_FALSE(std::filesystem::is_symlink(path));

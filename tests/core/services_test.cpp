@@ -6,6 +6,7 @@
 #include "rcfile/sources.h"
 #include "rcfile/system_root.h"
 
+#include "owned_lists.h"
 #include "scratch_files.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-template <std::size_t N> const char *pick(std::mt19937 &rng, const char *const (&from)[N])
-{
-	return from[rng() % N];
-}
 
 // No name begins another, so that each variable has one service.
 constexpr const char *names[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel"};
@@ -63,15 +59,11 @@ struct generated_service {
 	bool has_rcvar;
 };
 
-struct generated_root {
-	std::vector<generated_service> services;
-};
-
 std::string default_unit(std::mt19937 &rng, const std::string &name)
 {
-	std::string suffix = pick(rng, suffixes);
-	std::string form = pick(rng, default_forms);
-	std::string word = pick(rng, default_words);
+	std::string suffix = pick_one(rng, suffixes);
+	std::string form = pick_one(rng, default_forms);
+	std::string word = pick_one(rng, default_words);
 	if (form.find("eval") != std::string::npos)
 		return replaced(replaced(form, "SUFFIX", suffix), "W", word);
 	if (form.find("V:=W}") != std::string::npos && word.find_first_of(" $") != std::string::npos)
@@ -83,7 +75,7 @@ std::string assignments(std::mt19937 &rng, const std::vector<std::string> &of, i
 {
 	std::string text;
 	for (int n = static_cast<int>(rng() % (most + 1)); n > 0; n--)
-		text += of[rng() % of.size()] + pick(rng, suffixes) + "=" + pick(rng, file_values) + "\n";
+		text += of[rng() % of.size()] + pick_one(rng, suffixes) + "=" + pick_one(rng, file_values) + "\n";
 	return text;
 }
 
@@ -93,7 +85,7 @@ std::string script(std::mt19937 &rng, const std::string &name, bool provides, ge
 	if (provides)
 		text += "# PROVIDE: " + name + "\n# REQUIRE: LOGIN\n";
 	text += "#\n# " + name + "_enable (bool):\tSet to \"NO\" by default.\n#\n\n. /etc/rc.subr\n\n";
-	text += replaced(pick(rng, name_forms), "NAME", name) + "\n";
+	text += replaced(pick_one(rng, name_forms), "NAME", name) + "\n";
 	std::size_t rcvar_form = rng() % std::size(rcvar_forms);
 	text += replaced(rcvar_forms[rcvar_form], "NAME", name) + "\n";
 	service.knowable = rcvar_form < std::size(rcvar_forms) - unknown_rcvar_forms;
@@ -110,7 +102,7 @@ std::string script(std::mt19937 &rng, const std::string &name, bool provides, ge
 	for (int n = static_cast<int>(rng() % 4); n > 0; n--)
 		text += default_unit(rng, name) + "\n";
 	if (rng() % 2)
-		text += replaced(pick(rng, hidden_forms), "V", name + pick(rng, suffixes)) + "\n";
+		text += replaced(pick_one(rng, hidden_forms), "V", name + pick_one(rng, suffixes)) + "\n";
 	return text + "\nrun_rc_command \"$1\"\n";
 }
 
@@ -132,9 +124,9 @@ std::string rc_subr(const fs::path &root, const std::string &variables)
 	       "\texit 0\n}\n";
 }
 
-generated_root generate_root(std::mt19937 &rng, const fs::path &root)
+std::vector<generated_service> generate_root(std::mt19937 &rng, const fs::path &root)
 {
-	generated_root g;
+	std::vector<generated_service> g;
 	std::vector<std::string> used;
 	for (const char *name : names)
 		if (rng() % 2)
@@ -176,7 +168,7 @@ generated_root generate_root(std::mt19937 &rng, const fs::path &root)
 		default:
 			break;
 		}
-		g.services.push_back(s);
+		g.push_back(s);
 	}
 	return g;
 }
@@ -188,27 +180,22 @@ struct row {
 	bool from_service; // its value comes from a script or an rc.conf.d file
 };
 
-std::map<std::string, row> rows_of(const rc_lists &lists)
+std::map<std::string, row> rows_of(const owned_lists &lists)
 {
 	std::map<std::string, row> rows;
-	auto add = [&rows](const rc_entry &e) {
-		const source_file *file = source_of(e);
+	for (const rc_entry *e : lists.entries()) {
+		const source_file *file = source_of(*e);
 		bool from_service = file != nullptr && (file->kind == source_kind::script ||
 							 file->kind == source_kind::service_file);
-		rows[e.name] = {e.is_knob != 0, e.knob_on != 0, std::string(field_text(e.value)), from_service};
-	};
-	for (int i = 0; i < lists.knob_count; i++)
-		add(lists.knobs[i]);
-	for (int i = 0; i < lists.string_count; i++)
-		add(lists.strings[i]);
+		rows[e->name] = {e->is_knob != 0, e->knob_on != 0, std::string(field_text(e->value)), from_service};
+	}
 	return rows;
 }
 
-bool yes_to_rc_subr(std::string value)
+bool yes_to_rc_subr(const std::string &value)
 {
-	for (char &c : value)
-		c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-	return value == "YES" || value == "TRUE" || value == "ON" || value == "1";
+	std::string word = upper(value);
+	return word == "YES" || word == "TRUE" || word == "ON" || word == "1";
 }
 
 } // namespace
@@ -230,7 +217,7 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 	for (const char *name : names)
 		for (const char *suffix : suffixes)
 			all_variables += std::string(" ") + name + suffix;
-	std::vector<generated_root> generated;
+	std::vector<std::vector<generated_service>> generated;
 	std::vector<std::map<std::string, row>> shown;
 	std::string driver = "exec 2>/dev/null </dev/null\n";
 	std::string evaluate;
@@ -238,19 +225,15 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 		fs::path root = work.path / ("r" + std::to_string(r));
 		generated.push_back(generate_root(rng, root));
 		write_whole(root / "rc.subr", rc_subr(root, all_variables));
-		ASSERT_EQ(set_system_root(root.c_str()), 0);
-		rc_lists lists = {};
-		std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
-		ASSERT_EQ(load_settings(defaults.c_str(), rc.c_str(), &lists), 0);
+		owned_lists lists;
+		ASSERT_EQ(load_root(root, &lists), 0);
 		shown.push_back(rows_of(lists));
-		std::free(lists.knobs);
-		std::free(lists.strings);
 		// As /etc/rc: the files once, exported to each script run in a shell of its own.
 		std::string files = "set -a; . " + root.string() + "/etc/defaults/rc.conf; ";
 		for (const char *later : {"/etc/defaults/vendor.conf", "/etc/rc.conf", "/etc/rc.conf.local"})
 			files += "[ -r " + root.string() + later + " ] && . " + root.string() + later + "; ";
 		driver += "printf 'P%s\\0' " + std::to_string(r) + "\n(" + files + "\n";
-		for (const generated_service &s : generated.back().services) {
+		for (const generated_service &s : generated.back()) {
 			if (!s.boot_runs)
 				continue;
 			fs::path copy = root / "run" / s.name;
@@ -262,15 +245,13 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 			if (!r.knob)
 				evaluate += "x=" + r.text + "\nprintf '%s\\0' \"$x\"\n";
 	}
-	set_system_root("/");
-	write_whole(work.path / "driver", driver);
-	write_whole(work.path / "evaluate", "PATH=\nexec 2>/dev/null\n" + evaluate);
-	std::string sh = "/bin/sh ";
-	ASSERT_EQ(std::system((sh + (work.path / "driver").string() + " >" + (work.path / "out").string()).c_str()), 0);
-	ASSERT_EQ(std::system((sh + (work.path / "evaluate").string() + " >" + (work.path / "values").string()).c_str()), 0);
-
+	int status;
+	std::vector<std::string> out = nul_fields(sh_printed(work.path / "driver", driver, status));
+	ASSERT_EQ(status, 0);
 	// What each string row reads as, in the order the rows were written out.
-	std::vector<std::string> values = nul_fields(read_whole(work.path / "values"));
+	evaluate = "PATH=\nexec 2>/dev/null\n" + evaluate;
+	std::vector<std::string> values = nul_fields(sh_printed(work.path / "evaluate", evaluate, status));
+	ASSERT_EQ(status, 0);
 	std::size_t next_value = 0;
 	std::vector<std::map<std::string, std::string>> evaluated(roots);
 	for (int r = 0; r < roots; r++)
@@ -279,14 +260,12 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 				evaluated[r][name] = values[next_value++];
 	ASSERT_EQ(next_value, values.size());
 
-	std::vector<std::string> out = nul_fields(read_whole(work.path / "out"));
 	std::size_t at = 0;
 	int failures = 0, services_checked = 0;
 	for (int r = 0; r < roots && failures < 10; r++) {
 		ASSERT_TRUE(at < out.size() && out[at] == "P" + std::to_string(r));
 		at++;
 		std::string problems;
-		std::map<std::string, bool> reported;
 		while (at + 2 < out.size() && out[at][0] == 'S') {
 			std::string name = out[at].substr(1), rcvar = out[at + 1].substr(1);
 			bool on = out[at + 2] == "on";
@@ -295,9 +274,8 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 			for (; at + 1 < out.size() && out[at][0] == 'V'; at += 2)
 				sh_values[out[at].substr(1)] = out[at + 1];
 			const generated_service *s = nullptr;
-			for (const generated_service &g : generated[r].services)
+			for (const generated_service &g : generated[r])
 				s = g.name == name ? &g : s;
-			reported[name] = true;
 			if (s == nullptr || !s->knowable)
 				continue;
 			services_checked++;
@@ -327,7 +305,7 @@ TEST(Services, RowsAgreeWithShOnGeneratedRoots)
 			}
 		}
 		// What no script the boot runs, or no knowable one, may give.
-		for (const generated_service &s : generated[r].services) {
+		for (const generated_service &s : generated[r]) {
 			if (s.boot_runs && s.knowable)
 				continue;
 			for (const char *suffix : suffixes) {
@@ -386,32 +364,28 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 			continue;
 		machines++;
 		write_whole(root / "etc/rc.conf", read_whole(machine.path()));
-		ASSERT_EQ(set_system_root(root.c_str()), 0);
-		rc_lists lists = {};
-		std::string d = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
-		ASSERT_EQ(load_settings(d.c_str(), rc.c_str(), &lists), 0);
+		owned_lists lists;
+		ASSERT_EQ(load_root(root, &lists), 0);
 		std::map<std::string, row> rows = rows_of(lists);
 		std::map<std::string, const service_script *> read;
 		for (const service_script &s : loaded_services())
 			read[s.path] = &s;
-		std::string driver = "exec 2>/dev/null </dev/null\nset -a; . " + d + "; . " + rc + "; set +a\n";
-		std::vector<fs::path> run;
+		std::string driver = "exec 3>&1 >/dev/null 2>&1 </dev/null\nset -a; . " + root.string() +
+				     "/etc/defaults/rc.conf; . " + root.string() + "/etc/rc.conf; set +a\n";
 		for (const char *folder : {"etc/rc.d", "usr/local/etc/rc.d"}) {
 			for (const auto &file : fs::directory_iterator(root / folder)) {
 				std::string text = read_whole(file.path());
 				if (std::string(folder) != "etc/rc.d" && text.find("\n# PROVIDE:") == std::string::npos)
 					continue;
-				run.push_back(file.path());
 				// -a: what the script sets before it reads rc.subr is in the environment too.
 				driver += "printf '#script\\0%s\\0' " + file.path().string() + " >&3\n(PATH=; /bin/sh -a " +
 					  (root / "run" / folder / file.path().filename()).string() + " start >/dev/null)\n";
 			}
 		}
-		write_whole(work.path / "driver", driver);
-		std::string command = "/bin/sh " + (work.path / "driver").string() + " 3>" + (work.path / "out").string();
-		ASSERT_NE(std::system(command.c_str()), -1);
+		int status;
 		// Per script: #script, its path, the environment, "", S name, R rcvar, on/off.
-		std::vector<std::string> out = nul_fields(read_whole(work.path / "out"));
+		std::vector<std::string> out = nul_fields(sh_printed(work.path / "driver", driver, status));
+		ASSERT_NE(status, -1);
 		std::string evaluate = "PATH=\nexec 2>/dev/null\n";
 		std::vector<std::pair<std::string, std::string>> compared; // row, dash's value
 		for (std::size_t at = 0; at + 1 < out.size();) {
@@ -463,10 +437,8 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 				compared.push_back({step.variable + " of " + path, env[step.variable]});
 			}
 		}
-		write_whole(work.path / "evaluate", evaluate);
-		command = "/bin/sh " + (work.path / "evaluate").string() + " >" + (work.path / "values").string();
-		ASSERT_EQ(std::system(command.c_str()), 0);
-		std::vector<std::string> values = nul_fields(read_whole(work.path / "values"));
+		std::vector<std::string> values = nul_fields(sh_printed(work.path / "evaluate", evaluate, status));
+		ASSERT_EQ(status, 0);
 		ASSERT_EQ(values.size(), compared.size());
 		for (std::size_t i = 0; i < values.size(); i++) {
 			if (values[i] != compared[i].second) {
@@ -475,10 +447,7 @@ TEST(Services, RowsAgreeWithShOnRealScripts)
 					      << "', boot '" << compared[i].second << "'";
 			}
 		}
-		std::free(lists.knobs);
-		std::free(lists.strings);
 	}
-	set_system_root("/");
 	std::printf("%d machines: %d services started with an rcvar, %d knobs checked, %d passed over, "
 		    "%d string defaults checked, %d wrong\n", machines, services, knobs, passed_over, defaults, wrong);
 	for (const auto &[what, _] : passed)
@@ -518,11 +487,8 @@ TEST(Services, DefaultsAreWhatTheBootGivesWithoutTheMachinesFiles)
 	write_whole(root / "etc/rc.conf.d/a", "a_dir=\"/e\"\n");
 	write_script(root / "usr/local/etc/rc.d/a",
 		   "# PROVIDE: a\nname=a\nrcvar=a_enable\n: ${a_flags:=\"-x\"}\nload_rc_config $name\n: ${a_dir=\"/d\"}\n");
-	ASSERT_EQ(set_system_root(root.c_str()), 0);
-	rc_lists lists = {};
-	std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
-	ASSERT_EQ(load_settings(defaults.c_str(), rc.c_str(), &lists), 0);
-	set_system_root("/");
+	owned_lists lists;
+	ASSERT_EQ(load_root(root, &lists), 0);
 	auto described = [](const char *name) {
 		const default_value *d = default_of(name);
 		return d == nullptr ? std::string("none") : d->knob ? (d->on ? "on" : "off") : d->text;
@@ -533,12 +499,8 @@ TEST(Services, DefaultsAreWhatTheBootGivesWithoutTheMachinesFiles)
 	EXPECT_EQ(described("b_enable"), "off");
 	EXPECT_EQ(described("hostname"), "none");
 	std::map<std::string, bool> held;
-	for (int i = 0; i < lists.knob_count; i++)
-		held[lists.knobs[i].name] = holds_default(lists.knobs[i]);
-	for (int i = 0; i < lists.string_count; i++)
-		held[lists.strings[i].name] = holds_default(lists.strings[i]);
+	for (const rc_entry *e : lists.entries())
+		held[e->name] = holds_default(*e);
 	EXPECT_EQ(held, (std::map<std::string, bool>{{"a_dir", false}, {"a_enable", false}, {"a_flags", false},
 						     {"b_enable", true}, {"hostname", false}, {"local_startup", true}}));
-	std::free(lists.knobs);
-	std::free(lists.strings);
 }

@@ -1,15 +1,14 @@
 // Tests of asking the boot shell whether appended lines would be read on their own.
 #include "rcfile/shell_check.h"
 
+#include "scratch_files.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <signal.h>
 #include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -25,18 +24,13 @@ void count_wait()
 // the shell's answer there is no check, and a save must not go on.
 TEST(ShellCheck, LongTextsAreJudgedAndShellsWithoutAnAnswerFail)
 {
-	char pattern[] = "/tmp/kelvane-shell-XXXXXX";
-	std::string dir = mkdtemp(pattern);
-	std::string hanging = dir + "/hanging";
-	std::ofstream(hanging) << "#!/bin/sh\nexec sleep 30\n";
-	chmod(hanging.c_str(), 0755);
+	scratch_folder work;
+	std::string dir = work.path.string(), hanging = dir + "/hanging", refusing = dir + "/refusing",
+		    passing = dir + "/passing";
+	write_script(hanging, "#!/bin/sh\nexec sleep 30\n");
 	// Shells that say the same of every script: they cannot judge one.
-	std::string refusing = dir + "/refusing";
-	std::ofstream(refusing) << "#!/bin/sh\ncat >/dev/null; exit 2\n";
-	chmod(refusing.c_str(), 0755);
-	std::string passing = dir + "/passing";
-	std::ofstream(passing) << "#!/bin/sh\ncat >/dev/null\n";
-	chmod(passing.c_str(), 0755);
+	write_script(refusing, "#!/bin/sh\ncat >/dev/null; exit 2\n");
+	write_script(passing, "#!/bin/sh\ncat >/dev/null\n");
 	std::string lines;
 	for (int i = 0; i < 40000; i++)
 		lines += "a" + std::to_string(i) + "=\"value\"\n";
@@ -66,7 +60,6 @@ TEST(ShellCheck, LongTextsAreJudgedAndShellsWithoutAnAnswerFail)
 	}
 	// The killed shell was waited for: no child is left.
 	EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
-	std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -3,12 +3,14 @@
 #include "rcfile/reader.h"
 #include "rcfile/tokenizer.h"
 
+#include "owned_lists.h"
+#include "scratch_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -28,21 +30,10 @@ struct row {
 	std::string text;
 };
 
-void read_text(const std::string &text, rc_lists *lists)
-{
-	FILE *in = text.empty() ? std::fopen("/dev/null", "r")
-				: fmemopen(const_cast<char *>(text.data()), text.size(), "r");
-	read_rc_stream(in, lists);
-	std::fclose(in);
-}
-
 // The rows start-up makes of the two files.
 std::vector<row> rows_of(const std::string &defaults, const std::string &machine)
 {
-	rc_lists merged = {};
-	rc_lists mine = {};
-	read_text(defaults, &merged);
-	read_text(machine, &mine);
+	owned_lists merged(defaults), mine(machine);
 	flush_tokenizer();
 	EXPECT_EQ(merge_lists(&merged, &mine), 0);
 	std::vector<row> rows;
@@ -50,47 +41,7 @@ std::vector<row> rows_of(const std::string &defaults, const std::string &machine
 		rows.push_back({merged.knobs[i].name, true, merged.knobs[i].knob_on != 0, ""});
 	for (int i = 0; i < merged.string_count; i++)
 		rows.push_back({merged.strings[i].name, false, false, std::string(field_text(merged.strings[i].value))});
-	for (rc_lists *l : {&merged, &mine}) {
-		std::free(l->knobs);
-		std::free(l->strings);
-	}
 	return rows;
-}
-
-std::string file_text(const fs::path &path)
-{
-	std::stringstream text;
-	text << std::ifstream(path, std::ios::binary).rdbuf();
-	return text.str();
-}
-
-void write_file(const fs::path &path, const std::string &text)
-{
-	std::ofstream(path, std::ios::binary) << text;
-}
-
-// The NUL-separated fields a shell wrote.
-std::vector<std::string> fields_of(const std::string &text)
-{
-	std::vector<std::string> fields;
-	for (std::size_t at = 0, end; (end = text.find('\0', at)) != std::string::npos; at = end + 1)
-		fields.push_back(text.substr(at, end - at));
-	return fields;
-}
-
-std::string single_quoted(const std::string &text)
-{
-	std::string quoted = "'";
-	for (char c : text)
-		quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-	return quoted + "'";
-}
-
-std::string upper(std::string text)
-{
-	for (char &c : text)
-		c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-	return text;
 }
 
 // Whether a row agrees with the value sh gave its variable: a knob is the
@@ -106,17 +57,6 @@ std::string disagreement(const row &r, const std::string &sh_value, const std::s
 		return "a string, not a knob";
 	return evaluated == sh_value ? "" : "shown " + r.text + " reads as '" + evaluated + "'";
 }
-
-class temp_folder {
-public:
-	temp_folder()
-	{
-		char pattern[] = "/tmp/kelvane-sh-XXXXXX";
-		path = mkdtemp(pattern);
-	}
-	~temp_folder() { fs::remove_all(path); }
-	fs::path path;
-};
 
 // Generated files. Every top-level assignment goes to a name of the pool;
 // what must not make a row (compound commands, here documents, quoted text
@@ -156,33 +96,21 @@ constexpr const char *errors[] = {"fi", ")", ";;", "echo (x)", "POOL=\"open", "i
 				  "POOL=1; done", "case x in", "return", "exit 2", "POOL=1; return; POOL=2",
 				  "if true; then\n  return\nfi", "{ exit; }", "! return 2>/dev/null"};
 
-template <std::size_t N> const char *pick(std::mt19937 &rng, const char *const (&from)[N])
-{
-	return from[rng() % N];
-}
-
-std::string replace_all(std::string text, const std::string &from, const std::string &to)
-{
-	for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-		text.replace(at, from.size(), to);
-	return text;
-}
-
 std::string unit(std::mt19937 &rng)
 {
-	const char *name = pick(rng, pool);
-	std::string assignment = std::string(name) + "=" + pick(rng, words);
+	const char *name = pick_one(rng, pool);
+	std::string assignment = std::string(name) + "=" + pick_one(rng, words);
 	switch (rng() % 6) {
 	case 0:
 	case 1:
-		return pick(rng, indents) + assignment + pick(rng, comments);
+		return pick_one(rng, indents) + assignment + pick_one(rng, comments);
 	case 2:
-		return pick(rng, indents) + assignment + (rng() % 2 ? "; " : " ") + pick(rng, pool) + "=" +
-		       pick(rng, words) + pick(rng, comments);
+		return pick_one(rng, indents) + assignment + (rng() % 2 ? "; " : " ") + pick_one(rng, pool) + "=" +
+		       pick_one(rng, words) + pick_one(rng, comments);
 	case 3:
-		return pick(rng, commands);
+		return pick_one(rng, commands);
 	default:
-		return replace_all(replace_all(pick(rng, hidden), "POOL", name), "INNER", pick(rng, inner));
+		return replaced(replaced(pick_one(rng, hidden), "POOL", name), "INNER", pick_one(rng, inner));
 	}
 }
 
@@ -194,7 +122,7 @@ std::string generate(std::mt19937 &rng, bool *fails = nullptr)
 		text += unit(rng) + "\n";
 	bool failing = fails != nullptr && rng() % 6 == 0;
 	if (failing)
-		text += replace_all(pick(rng, errors), "POOL", pick(rng, pool)) + (rng() % 2 ? "\nv4=after\n" : "");
+		text += replaced(pick_one(rng, errors), "POOL", pick_one(rng, pool)) + (rng() % 2 ? "\nv4=after\n" : "");
 	else if (rng() % 4 == 0 && !text.empty())
 		text.pop_back(); // no newline at the end
 	if (fails != nullptr)
@@ -211,7 +139,7 @@ std::string generate(std::mt19937 &rng, bool *fails = nullptr)
 TEST(ShellReading, RowsAgreeWithShOnGeneratedFiles)
 {
 	constexpr int pairs = 2000;
-	temp_folder work;
+	scratch_folder work;
 	fs::create_directory(work.path / "empty");
 	std::mt19937 rng(20261209);
 	std::vector<std::string> defaults, machine;
@@ -224,7 +152,7 @@ TEST(ShellReading, RowsAgreeWithShOnGeneratedFiles)
 	// sh ends at a syntax error: such a pair runs in a subshell, whose EXIT
 	// trap reports what it had set. Others run in the driver itself, which
 	// is quicker, and unset their names after.
-	std::string driver = "__d=$1; cd \"$__d/empty\" || exit 1; exec 3>\"$__d/out\" 2>/dev/null </dev/null; "
+	std::string driver = "__d=$1; cd \"$__d/empty\" || exit 1; exec 3>&1 >/dev/null 2>&1 </dev/null; "
 			     "HOME=/home/k; base='b a  se'; __path=$PATH\n";
 	for (int n = 0; n < pairs; n++) {
 		bool fails = false;
@@ -238,8 +166,8 @@ TEST(ShellReading, RowsAgreeWithShOnGeneratedFiles)
 		else
 			driver += "PATH=; " + sources + "; " + report + "; PATH=$__path; unset" + names + "\n";
 		rows.push_back(rows_of(defaults[n], machine[n]));
-		write_file(work.path / ("d" + id), defaults[n]);
-		write_file(work.path / ("m" + id), machine[n]);
+		write_whole(work.path / ("d" + id), defaults[n]);
+		write_whole(work.path / ("m" + id), machine[n]);
 		// What the window shows, evaluated as an assignment the way sh would
 		// evaluate the file's own word.
 		std::string shown = "printf 'P%s\\0' " + id + "\nfor n in" + names +
@@ -248,12 +176,11 @@ TEST(ShellReading, RowsAgreeWithShOnGeneratedFiles)
 			if (!rows[n][r].knob)
 				shown += "x=" + rows[n][r].text + "\nprintf 'R%s\\0%s\\0' " + std::to_string(r) + " \"$x\"\n";
 		}
-		write_file(work.path / ("r" + id), shown);
+		write_whole(work.path / ("r" + id), shown);
 	}
-	write_file(work.path / "driver", driver);
-	ASSERT_EQ(std::system(("/bin/sh " + (work.path / "driver").string() + " " + work.path.string()).c_str()), 0);
-
-	std::vector<std::string> out = fields_of(file_text(work.path / "out"));
+	int status;
+	std::vector<std::string> out = nul_fields(sh_printed(work.path / "driver", driver, status, work.path.string()));
+	ASSERT_EQ(status, 0);
 	std::size_t at = 0;
 	int failures = 0;
 	for (int n = 0; n < pairs && failures < 10; n++) {
@@ -301,7 +228,7 @@ TEST(ShellReading, RowsAgreeWithShOnRealFiles)
 	const char *folder = std::getenv("KELVANE_REAL_FILES");
 	if (folder == nullptr || std::system("bash -c true 2>/dev/null") != 0)
 		GTEST_SKIP() << "set KELVANE_REAL_FILES to a folder of rc.conf files (bash is needed too)";
-	temp_folder work;
+	scratch_folder work;
 	fs::path defaults = fs::path(folder) / "defaults-rc.conf";
 	int total = 0, missing = 0, doubled = 0, wrong = 0, pairs = 0;
 	for (const auto &file : fs::directory_iterator(folder)) {
@@ -309,21 +236,21 @@ TEST(ShellReading, RowsAgreeWithShOnRealFiles)
 		if (file_name.rfind("machine-", 0) != 0)
 			continue;
 		pairs++;
-		std::vector<row> rows = rows_of(file_text(defaults), file_text(file.path()));
+		std::vector<row> rows = rows_of(read_whole(defaults), read_whole(file.path()));
 		std::map<std::string, std::vector<const row *>> by_name;
 		std::string row_texts;
 		for (const row &r : rows) {
 			by_name[r.name].push_back(&r);
-			row_texts += "__row_" + r.name + "=" + single_quoted(r.knob ? "KNOB" : r.text) + "\n";
+			row_texts += "__row_" + r.name + "=" + sh_quoted(r.knob ? "KNOB" : r.text) + "\n";
 		}
 		// The top-level commands, as bash prints a function made of each file.
 		std::string script = "for f in \"$1\" \"$2\"; do eval \"__f() {\n$(cat \"$f\")\n}\"; declare -f __f; done";
-		write_file(work.path / "top", script);
+		write_whole(work.path / "top", script);
 		std::string command = "bash --posix " + (work.path / "top").string() + " " + defaults.string() + " " +
 				      file.path().string() + " >" + (work.path / "top.out").string();
 		ASSERT_EQ(std::system(command.c_str()), 0) << file_name;
 		std::set<std::string> top_level;
-		std::istringstream top(file_text(work.path / "top.out"));
+		std::istringstream top(read_whole(work.path / "top.out"));
 		for (std::string line; std::getline(top, line);) {
 			std::size_t name_end = line.find('=');
 			if (line.rfind("    ", 0) == 0 && line[4] != ' ' && name_end != std::string::npos &&
@@ -333,7 +260,7 @@ TEST(ShellReading, RowsAgreeWithShOnRealFiles)
 				top_level.insert(line.substr(4, name_end - 4));
 		}
 		// Each assignment's word and the row's text, evaluated just before sh runs it.
-		write_file(work.path / "values",
+		write_whole(work.path / "values",
 			   row_texts + "exec 3>\"$3\"\n__check() {\n"
 				       "case $BASH_COMMAND in [A-Za-z_]*=*) ;; *) return ;; esac\n"
 				       "__n=${BASH_COMMAND%%=*}\ncase $__n in *[!A-Za-z0-9_]*) return ;; esac\n"
@@ -350,7 +277,7 @@ TEST(ShellReading, RowsAgreeWithShOnRealFiles)
 		if (std::system(command.c_str()) == -1)
 			FAIL() << "cannot run bash";
 		std::map<std::string, std::pair<std::string, std::string>> last; // name: file's value, row's
-		std::vector<std::string> out = fields_of(file_text(work.path / "values.out"));
+		std::vector<std::string> out = nul_fields(read_whole(work.path / "values.out"));
 		for (std::size_t i = 0; i + 2 < out.size(); i += 3)
 			last[out[i]] = {out[i + 1], out[i + 2]};
 		for (const std::string &name : top_level) {

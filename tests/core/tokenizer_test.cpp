@@ -1,6 +1,8 @@
 // Tests of the rc.conf tokenizer: sh's tokens, values shown as one double-quoted text, buffering and failures.
 #include "rcfile/tokenizer.h"
 
+#include "owned_lists.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,11 +31,6 @@ std::string drain_tokens()
 			out += (kind == token_comment ? "#" : "") + std::string(token_text());
 	}
 	return out;
-}
-
-FILE *open_text(std::string_view text)
-{
-	return text.empty() ? std::fopen("/dev/null", "r") : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
 }
 
 std::string tokens_of(std::string_view text)

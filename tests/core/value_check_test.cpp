@@ -4,6 +4,9 @@
 #include "rcfile/typed_value.h"
 #include "rcfile/value_check.h"
 
+#include "owned_lists.h"
+#include "scratch_files.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,11 +15,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <random>
 #include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -204,13 +205,6 @@ std::string random_typed(std::mt19937 &rng, std::string *meant)
 	return typed;
 }
 
-std::string file_text(const std::string &path)
-{
-	std::stringstream text;
-	text << std::ifstream(path, std::ios::binary).rdbuf();
-	return text.str();
-}
-
 rc_entry modified_string(const char *name, const std::string &value, const char *comment)
 {
 	rc_entry entry{};
@@ -225,10 +219,7 @@ rc_entry modified_string(const char *name, const std::string &value, const char 
 // The value read back from block, "(none)" when no entry of that name was read.
 std::string read_back(const std::string &block, const char *name)
 {
-	FILE *in = fmemopen(const_cast<char *>(block.data()), block.size(), "r");
-	rc_lists lists = {};
-	read_rc_stream(in, &lists);
-	std::fclose(in);
+	owned_lists lists(block);
 	std::string found = "(none)";
 	for (int i = 0; i < lists.string_count; i++)
 		if (names_equal(lists.strings[i].name, name))
@@ -236,8 +227,6 @@ std::string read_back(const std::string &block, const char *name)
 	for (int i = 0; i < lists.knob_count; i++)
 		if (names_equal(lists.knobs[i].name, name))
 			found = lists.knobs[i].knob_on ? "\"YES\"" : "\"NO\"";
-	std::free(lists.knobs);
-	std::free(lists.strings);
 	return found;
 }
 
@@ -304,8 +293,8 @@ std::string run_sh(std::string path, const std::string &printed, std::chrono::mi
 TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 {
 	namespace fs = std::filesystem;
-	char pattern[] = "/tmp/kelvane-values-XXXXXX";
-	const std::string dir = mkdtemp(pattern);
+	scratch_folder work;
+	const std::string dir = work.path.string();
 	const std::string empty = dir + "/empty";
 	fs::create_directory(empty);
 
@@ -344,8 +333,8 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 		ASSERT_EQ(read_back(block, "after"), "\"ok\"") << block;
 		all_blocks += block;
 		const std::string number = std::to_string(n);
-		std::ofstream(dir + "/rc" + number, std::ios::binary) << block;
-		std::ofstream(dir + "/alone" + number, std::ios::binary) << "w=" + value + "; set -- " + value + "\n";
+		write_whole(dir + "/rc" + number, block);
+		write_whole(dir + "/alone" + number, "w=" + value + "; set -- " + value + "\n");
 		bool sets_y = value.find("${y=") != std::string::npos || value.find("${y:=") != std::string::npos;
 		drivers[n % 2] += "(printf 'V%s\\0=' " + number + " >&3; set >&3; printf '\\0' >&3; . ../rc" +
 				  number + "; printf '=%s\\0=%s\\0=' \"$v\" \"$after\" >&3; unset v after" +
@@ -354,18 +343,16 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 	}
 	ASSERT_EQ(accepted.size(), 1000u);
 	EXPECT_GT(typed, 250u);
-	std::ofstream(dir + "/all", std::ios::binary) << all_blocks;
-	std::string syntax = "sh -n " + dir + "/all 2>&1";
-	FILE *check = popen(syntax.c_str(), "r");
-	char message[512];
-	std::string said(message, std::fread(message, 1, sizeof message, check));
-	EXPECT_EQ(pclose(check), 0) << said;
+	write_whole(dir + "/all", all_blocks);
+	int status;
+	std::string said = sh_printed(dir + "/syntax", "sh -n " + dir + "/all 2>&1", status);
+	EXPECT_EQ(status, 0) << said;
 
 	std::string told[2];
 	bool hung[2];
 	auto run_driver = [&](int d) {
 		const std::string path = dir + "/driver" + std::to_string(d);
-		std::ofstream(path, std::ios::binary) << drivers[d];
+		write_whole(path, drivers[d]);
 		told[d] = run_sh(path, dir + "/printed", std::chrono::seconds(5), &hung[d]);
 	};
 	std::thread second(run_driver, 1);
@@ -392,7 +379,6 @@ TEST(ValueCheck, ShellAndReaderAgreeOnEveryAcceptedValue)
 			EXPECT_EQ(run[1], meant[n]) << accepted[n] << " is not what was typed";
 		}
 	}
-	EXPECT_EQ(file_text(dir + "/printed"), "");
+	EXPECT_EQ(read_whole(dir + "/printed"), "");
 	EXPECT_TRUE(fs::is_empty(empty)) << "a value created " << fs::directory_iterator(empty)->path();
-	fs::remove_all(dir);
 }
