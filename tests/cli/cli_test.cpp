@@ -164,6 +164,7 @@ TEST_F(Cli, OptionsDecideOutputAndStatus)
 		{{"-v"}, 0, version},
 		{{"-h"}, 64, usage_only},
 		{{"-x"}, 64, usage_with_diagnostic},
+		{{"-q"}, 64, usage_with_diagnostic},
 		{{"-c"}, 0, none},
 		{{"-cc"}, 0, none},
 		{{"-c", "-c"}, 0, none},
@@ -193,50 +194,26 @@ TEST_F(Cli, OptionsDecideOutputAndStatus)
 									(c.args.size() > 2 ? c.args[2] : "");
 		run_result r = run(c.args, console_env());
 		EXPECT_EQ(c.status, r.status) << label;
-		if (c.shown == version)
+		if (c.shown == version) {
 			EXPECT_EQ(0u, r.out.rfind(version_line, 0)) << label;
-		else
+			EXPECT_EQ(4, std::count(r.out.begin(), r.out.end(), '\n')) << label;
+			EXPECT_EQ('\n', r.out.back()) << label;
+		} else {
 			EXPECT_EQ(c.shown == none || c.shown == no_folder ? "" : usage, r.out) << label;
+		}
 		bool one_line = std::count(r.err.begin(), r.err.end(), '\n') == 1 && r.err.back() == '\n';
 		EXPECT_EQ(c.shown == usage_with_diagnostic || c.shown == no_folder, one_line) << label << ": " << r.err;
-		if (c.shown == no_folder) {
-			EXPECT_NE(std::string::npos, r.err.find(c.args[1])) << r.err;
+		// The diagnostic names the option letter at fault, or the folder.
+		if (c.shown == usage_with_diagnostic || c.shown == no_folder) {
+			std::string named = c.shown == no_folder ? c.args[1] : c.args.back().substr(c.args.back().size() - 1);
+			EXPECT_NE(std::string::npos, r.err.find(named)) << r.err;
 		}
 	}
 }
 
-TEST_F(Cli, VersionIsFourLines)
-{
-	run_result r = run({"-v"}, console_env());
-	int lines = 0;
-	for (char c : r.out)
-		lines += c == '\n';
-	EXPECT_EQ(4, lines);
-	EXPECT_EQ('\n', r.out.back());
-}
-
-TEST_F(Cli, UnknownOptionDiagnosticNamesTheLetter)
-{
-	run_result r = run({"-q"}, console_env());
-	EXPECT_NE(std::string::npos, r.err.find('q')) << r.err;
-}
-
-// Only a run that reads KELVANE_RC names the folder there.
-TEST_F(Cli, ConsoleRunReadsBothFiles)
-{
-	std::vector<std::string> env = console_env({"KELVANE_RC=" + data_path("folder")});
-	for (auto args : {std::vector<std::string>{}, std::vector<std::string>{"-c"}}) {
-		run_result r = run(args, env);
-		EXPECT_EQ(0, r.status);
-		EXPECT_EQ("kelvane: '" + data_path("folder") + "' is a folder, not a file: passed over\n", r.err);
-		EXPECT_EQ("", r.out);
-	}
-	EXPECT_EQ("", run({"-v"}, env).err);
-	EXPECT_EQ(64, run({"-h"}, env).status);
-}
-
-// A FIFO would wait for a writer and /dev/zero never end: each file is
-// passed over, named, and the start goes on at once.
+// A folder cannot be read, a FIFO would wait for a writer and /dev/zero
+// never end: each file a console run reads is passed over, named, and the
+// start goes on at once. -v and -h read no file.
 TEST_F(Cli, FilesThatAreNoRegularFilesArePassedOverAtOnce)
 {
 	std::string fifo = data_path("fifo");
@@ -244,18 +221,25 @@ TEST_F(Cli, FilesThatAreNoRegularFilesArePassedOverAtOnce)
 	std::string later = data_path("later-defaults");
 	std::ofstream(later) << "rc_conf_files=\"" << data_path("rc") << " " << fifo << " /dev/zero\"\n";
 	const struct {
+		std::vector<std::string> args;
 		std::string defaults, rc, named;
 	} cases[] = {
-		{fifo, data_path("rc"), "'" + fifo + "' is a FIFO"},
-		{"/dev/zero", data_path("rc"), "'/dev/zero' is a device"},
-		{data_path("defaults"), fifo, "'" + fifo + "' is a FIFO"},
-		{later, data_path("rc"), "'" + fifo + "' is a FIFO, not a file: passed over\nkelvane: '/dev/zero' is a device"},
+		{{}, data_path("defaults"), data_path("folder"), "'" + data_path("folder") + "' is a folder"},
+		{{"-c"}, data_path("defaults"), data_path("folder"), "'" + data_path("folder") + "' is a folder"},
+		{{"-c"}, fifo, data_path("rc"), "'" + fifo + "' is a FIFO"},
+		{{"-c"}, "/dev/zero", data_path("rc"), "'/dev/zero' is a device"},
+		{{"-c"}, data_path("defaults"), fifo, "'" + fifo + "' is a FIFO"},
+		{{"-c"}, later, data_path("rc"), "'" + fifo + "' is a FIFO, not a file: passed over\nkelvane: '/dev/zero' is a device"},
 	};
 	for (const auto &c : cases) {
-		run_result r = run({"-c"}, {"HOME=" + data_dir, "KELVANE_RC_DEFAULTS=" + c.defaults, "KELVANE_RC=" + c.rc}, 1000);
+		run_result r = run(c.args, {"HOME=" + data_dir, "KELVANE_RC_DEFAULTS=" + c.defaults, "KELVANE_RC=" + c.rc}, 1000);
 		EXPECT_EQ(0, r.status) << c.named;
 		EXPECT_EQ("kelvane: " + c.named + ", not a file: passed over\n", r.err);
+		EXPECT_EQ("", r.out) << c.named;
 	}
+	std::vector<std::string> env = console_env({"KELVANE_RC=" + data_path("folder")});
+	EXPECT_EQ("", run({"-v"}, env).err);
+	EXPECT_EQ(64, run({"-h"}, env).status);
 	std::filesystem::remove(fifo);
 }
 

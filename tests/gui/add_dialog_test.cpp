@@ -15,108 +15,14 @@
 #include <initializer_list>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-
-// An array of entries with the given names and room for capacity entries.
-rc_entry *entries_of(std::initializer_list<const char *> names, int capacity, bool knobs)
-{
-	rc_entry *entries = capacity > 0 ? static_cast<rc_entry *>(calloc(capacity, sizeof(rc_entry))) : nullptr;
-	int i = 0;
-	for (const char *name : names) {
-		copy_field(entries[i].name, name);
-		entries[i].is_knob = knobs;
-		if (!knobs)
-			copy_field(entries[i].value, "\"v\"");
-		i++;
-	}
-	return entries;
-}
-
-// Opens the main window on the given names, each array with room for twice its count.
-rc_lists *open_main_window(std::initializer_list<const char *> knobs,
-                           std::initializer_list<const char *> strings)
-{
-	rc_lists *lists = static_cast<rc_lists *>(calloc(1, sizeof(rc_lists)));
-	lists->knob_count = static_cast<int>(knobs.size());
-	lists->knob_capacity = 2 * lists->knob_count;
-	lists->knobs = entries_of(knobs, lists->knob_capacity, true);
-	lists->string_count = static_cast<int>(strings.size());
-	lists->string_capacity = 2 * lists->string_count;
-	lists->strings = entries_of(strings, lists->string_capacity, false);
-	create_main_window(lists);
-	process_events();
-	return lists;
-}
-
-GtkWidget *find_widget(GtkWidget *root, bool (*match)(GtkWidget *, const char *), const char *text)
-{
-	if (match(root, text))
-		return root;
-	if (!GTK_IS_CONTAINER(root))
-		return nullptr;
-	GtkWidget *found = nullptr;
-	GList *children = gtk_container_get_children(GTK_CONTAINER(root));
-	for (GList *l = children; l != nullptr && found == nullptr; l = l->next)
-		found = find_widget(GTK_WIDGET(l->data), match, text);
-	g_list_free(children);
-	return found;
-}
-
-bool is_button(GtkWidget *widget, const char *stock)
-{
-	return GTK_IS_BUTTON(widget) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), stock) == 0;
-}
-
-bool is_frame(GtkWidget *widget, const char *label)
-{
-	return GTK_IS_FRAME(widget) && g_strcmp0(gtk_frame_get_label(GTK_FRAME(widget)), label) == 0;
-}
-
-// Presses the main window's Add button; returns the window it built, or nullptr.
-GtkWidget *press_add()
-{
-	std::vector<GtkWidget *> before = add_windows();
-	gtk_button_clicked(GTK_BUTTON(row_button(1)));
-	process_events();
-	for (GtkWidget *window : add_windows()) {
-		if (std::find(before.begin(), before.end(), window) == before.end())
-			return window;
-	}
-	return nullptr;
-}
-
-GtkEntry *entry_of(GtkWidget *window, const char *frame)
-{
-	return GTK_ENTRY(gtk_bin_get_child(GTK_BIN(find_widget(window, is_frame, frame))));
-}
-
-void type_into(GtkWidget *window, const char *name, const char *value, const char *comment = "")
-{
-	gtk_entry_set_text(entry_of(window, "Name"), name);
-	gtk_entry_set_text(entry_of(window, "Value"), value);
-	gtk_entry_set_text(entry_of(window, "Optional Comment"), comment);
-}
-
-// Presses Apply and returns the messages it showed, answered with Close. An
-// answer left unused stays queued, so the watch for dialogs keeps running.
-std::vector<seen_dialog> press_apply(GtkWidget *window)
-{
-	answer_dialogs({GTK_RESPONSE_CLOSE});
-	gtk_button_clicked(GTK_BUTTON(find_widget(window, is_button, "gtk-apply")));
-	process_events();
-	return answered_dialogs();
-}
 
 bool exists(GtkWidget *window)
 {
 	std::vector<GtkWidget *> windows = add_windows();
 	return std::find(windows.begin(), windows.end(), window) != windows.end();
-}
-
-int rows(GtkListStore *store)
-{
-	return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr);
 }
 
 int current_page()
@@ -142,10 +48,23 @@ add_fault check(const char *name, const char *value, const char *comment = "")
 	return check_new_entry({name, value, comment}, existing_knobs, 1, existing_strings, 1);
 }
 
-// Window tests run with a scratch HOME and fail on toolkit criticals.
-class AddWindow : public gui_test {};
-class AddWindowGrowth : public gui_test {};
-class AddWindows : public gui_test {};
+// Window tests run with a scratch HOME and fail on toolkit criticals; the
+// window opens on knobs and strings of the names given, with a value each.
+class AddWindow : public gui_test {
+protected:
+	void open(std::initializer_list<const char *> knobs, std::initializer_list<const char *> strings)
+	{
+		std::vector<test_knob> knob_rows;
+		std::vector<test_string> string_rows;
+		for (const char *name : knobs)
+			knob_rows.push_back({name});
+		for (const char *name : strings)
+			string_rows.push_back({name, "\"v\""});
+		open_lists(knob_rows, string_rows);
+		process_events();
+	}
+};
+class AddWindowGrowth : public AddWindow {};
 
 } // namespace
 
@@ -242,28 +161,28 @@ TEST(AddFill, StringKeepsValueAsSavedValue)
 
 TEST_F(AddWindow, BuiltWithThreeFramesAndButtons)
 {
-	open_main_window({}, {});
+	open({}, {});
 	GtkWidget *window = press_add();
 	ASSERT_NE(window, nullptr);
 	EXPECT_TRUE(add_window_open);
 	EXPECT_EQ(GTK_WIDGET(gtk_window_get_transient_for(GTK_WINDOW(window))), main_window);
 	EXPECT_FALSE(gtk_window_get_modal(GTK_WINDOW(window)));
-	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Name")), "");
-	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Value")), "");
-	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Optional Comment")), "");
+	EXPECT_STREQ(gtk_entry_get_text(add_field(window, "Name")), "");
+	EXPECT_STREQ(gtk_entry_get_text(add_field(window, "Value")), "");
+	EXPECT_STREQ(gtk_entry_get_text(add_field(window, "Optional Comment")), "");
 	EXPECT_EQ(gtk_container_get_border_width(GTK_CONTAINER(window)), 10u);
 	for (const char *frame : {"Name", "Value", "Optional Comment"}) {
 		// A value of any length is taken, and refused as too long if it is.
-		EXPECT_EQ(gtk_entry_get_max_length(entry_of(window, frame)), frame == std::string("Value") ? 0 : 255);
-		EXPECT_EQ(gtk_entry_get_width_chars(entry_of(window, frame)), 40);
+		EXPECT_EQ(gtk_entry_get_max_length(add_field(window, frame)), frame == std::string("Value") ? 0 : 255);
+		EXPECT_EQ(gtk_entry_get_width_chars(add_field(window, frame)), 40);
 	}
-	EXPECT_NE(find_widget(window, is_button, "gtk-cancel"), nullptr);
+	EXPECT_NE(stock_button(window, "gtk-cancel"), nullptr);
 }
 
 // Enter in any field applies, Escape cancels.
 TEST_F(AddWindow, EnterAppliesAndEscapeCancels)
 {
-	open_main_window({}, {"hostname"});
+	open({}, {"hostname"});
 	const struct {
 		const char *field;
 		guint key;
@@ -275,8 +194,8 @@ TEST_F(AddWindow, EnterAppliesAndEscapeCancels)
 		std::string name = "new_" + std::to_string(added++);
 		type_into(window, name.c_str(), "\"x\"");
 		set_window_focus(window, true);
-		gtk_widget_grab_focus(GTK_WIDGET(entry_of(window, c.field)));
-		send_key(GTK_WIDGET(entry_of(window, c.field)), c.key);
+		gtk_widget_grab_focus(GTK_WIDGET(add_field(window, c.field)));
+		send_key(GTK_WIDGET(add_field(window, c.field)), c.key);
 		EXPECT_TRUE(wait_for([&] { return !exists(window); })) << c.field;
 		EXPECT_EQ(gui_string_count, c.strings_after) << c.field;
 	}
@@ -291,8 +210,7 @@ TEST_F(AddWindow, NewRowIsSelectedAndInViewWithItsComment)
 		names.push_back("name_" + std::to_string(1000 + i));
 	for (const std::string &name : names)
 		strings.push_back({name.c_str(), "\"\"", ""});
-	rc_lists lists = make_lists({}, strings);
-	create_main_window(&lists);
+	open_lists({}, strings);
 	GtkTreeViewColumn *name_column = gtk_tree_view_get_column(page_view(1), column_name);
 	for (const char *name : {"zz_last", "aa_first"}) {
 		GtkWidget *window = press_add();
@@ -321,11 +239,11 @@ TEST_F(AddWindow, NewRowIsSelectedAndInViewWithItsComment)
 // goes on signalling the button after the press.
 TEST_F(AddWindow, ButtonsPressedByAScreenReaderCloseTheWindowCleanly)
 {
-	open_main_window({}, {});
+	open({}, {});
 	for (const char *stock : {"gtk-cancel", "gtk-apply"}) {
 		GtkWidget *window = press_add();
 		type_into(window, "read_aloud", "\"x\"");
-		AtkObject *button = gtk_widget_get_accessible(find_widget(window, is_button, stock));
+		AtkObject *button = gtk_widget_get_accessible(stock_button(window, stock));
 		ASSERT_TRUE(ATK_IS_ACTION(button)) << "the accessibility layer is not loaded";
 		EXPECT_TRUE(atk_action_do_action(ATK_ACTION(button), 0));
 		EXPECT_TRUE(wait_for([&] { return !exists(window); })) << stock;
@@ -336,7 +254,7 @@ TEST_F(AddWindow, ButtonsPressedByAScreenReaderCloseTheWindowCleanly)
 // One add window at most: Add brings it back to the front, with what was typed.
 TEST_F(AddWindow, AddBringsTheOpenWindowToTheFront)
 {
-	open_main_window({}, {});
+	open({}, {});
 	GtkWidget *window = press_add();
 	ASSERT_NE(window, nullptr);
 	type_into(window, "", "x");
@@ -347,14 +265,14 @@ TEST_F(AddWindow, AddBringsTheOpenWindowToTheFront)
 	EXPECT_EQ(press_add(), nullptr);
 	EXPECT_EQ(add_windows().size(), 1u);
 	EXPECT_TRUE(wait_for([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
-	EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Value")), "x");
+	EXPECT_STREQ(gtk_entry_get_text(add_field(window, "Value")), "x");
 }
 
 // Each refusal is said over the add window, which keeps the texts and puts
 // the focus on the field to correct.
 TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 {
-	open_main_window({"sshd_enable"}, {"hostname"});
+	open({"sshd_enable"}, {"hostname"});
 	GtkWidget *window = press_add();
 	const std::string long_comment(field_size, 'c');
 	const std::string long_value(field_size - 1, 'v');
@@ -388,8 +306,8 @@ TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 		EXPECT_EQ(seen[0].detail, c.detail);
 		EXPECT_EQ(seen[0].parent, window) << c.text;
 		EXPECT_TRUE(exists(window));
-		EXPECT_STREQ(gtk_entry_get_text(entry_of(window, "Name")), c.name);
-		EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(window)), GTK_WIDGET(entry_of(window, c.field))) << c.text;
+		EXPECT_STREQ(gtk_entry_get_text(add_field(window, "Name")), c.name);
+		EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(window)), GTK_WIDGET(add_field(window, c.field))) << c.text;
 	}
 	EXPECT_EQ(gui_knob_count + gui_string_count, 2);
 	EXPECT_EQ(pending_changes, 0);
@@ -400,23 +318,15 @@ TEST_F(AddWindow, EachFaultShowsItsMessageAndKeepsWindow)
 // string's value open for editing.
 TEST_F(AddWindow, ANameInTheListOffersToGoToItsRow)
 {
-	open_main_window({"sshd_enable"}, {"hostname", "ntpd_flags"});
+	open({"sshd_enable"}, {"hostname", "ntpd_flags"});
 	GtkWidget *window = press_add();
 	for (const char *name : {"sshd_enable", "ntpd_flags"}) {
 		type_into(window, name, "x");
-		answer_dialogs({GTK_RESPONSE_YES});
-		gtk_button_clicked(GTK_BUTTON(find_widget(window, is_button, "gtk-apply")));
-		ASSERT_TRUE(wait_for([] { return !answered_dialogs().empty(); }));
-		EXPECT_EQ(answered_dialogs()[0].buttons, GTK_BUTTONS_YES_NO);
+		std::vector<seen_dialog> seen = press_apply(window, GTK_RESPONSE_YES);
+		ASSERT_EQ(seen.size(), 1u) << name;
+		EXPECT_EQ(seen[0].buttons, GTK_BUTTONS_YES_NO);
 		EXPECT_TRUE(exists(window));
-		GtkTreeModel *model = nullptr;
-		GtkTreeIter iter;
-		GtkTreeView *view = page_view(current_page());
-		ASSERT_TRUE(gtk_tree_selection_get_selected(gtk_tree_view_get_selection(view), &model, &iter)) << name;
-		gchar *selected = nullptr;
-		gtk_tree_model_get(model, &iter, column_name, &selected, -1);
-		EXPECT_STREQ(selected, name);
-		g_free(selected);
+		EXPECT_EQ(selected_name(current_page()), name);
 	}
 	EXPECT_EQ(current_page(), 1);
 	EXPECT_TRUE(wait_for([] { return value_editor_entry() != nullptr; }));
@@ -427,26 +337,25 @@ TEST_F(AddWindow, ANameInTheListOffersToGoToItsRow)
 // window with the value to change; the language tests try Yes.
 TEST_F(AddWindow, ACommandAtBootIsAskedAbout)
 {
-	open_main_window({}, {});
+	open({}, {});
 	GtkWidget *window = press_add();
 	type_into(window, "label", "$(hostname -s)");
-	answer_dialogs({GTK_RESPONSE_NO});
-	gtk_button_clicked(GTK_BUTTON(find_widget(window, is_button, "gtk-apply")));
-	ASSERT_EQ(answered_dialogs().size(), 1u);
-	EXPECT_EQ(answered_dialogs()[0].text, "The value of label runs a command at every boot. Keep it?");
-	EXPECT_EQ(answered_dialogs()[0].buttons, GTK_BUTTONS_YES_NO);
-	EXPECT_EQ(answered_dialogs()[0].parent, window);
+	std::vector<seen_dialog> seen = press_apply(window, GTK_RESPONSE_NO);
+	ASSERT_EQ(seen.size(), 1u);
+	EXPECT_EQ(seen[0].text, "The value of label runs a command at every boot. Keep it?");
+	EXPECT_EQ(seen[0].buttons, GTK_BUTTONS_YES_NO);
+	EXPECT_EQ(seen[0].parent, window);
 	EXPECT_TRUE(exists(window));
-	EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(window)), GTK_WIDGET(entry_of(window, "Value")));
+	EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(window)), GTK_WIDGET(add_field(window, "Value")));
 	EXPECT_EQ(gui_string_count, 0);
 }
 
 TEST_F(AddWindow, EmptyValueAddsMarkedStringInNameOrder)
 {
-	open_main_window({"sshd_enable"}, {"hostname", "kld_list"});
+	open({"sshd_enable"}, {"hostname", "kld_list"});
 	GtkWidget *window = press_add();
-	gtk_entry_set_text(entry_of(window, "Name"), "ifconfig_em0");
-	gtk_entry_set_text(entry_of(window, "Optional Comment"), "uplink");
+	gtk_entry_set_text(add_field(window, "Name"), "ifconfig_em0");
+	gtk_entry_set_text(add_field(window, "Optional Comment"), "uplink");
 	EXPECT_TRUE(press_apply(window).empty());
 	EXPECT_FALSE(exists(window));
 	EXPECT_FALSE(add_window_open);
@@ -455,7 +364,7 @@ TEST_F(AddWindow, EmptyValueAddsMarkedStringInNameOrder)
 	EXPECT_STREQ(gui_strings[1].value, "\"\"");
 	EXPECT_EQ(gui_strings[1].has_comment, 1);
 	EXPECT_EQ(current_page(), 1);
-	ASSERT_EQ(rows(string_store), 3);
+	ASSERT_EQ(gtk_tree_model_iter_n_children(GTK_TREE_MODEL(string_store), nullptr), 3);
 	EXPECT_EQ(cell_text(string_store, 1, column_mark), "gtk-save");
 	EXPECT_EQ(cell_text(string_store, 1, column_name), "ifconfig_em0");
 	EXPECT_EQ(cell_text(string_store, 1, column_state), "\"\"");
@@ -466,11 +375,11 @@ TEST_F(AddWindow, EmptyValueAddsMarkedStringInNameOrder)
 
 TEST_F(AddWindow, CancelAfterRejectedApplyStoresNothing)
 {
-	open_main_window({}, {"hostname"});
+	open({}, {"hostname"});
 	GtkWidget *window = press_add();
 	type_into(window, "hostname", "\"x\"");
 	EXPECT_EQ(press_apply(window).size(), 1u);
-	gtk_button_clicked(GTK_BUTTON(find_widget(window, is_button, "gtk-cancel")));
+	gtk_button_clicked(GTK_BUTTON(stock_button(window, "gtk-cancel")));
 	process_events();
 	EXPECT_TRUE(add_windows().empty());
 	EXPECT_FALSE(add_window_open);
@@ -481,7 +390,12 @@ TEST_F(AddWindow, CancelAfterRejectedApplyStoresNothing)
 TEST_F(AddWindowGrowth, EntriesBeyondMergedCapacityAllKept)
 {
 	// Two knobs of room, and no room at all for strings.
-	rc_lists *lists = open_main_window({"a_enable"}, {});
+	lists = make_lists({{"a_enable"}}, {});
+	lists.knob_capacity = 2;
+	free(lists.strings);
+	lists.strings = nullptr;
+	lists.string_capacity = 0;
+	create_main_window(&lists);
 	char name[32];
 	for (int i = 0; i < 20; i++) {
 		GtkWidget *window = press_add();
@@ -489,8 +403,8 @@ TEST_F(AddWindowGrowth, EntriesBeyondMergedCapacityAllKept)
 		type_into(window, name, i % 2 ? "\"YES\"" : "\"v\"");
 		ASSERT_TRUE(press_apply(window).empty());
 	}
-	EXPECT_EQ(gui_knobs, lists->knobs);
-	EXPECT_EQ(gui_strings, lists->strings);
+	EXPECT_EQ(gui_knobs, lists.knobs);
+	EXPECT_EQ(gui_strings, lists.strings);
 	ASSERT_EQ(gui_knob_count, 11);
 	ASSERT_EQ(gui_string_count, 10);
 	for (int i = 0; i < 10; i++) {
@@ -513,12 +427,12 @@ TEST_F(AddWindowGrowth, FailedGrowthKeepsWindowAndEntries)
 	// A full array of 100000 untouched entries: doubling it needs ~100 MB more
 	// address space than the limit allows.
 	constexpr int full = 100000;
-	rc_lists *lists = open_main_window({}, {"hostname"});
+	open({}, {"hostname"});
 	rc_entry *big = static_cast<rc_entry *>(calloc(full, sizeof(rc_entry)));
-	big[0] = lists->strings[0];
-	free(lists->strings);
-	lists->strings = gui_strings = big;
-	lists->string_capacity = gui_string_count = full;
+	big[0] = lists.strings[0];
+	free(lists.strings);
+	lists.strings = gui_strings = big;
+	lists.string_capacity = gui_string_count = full;
 	GtkWidget *window = press_add();
 	// A message shown once before the limit: the fonts it takes load now, as
 	// the threads the font library starts for them, which the limit would stop.
@@ -543,20 +457,16 @@ TEST_F(AddWindowGrowth, FailedGrowthKeepsWindowAndEntries)
 	EXPECT_EQ(seen[0].detail, "There is not enough memory. Close other programs, then press Apply again.");
 	EXPECT_EQ(seen[0].type, GTK_MESSAGE_ERROR);
 	EXPECT_TRUE(exists(window));
-	EXPECT_EQ(gui_strings, lists->strings);
+	EXPECT_EQ(gui_strings, lists.strings);
 	EXPECT_EQ(gui_string_count, full);
 	EXPECT_EQ(pending_changes, 0);
 }
 
-TEST_F(AddWindows, WindowManagerCloseCountsAsCancel)
+TEST_F(AddWindow, WindowManagerCloseCountsAsCancel)
 {
-	open_main_window({}, {});
+	open({}, {});
 	GtkWidget *window = press_add();
-	GdkEvent *event = gdk_event_new(GDK_DELETE);
-	event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
-	event->any.send_event = TRUE;
-	gtk_main_do_event(event);
-	gdk_event_free(event);
+	close_by_window_manager(window);
 	process_events();
 	EXPECT_FALSE(exists(window));
 	EXPECT_FALSE(add_window_open);

@@ -1,27 +1,11 @@
 // Where each row's value comes from and what it means: the details area, the Show choice, bold names and warnings.
-#include "gui/details_pane.h"
 #include "gui/main_window.h"
-#include "gui/show_choice.h"
 #include "gui_test_util.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/load.h"
-#include "rcfile/system_root.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
-
-void write(const std::string &path, const std::string &text, mode_t mode = 0644)
-{
-	std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-	std::ofstream(path) << text;
-	chmod(path.c_str(), mode);
-}
 
 // A machine that changed a few settings, with sshd's script and its rc.conf.d
 // file, and an rc.conf(5) of its own.
@@ -30,29 +14,20 @@ protected:
 	void SetUp() override
 	{
 		gui_test::SetUp();
-		root = home.dir + "/root";
-		write(root + "/etc/defaults/rc.conf", "hostname=\"\"\t\t# Set this!\nsshd_enable=\"NO\"\t# Enable sshd\n"
-						      "ntpd_enable=\"NO\"\t# Run ntpd, the network\n\t\t\t# time daemon.\n"
-						      "tmpsize=\"20m\"\n");
-		write(root + "/etc/rc.conf", machine_file());
-		write(root + "/etc/rc.d/sshd", "# PROVIDE: sshd\nname=\"sshd\"\ndesc=\"Secure Shell Daemon\"\nrcvar=\"sshd_enable\"\n"
-					       ": ${sshd_rsa_enable:=\"yes\"}\n: ${sshd_dsa_enable:=\"no\"}\nload_rc_config $name\n",
-		      0555);
-		write(root + "/etc/rc.conf.d/sshd", "sshd_dsa_enable=\"YES\"\n");
-		write(root + "/usr/share/man/man5/rc.conf.5",
-		      ".Dd March 3, 2022\n.Dt RC.CONF 5\n.Os\n.Sh DESCRIPTION\n.Bl -tag -width indent\n"
-		      ".It Va hostname\n.Pq Vt str\nThe fully qualified domain name of this host.\n"
-		      ".It Va tmpsize\n.Pq Vt int\nThe size of\n.Pa /tmp .\n"
-		      ".It Va ntpd_enable\n.Pq Vt bool\nRun\n.Xr ntpd 8 .\n.El\n");
-		unsetenv("KELVANE_RC");
-		ASSERT_EQ(set_system_root(root.c_str()), 0);
-		std::string defaults = under_root("/etc/defaults/rc.conf");
-		ASSERT_EQ(load_settings(defaults.c_str(), local_rc_path(), &lists), 0);
-		create_main_window(&lists);
-		// The page is read once the window is up.
-		process_events();
+		open_root("root", {{"/etc/defaults/rc.conf", "hostname=\"\"\t\t# Set this!\nsshd_enable=\"NO\"\t# Enable sshd\n"
+							  "ntpd_enable=\"NO\"\t# Run ntpd, the network\n\t\t\t# time daemon.\n"
+							  "tmpsize=\"20m\"\n"},
+				   {"/etc/rc.conf", machine_file()},
+				   {"/etc/rc.d/sshd", "# PROVIDE: sshd\nname=\"sshd\"\ndesc=\"Secure Shell Daemon\"\nrcvar=\"sshd_enable\"\n"
+						      ": ${sshd_rsa_enable:=\"yes\"}\n: ${sshd_dsa_enable:=\"no\"}\nload_rc_config $name\n",
+				    0555},
+				   {"/etc/rc.conf.d/sshd", "sshd_dsa_enable=\"YES\"\n"},
+				   {"/usr/share/man/man5/rc.conf.5",
+				    ".Dd March 3, 2022\n.Dt RC.CONF 5\n.Os\n.Sh DESCRIPTION\n.Bl -tag -width indent\n"
+				    ".It Va hostname\n.Pq Vt str\nThe fully qualified domain name of this host.\n"
+				    ".It Va tmpsize\n.Pq Vt int\nThe size of\n.Pa /tmp .\n"
+				    ".It Va ntpd_enable\n.Pq Vt bool\nRun\n.Xr ntpd 8 .\n.El\n"}});
 	}
-	void TearDown() override { set_system_root("/"); }
 
 	virtual std::string machine_file() const
 	{
@@ -60,41 +35,24 @@ protected:
 		       "ntpd_enable=\"maybe\"\ntmpsize=\"lots\"\n";
 	}
 
-	std::string details_of(int page, const char *name)
+	// What the details area shows with the row of name selected; nullptr selects none.
+	static std::string details_of(int page, const char *name)
 	{
 		select_row(page, name);
-		return details_label_text();
-	}
-
-	std::string details_label_text()
-	{
-		GtkWidget *expander = nullptr;
-		std::vector<GtkWidget *> widgets = {main_window};
-		while (!widgets.empty() && expander == nullptr) {
-			GtkWidget *w = widgets.back();
-			widgets.pop_back();
-			if (GTK_IS_EXPANDER(w))
-				expander = w;
-			else if (GTK_IS_CONTAINER(w)) {
-				GList *children = gtk_container_get_children(GTK_CONTAINER(w));
-				for (GList *l = children; l != nullptr; l = l->next)
-					widgets.push_back(GTK_WIDGET(l->data));
-				g_list_free(children);
-			}
-		}
+		GtkWidget *expander = widget_under(main_window, [](GtkWidget *w) { return GTK_IS_EXPANDER(w); });
 		GtkWidget *viewport = gtk_bin_get_child(GTK_BIN(gtk_bin_get_child(GTK_BIN(expander))));
 		return gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(viewport))));
 	}
 
-	// The names a store shows, and the weight and mark of one of them.
-	std::vector<std::string> names(GtkListStore *store)
+	// The names a store shows.
+	static std::vector<std::string> names(GtkListStore *store)
 	{
 		std::vector<std::string> shown;
 		for (int row = 0; row < gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr); row++)
 			shown.push_back(cell_text(store, row, column_name));
 		return shown;
 	}
-	int weight_of(GtkListStore *store, const char *name)
+	static int weight_of(GtkListStore *store, const char *name)
 	{
 		GtkTreeIter iter;
 		gtk_tree_model_get_iter_from_string(GTK_TREE_MODEL(store), &iter, row_path(store, name).c_str());
@@ -102,26 +60,12 @@ protected:
 		gtk_tree_model_get(GTK_TREE_MODEL(store), &iter, column_weight, &weight, -1);
 		return weight;
 	}
-	void show(int choice)
+	static void show(int choice)
 	{
-		GList *children = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_parent(GTK_WIDGET(notebook))));
-		GtkWidget *combo = nullptr;
-		for (GList *l = children; l != nullptr; l = l->next) {
-			if (GTK_IS_HBOX(l->data)) {
-				GList *inner = gtk_container_get_children(GTK_CONTAINER(l->data));
-				for (GList *i = inner; i != nullptr; i = i->next)
-					if (GTK_IS_COMBO_BOX(i->data))
-						combo = GTK_WIDGET(i->data);
-				g_list_free(inner);
-			}
-		}
-		g_list_free(children);
+		GtkWidget *combo = widget_under(main_window, [](GtkWidget *w) { return GTK_IS_COMBO_BOX(w); });
 		ASSERT_NE(combo, nullptr);
 		gtk_combo_box_set_active(GTK_COMBO_BOX(combo), choice);
 	}
-
-	std::string root;
-	rc_lists lists;
 };
 
 } // namespace
@@ -146,8 +90,7 @@ TEST_F(Details, SayWhereEachValueComesFromAndWhatItMeans)
 		  "Warning: rc.subr does not read this value as YES or NO; it warns at boot and takes it as NO.");
 	EXPECT_EQ(details_of(1, "tmpsize"), "tmpsize\nThe size of /tmp.\nType: int\nSet in '" + rc + "', line 6.\n"
 					    "Default: \"20m\"\nWarning: this setting takes a number, and its value is none.");
-	select_row(1, nullptr);
-	EXPECT_EQ(details_label_text(), "");
+	EXPECT_EQ(details_of(1, nullptr), "");
 }
 
 // What the machine's own files set is bold; a value the boot will not read
@@ -157,9 +100,9 @@ TEST_F(Details, MachineSetNamesAreBoldAndMisreadValuesMarked)
 	EXPECT_EQ(weight_of(string_store, "hostname"), PANGO_WEIGHT_BOLD);
 	EXPECT_EQ(weight_of(knob_store, "sshd_dsa_enable"), PANGO_WEIGHT_BOLD);
 	EXPECT_EQ(weight_of(knob_store, "sshd_rsa_enable"), PANGO_WEIGHT_NORMAL);
-	EXPECT_EQ(cell_text(string_store, std::stoi(row_path(string_store, "ntpd_enable")), column_mark), warning_mark);
-	EXPECT_EQ(cell_text(string_store, std::stoi(row_path(string_store, "tmpsize")), column_mark), warning_mark);
-	EXPECT_EQ(cell_text(string_store, std::stoi(row_path(string_store, "hostname")), column_mark), "");
+	EXPECT_EQ(cell_of(string_store, "ntpd_enable", column_mark), warning_mark);
+	EXPECT_EQ(cell_of(string_store, "tmpsize", column_mark), warning_mark);
+	EXPECT_EQ(cell_of(string_store, "hostname", column_mark), "");
 }
 
 // The Show choice narrows both lists; a row changed in a narrowed view stays.

@@ -65,14 +65,13 @@ protected:
 	void SetUp() override
 	{
 		gui_test::SetUp();
-		lists = make_lists({{"a_enable", 1, "first knob"}, {"b_enable", 0, ""}},
-				   {{"host", "\"box\"", "the name"}, {"flags", "\"-x\"", ""}});
-		create_main_window(&lists);
+		open_lists({{"a_enable", 1, "first knob"}, {"b_enable"}}, {{"host", "\"box\"", "the name"}, {"flags", "\"-x\""}});
 	}
-	bool save_sensitive() { return gtk_widget_get_sensitive(save_button); }
-	rc_lists lists;
+	static bool save_sensitive() { return gtk_widget_get_sensitive(save_button); }
 };
 
+// A knob toggled away and back leaves no trace; Save stays sensitive until
+// the last knob is back.
 TEST_F(Editing, KnobToggledAwayAndBackLeavesNoTrace)
 {
 	toggle_knob("a_enable");
@@ -80,20 +79,12 @@ TEST_F(Editing, KnobToggledAwayAndBackLeavesNoTrace)
 	EXPECT_EQ(cell_text(knob_store, 0, column_mark), change_mark);
 	EXPECT_TRUE(save_sensitive());
 	EXPECT_FALSE(cell_state(0));
-	toggle_knob("a_enable");
-	EXPECT_EQ(pending_changes, 0);
-	EXPECT_EQ(lists.knobs[0].modified, 0);
-	EXPECT_EQ(cell_text(knob_store, 0, column_mark), "");
-	EXPECT_FALSE(save_sensitive());
-}
-
-TEST_F(Editing, SaveStaysSensitiveUntilTheLastKnobIsBack)
-{
-	toggle_knob("a_enable");
 	toggle_knob("b_enable");
 	EXPECT_EQ(pending_changes, 2);
 	toggle_knob("a_enable");
 	EXPECT_EQ(pending_changes, 1);
+	EXPECT_EQ(lists.knobs[0].modified, 0);
+	EXPECT_EQ(cell_text(knob_store, 0, column_mark), "");
 	EXPECT_TRUE(save_sensitive());
 	toggle_knob("b_enable");
 	EXPECT_EQ(pending_changes, 0);
@@ -260,10 +251,7 @@ TEST_F(Editing, SaveTakesTheTextBeingTyped)
 	gtk_entry_set_text(editor, "\"box\"");
 	EXPECT_FALSE(save_sensitive());
 	gtk_entry_set_text(editor, "\"new\"");
-	answer_dialogs({GTK_RESPONSE_OK});
-	gtk_button_clicked(GTK_BUTTON(save_button));
-	ASSERT_EQ(answered_dialogs().size(), 1u);
-	EXPECT_EQ(answered_dialogs()[0].text, "Changes saved");
+	EXPECT_EQ(press_save().text, "Changes saved");
 	EXPECT_NE(read_file(home.rc_path()).find("host=\"new\"\n"), std::string::npos);
 	EXPECT_FALSE(save_sensitive());
 }

@@ -3,9 +3,16 @@
 
 #include "gui/i18n.h"
 #include "gui/main_window.h"
+#include "rcfile/delta_writer.h"
 #include "rcfile/file_state.h"
+#include "rcfile/load.h"
 #include "rcfile/open_file.h"
+#include "rcfile/system_root.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -174,6 +181,15 @@ void send_keys(GtkWidget *widget, const char *text)
 		send_key(widget, gdk_unicode_to_keyval(static_cast<unsigned char>(*c)));
 }
 
+void close_by_window_manager(GtkWidget *window)
+{
+	GdkEvent *event = gdk_event_new(GDK_DELETE);
+	event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+	event->any.send_event = TRUE;
+	gtk_main_do_event(event);
+	gdk_event_free(event);
+}
+
 bool ends_main_loop(const std::function<void()> &action)
 {
 	loop_outlived_action = false;
@@ -208,9 +224,40 @@ void gui_test::SetUp()
 	// A critical is a failed precondition in the toolkit, a warning such as
 	// Pango's on invalid UTF-8 a misuse: either is a bug in the caller.
 	g_log_set_always_fatal(GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_FATAL_MASK));
-	// What an earlier test in the same process read is no file of this one.
+	// What an earlier test in the same process read is no file of this one,
+	// nor its root the machine's.
 	forget_files();
 	clear_read_notes();
+	set_system_root("/");
+}
+
+void gui_test::open_lists(const std::vector<test_knob> &knobs, const std::vector<test_string> &strings)
+{
+	lists = make_lists(knobs, strings);
+	create_main_window(&lists);
+}
+
+void gui_test::open_files(const std::string &defaults, const std::string &rc)
+{
+	std::string defaults_path = home.dir + "/defaults";
+	write_file(defaults_path, defaults);
+	write_file(home.rc_path(), rc);
+	ASSERT_EQ(load_settings(defaults_path.c_str(), home.rc_path().c_str(), &lists), 0);
+	create_main_window(&lists);
+}
+
+void gui_test::open_root(const std::string &folder, const std::vector<root_file> &files)
+{
+	root = home.dir + "/" + folder;
+	for (const root_file &file : files)
+		write_file(root + file.path, file.text, file.mode);
+	unsetenv("KELVANE_RC");
+	ASSERT_EQ(set_system_root(root.c_str()), 0);
+	std::string defaults = under_root("/etc/defaults/rc.conf");
+	ASSERT_EQ(load_settings(defaults.c_str(), local_rc_path(), &lists), 0);
+	create_main_window(&lists);
+	// What is read once the window is up, as a manual page, is read now.
+	process_events();
 }
 
 rc_lists make_lists(const std::vector<test_knob> &knobs, const std::vector<test_string> &strings)
@@ -243,6 +290,51 @@ std::string read_file(const std::string &path)
 	return text.str();
 }
 
+void write_file(const std::string &path, const std::string &text, mode_t mode)
+{
+	std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+	std::ofstream(path, std::ios::binary) << text;
+	chmod(path.c_str(), mode);
+}
+
+std::string command_output(const std::string &command)
+{
+	std::string output;
+	std::FILE *pipe = popen(command.c_str(), "r");
+	if (pipe == nullptr)
+		return output;
+	char buffer[4096];
+	for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+		output.append(buffer, n);
+	pclose(pipe);
+	return output;
+}
+
+std::vector<GtkWidget *> widgets_under(GtkWidget *root, const std::function<bool(GtkWidget *)> &match)
+{
+	std::vector<GtkWidget *> found;
+	if (match(root))
+		found.push_back(root);
+	if (GTK_IS_CONTAINER(root)) {
+		std::vector<GtkWidget *> children;
+		gtk_container_forall(
+			GTK_CONTAINER(root),
+			[](GtkWidget *child, gpointer list) { static_cast<std::vector<GtkWidget *> *>(list)->push_back(child); },
+			&children);
+		for (GtkWidget *child : children) {
+			std::vector<GtkWidget *> below = widgets_under(child, match);
+			found.insert(found.end(), below.begin(), below.end());
+		}
+	}
+	return found;
+}
+
+GtkWidget *widget_under(GtkWidget *root, const std::function<bool(GtkWidget *)> &match)
+{
+	std::vector<GtkWidget *> found = widgets_under(root, match);
+	return found.empty() ? nullptr : found[0];
+}
+
 GtkTreeView *page_view(int page)
 {
 	GtkWidget *scrolled = gtk_notebook_get_nth_page(GTK_NOTEBOOK(notebook), page);
@@ -259,13 +351,7 @@ GtkCellRenderer *column_renderer(GtkTreeView *view, int column)
 
 GtkWidget *row_button(int index)
 {
-	GList *children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(main_window))));
-	GtkWidget *buttons = nullptr;
-	for (GList *l = children; l != nullptr && buttons == nullptr; l = l->next)
-		if (GTK_IS_BUTTON_BOX(l->data))
-			buttons = GTK_WIDGET(l->data);
-	g_list_free(children);
-	return nth_child(buttons, index);
+	return nth_child(widget_under(main_window, [](GtkWidget *w) { return GTK_IS_BUTTON_BOX(w); }), index);
 }
 
 std::string cell_text(GtkListStore *store, int row, int column)
@@ -309,6 +395,51 @@ std::string row_path(GtkListStore *store, const char *name)
 	return "";
 }
 
+std::string cell_of(GtkListStore *store, const char *name, int column)
+{
+	std::string path = row_path(store, name);
+	return path.empty() ? "(no row)" : cell_text(store, std::stoi(path), column);
+}
+
+std::string knob_state(const char *name)
+{
+	std::string path = row_path(knob_store, name);
+	return path.empty() ? "(no row)" : cell_state(std::stoi(path)) ? "on" : "off";
+}
+
+std::string rows_shown()
+{
+	std::string shown;
+	for (GtkListStore *store : {knob_store, string_store}) {
+		for (int row = 0; row < gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr); row++) {
+			std::string state = store == knob_store ? (cell_state(row) ? "on" : "off")
+								: cell_text(store, row, column_state);
+			shown += cell_text(store, row, column_name) + "=" + state + " " + cell_text(store, row, column_mark) +
+				 "\n";
+		}
+	}
+	return shown;
+}
+
+std::string selected_name(int page)
+{
+	GtkTreeModel *model = nullptr;
+	GtkTreeIter iter;
+	gchar *name = nullptr;
+	if (gtk_tree_selection_get_selected(gtk_tree_view_get_selection(page_view(page)), &model, &iter))
+		gtk_tree_model_get(model, &iter, column_name, &name, -1);
+	std::string result = name != nullptr ? name : "";
+	g_free(name);
+	return result;
+}
+
+seen_dialog press_save()
+{
+	answer_dialogs({GTK_RESPONSE_OK});
+	gtk_button_clicked(GTK_BUTTON(save_button));
+	return answered_dialogs().empty() ? seen_dialog{} : answered_dialogs()[0];
+}
+
 void toggle_knob(const char *name)
 {
 	std::string path = row_path(knob_store, name);
@@ -334,15 +465,51 @@ std::vector<GtkWidget *> add_windows()
 	return found;
 }
 
+GtkWidget *press_add()
+{
+	std::vector<GtkWidget *> before = add_windows();
+	gtk_button_clicked(GTK_BUTTON(row_button(1)));
+	process_events();
+	for (GtkWidget *window : add_windows()) {
+		if (std::find(before.begin(), before.end(), window) == before.end())
+			return window;
+	}
+	return nullptr;
+}
+
+GtkEntry *add_field(GtkWidget *window, const char *label)
+{
+	GtkWidget *frame = widget_under(window, [&](GtkWidget *w) {
+		return GTK_IS_FRAME(w) && g_strcmp0(gtk_frame_get_label(GTK_FRAME(w)), _(label)) == 0;
+	});
+	return frame != nullptr ? GTK_ENTRY(gtk_bin_get_child(GTK_BIN(frame))) : nullptr;
+}
+
+GtkWidget *stock_button(GtkWidget *root, const char *stock)
+{
+	return widget_under(root, [&](GtkWidget *w) {
+		return GTK_IS_BUTTON(w) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(w)), stock) == 0;
+	});
+}
+
+void type_into(GtkWidget *window, const char *name, const char *value, const char *comment)
+{
+	gtk_entry_set_text(add_field(window, "Name"), name);
+	gtk_entry_set_text(add_field(window, "Value"), value);
+	gtk_entry_set_text(add_field(window, "Optional Comment"), comment);
+}
+
+std::vector<seen_dialog> press_apply(GtkWidget *window, gint response)
+{
+	answer_dialogs({response});
+	gtk_button_clicked(GTK_BUTTON(stock_button(window, "gtk-apply")));
+	process_events();
+	return answered_dialogs();
+}
+
 GtkEntry *value_editor_entry()
 {
-	GtkEntry *found = nullptr;
-	GList *children = gtk_container_get_children(GTK_CONTAINER(page_view(1)));
-	for (GList *l = children; l != nullptr; l = l->next)
-		if (GTK_IS_ENTRY(l->data))
-			found = GTK_ENTRY(l->data);
-	g_list_free(children);
-	return found;
+	return GTK_ENTRY(widget_under(GTK_WIDGET(page_view(1)), [](GtkWidget *w) { return GTK_IS_ENTRY(w); }));
 }
 
 GtkEntry *open_value_editor(const char *name)
@@ -401,20 +568,7 @@ std::string tip_text(GtkWidget *widget)
 	g_list_free(after);
 	gboolean shown = FALSE;
 	g_signal_emit_by_name(widget, "query-tooltip", 1, 1, FALSE, tooltip, &shown);
-	std::vector<GtkWidget *> labels;
-	std::vector<GtkWidget *> containers = {window};
-	while (!containers.empty()) {
-		GtkWidget *container = containers.back();
-		containers.pop_back();
-		GList *children = gtk_container_get_children(GTK_CONTAINER(container));
-		for (GList *l = children; l != nullptr; l = l->next) {
-			if (GTK_IS_LABEL(l->data))
-				labels.push_back(GTK_WIDGET(l->data));
-			else if (GTK_IS_CONTAINER(l->data))
-				containers.push_back(GTK_WIDGET(l->data));
-		}
-		g_list_free(children);
-	}
+	std::vector<GtkWidget *> labels = widgets_under(window, [](GtkWidget *w) { return GTK_IS_LABEL(w); });
 	std::string text = shown && labels.size() == 1 ? gtk_label_get_text(GTK_LABEL(labels[0])) : "";
 	g_object_unref(tooltip);
 	return text;

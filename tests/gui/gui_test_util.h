@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,6 +43,9 @@ void send_key(GtkWidget *widget, guint keyval, guint state = 0);
 // send_key for every character of text.
 void send_keys(GtkWidget *widget, const char *text);
 
+// What the window manager does when the user closes window.
+void close_by_window_manager(GtkWidget *window);
+
 // Runs action from inside gtk_main. Returns true when the action ended the
 // loop (gtk_main_quit), false when the loop was still running after it.
 bool ends_main_loop(const std::function<void()> &action);
@@ -54,23 +59,38 @@ struct temp_home {
 	std::string geometry_path() const { return dir + "/.kelvanerc"; }
 };
 
-// Base of the window tests: a temporary HOME, and a toolkit critical aborts the test.
-class gui_test : public testing::Test {
-protected:
-	void SetUp() override;
-	temp_home home;
-};
-
 // A knob or a string for the lists of a test.
 struct test_knob {
 	const char *name;
-	int on;
-	const char *comment;
+	int on = 0;
+	const char *comment = "";
 };
 struct test_string {
 	const char *name;
 	const char *value;
-	const char *comment;
+	const char *comment = "";
+};
+
+// A file of a system root: its path under the root, its text and its mode.
+struct root_file {
+	std::string path, text;
+	mode_t mode = 0644;
+};
+
+// Base of the window tests: a temporary HOME, the machine's own root, and a
+// toolkit critical aborts the test. The open_ functions build the window.
+class gui_test : public testing::Test {
+protected:
+	void SetUp() override;
+	// On lists made with make_lists.
+	void open_lists(const std::vector<test_knob> &knobs, const std::vector<test_string> &strings);
+	// On the defaults and rc.conf given, written into HOME and read as the program reads them.
+	void open_files(const std::string &defaults, const std::string &rc);
+	// On a system root in HOME's folder named folder, holding files, with KELVANE_RC unset.
+	void open_root(const std::string &folder, const std::vector<root_file> &files);
+	temp_home home;
+	std::string root; // set by open_root
+	rc_lists lists = {};
 };
 
 // Lists as merging leaves them: calloc'd arrays with spare room, saved state
@@ -79,6 +99,17 @@ rc_lists make_lists(const std::vector<test_knob> &knobs, const std::vector<test_
 
 // Whole contents of a file, "" when it cannot be read.
 std::string read_file(const std::string &path);
+
+// Writes text to path with the given mode, making the folders above it.
+void write_file(const std::string &path, const std::string &text, mode_t mode = 0644);
+
+// What command prints on its standard output.
+std::string command_output(const std::string &command);
+
+// The widgets under root, root and the internal ones (a dialog's buttons)
+// too, that match, in the order of the tree; the first of them or nullptr.
+std::vector<GtkWidget *> widgets_under(GtkWidget *root, const std::function<bool(GtkWidget *)> &match);
+GtkWidget *widget_under(GtkWidget *root, const std::function<bool(GtkWidget *)> &match);
 
 // The tree view of a notebook page: 0 knobs, 1 strings.
 GtkTreeView *page_view(int page);
@@ -98,6 +129,20 @@ bool cell_state(int row);
 // Path string of the row that shows name, "" when none does.
 std::string row_path(GtkListStore *store, const char *name);
 
+// cell_text of the row that shows name; "on" or "off" for the knob row that shows name.
+// Both are "(no row)" when no row shows name.
+std::string cell_of(GtkListStore *store, const char *name, int column);
+std::string knob_state(const char *name);
+
+// Each row as "name=state mark\n": knobs then strings, in the stores' order.
+std::string rows_shown();
+
+// The name of the row selected in the list of page, "" when none is.
+std::string selected_name(int page);
+
+// Clicks Save and answers its one message with OK; returns that message.
+seen_dialog press_save();
+
 // Clicks the check box of the knob row that shows name.
 void toggle_knob(const char *name);
 
@@ -106,6 +151,22 @@ void edit_value(const char *name, const char *text);
 
 // The add windows that exist now.
 std::vector<GtkWidget *> add_windows();
+
+// Presses the main window's Add button; returns the window it built, or nullptr.
+GtkWidget *press_add();
+
+// The entry of the add window's frame labelled label, in the test's language.
+GtkEntry *add_field(GtkWidget *window, const char *label);
+
+// The button of a stock item under root, nullptr when there is none.
+GtkWidget *stock_button(GtkWidget *root, const char *stock);
+
+// Types the add window's three texts.
+void type_into(GtkWidget *window, const char *name, const char *value, const char *comment = "");
+
+// Presses Apply and returns the messages it showed, answered with response.
+// An answer left unused stays queued, so the watch for dialogs keeps running.
+std::vector<seen_dialog> press_apply(GtkWidget *window, gint response = GTK_RESPONSE_CLOSE);
 
 // The Value cell's editor while one is open in the Strings list, else nullptr.
 GtkEntry *value_editor_entry();

@@ -1,33 +1,13 @@
 // The add window offers the names the boot knows that no row shows, and a chosen sample's value and comment.
 #include "gui/main_window.h"
 #include "gui_test_util.h"
-#include "rcfile/load.h"
 #include "rcfile/system_root.h"
 
 #include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-GtkEntry *field(GtkWidget *root, const char *frame_label)
-{
-	std::vector<GtkWidget *> stack = {root};
-	while (!stack.empty()) {
-		GtkWidget *w = stack.back();
-		stack.pop_back();
-		if (GTK_IS_FRAME(w) && g_strcmp0(gtk_frame_get_label(GTK_FRAME(w)), frame_label) == 0)
-			return GTK_ENTRY(gtk_bin_get_child(GTK_BIN(w)));
-		if (GTK_IS_CONTAINER(w)) {
-			GList *children = gtk_container_get_children(GTK_CONTAINER(w));
-			for (GList *l = children; l != nullptr; l = l->next)
-				stack.push_back(GTK_WIDGET(l->data));
-			g_list_free(children);
-		}
-	}
-	return nullptr;
-}
 
 GtkLabel *note_under(GtkEntry *name)
 {
@@ -42,22 +22,18 @@ class NameCompletion : public gui_test {
 protected:
 	void open(bool other_root)
 	{
-		std::string defaults = home.dir + "/defaults";
-		std::ofstream(defaults) << "hostname=\"\"\n#hostname=\"sample of a row\"\n#kld_list=\"\"\t# Kernel modules to load\n"
-					   "#geli_devices=\"da1 mirror/home\"\t# Devices to attach\n#sshd_enable=YES\n";
 		if (other_root) {
 			ASSERT_EQ(set_system_root(home.dir.c_str()), 0);
 		}
-		ASSERT_EQ(load_settings(defaults.c_str(), home.rc_path().c_str(), &lists), 0);
-		create_main_window(&lists);
-		gtk_button_clicked(GTK_BUTTON(row_button(1)));
-		process_events();
-		ASSERT_EQ(add_windows().size(), 1u);
-		name = field(add_windows()[0], "Name");
-		value = field(add_windows()[0], "Value");
+		open_files("hostname=\"\"\n#hostname=\"sample of a row\"\n#kld_list=\"\"\t# Kernel modules to load\n"
+			   "#geli_devices=\"da1 mirror/home\"\t# Devices to attach\n#sshd_enable=YES\n",
+			   "");
+		GtkWidget *window = press_add();
+		ASSERT_NE(window, nullptr);
+		name = add_field(window, "Name");
+		value = add_field(window, "Value");
 		offers = gtk_entry_completion_get_model(gtk_entry_get_completion(name));
 	}
-	void TearDown() override { set_system_root("/"); }
 
 	std::vector<std::string> offered()
 	{
@@ -73,7 +49,6 @@ protected:
 		return names;
 	}
 
-	rc_lists lists;
 	GtkEntry *name = nullptr;
 	GtkEntry *value = nullptr;
 	GtkTreeModel *offers = nullptr;

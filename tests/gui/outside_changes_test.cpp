@@ -1,6 +1,5 @@
 // Files changed behind the window's back: the Reload dialog, reading again, and the files passed over.
 #include "gui/main_window.h"
-#include "gui/save_quit.h"
 #include "gui_test_util.h"
 #include "rcfile/load.h"
 
@@ -19,48 +18,15 @@ protected:
 	void SetUp() override
 	{
 		gui_test::SetUp();
-		defaults = home.dir + "/defaults";
-		std::ofstream(defaults) << "sshd_enable=\"NO\"\nntpd_enable=\"NO\"\nhostname=\"\"\n";
-		std::ofstream(home.rc_path()) << "sshd_enable=\"YES\"\nhostname=\"box\"\n";
-		ASSERT_EQ(load_settings(defaults.c_str(), home.rc_path().c_str(), &lists), 0);
-		create_main_window(&lists);
+		open_files("sshd_enable=\"NO\"\nntpd_enable=\"NO\"\nhostname=\"\"\n", "sshd_enable=\"YES\"\nhostname=\"box\"\n");
 		toggle_knob("ntpd_enable");
 		edit_value("hostname", "\"gate\"");
 	}
 
-	// "name=state mark" for each row of both lists.
-	std::string rows()
-	{
-		std::string shown;
-		for (GtkListStore *store : {knob_store, string_store}) {
-			for (int row = 0; row < gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr); row++) {
-				std::string state = store == knob_store ? (cell_state(row) ? "on" : "off")
-									: cell_text(store, row, column_state);
-				shown += cell_text(store, row, column_name) + "=" + state + " " +
-					 cell_text(store, row, column_mark) + "\n";
-			}
-		}
-		return shown;
-	}
-
-	// What sh sets the three names to when it reads rc.conf.
-	std::string shell_values()
-	{
-		std::string command = "sh -c '. \"$1\"; printf %s,%s,%s \"$sshd_enable\" \"$ntpd_enable\" \"$hostname\"' sh " +
-				      home.rc_path();
-		std::FILE *shell = popen(command.c_str(), "r");
-		char buffer[256];
-		std::string output(buffer, std::fread(buffer, 1, sizeof buffer, shell));
-		pclose(shell);
-		return output;
-	}
-
-	std::string defaults;
-	rc_lists lists;
-
 	// Save refuses to write over a change it has not shown; Reload shows the
 	// file as it is now with the changes still marked over it, dropping one
-	// that the file now holds, and the next Save writes what the window shows.
+	// that the file now holds, and the next Save writes what the window shows,
+	// as sh reads the three names.
 	void expect_reload_before_save(const std::function<void(const std::string &)> &change, const char *shown,
 				       const char *saved)
 	{
@@ -72,12 +38,11 @@ protected:
 		ASSERT_EQ(answered_dialogs().size(), 1u);
 		EXPECT_EQ(answered_dialogs()[0].text, "'" + path + "' was changed by another program");
 		EXPECT_EQ(read_file(path), changed);
-		EXPECT_EQ(rows(), shown);
-		answer_dialogs({GTK_RESPONSE_OK});
-		gtk_button_clicked(GTK_BUTTON(save_button));
-		ASSERT_EQ(answered_dialogs().size(), 1u);
-		EXPECT_EQ(answered_dialogs()[0].text, "Changes saved");
-		EXPECT_EQ(shell_values(), saved);
+		EXPECT_EQ(rows_shown(), shown);
+		EXPECT_EQ(press_save().text, "Changes saved");
+		EXPECT_EQ(command_output("sh -c '. \"$1\"; printf %s,%s,%s \"$sshd_enable\" \"$ntpd_enable\" \"$hostname\"' sh " +
+					 path),
+			  saved);
 	}
 };
 
@@ -114,11 +79,11 @@ TEST_F(OutsideChanges, FocusAsksOnceAndSaveAlways)
 		process_events();
 		EXPECT_EQ(answered_dialogs().size(), asked);
 	}
-	EXPECT_TRUE(cell_state(std::stoi(row_path(knob_store, "sshd_enable"))));
+	EXPECT_EQ(knob_state("sshd_enable"), "on");
 	answer_dialogs({GTK_RESPONSE_ACCEPT});
 	gtk_button_clicked(GTK_BUTTON(save_button));
 	EXPECT_EQ(answered_dialogs().size(), 1u);
-	EXPECT_EQ(rows(), "ntpd_enable=on gtk-save\nsshd_enable=off \nhostname=\"gate\" gtk-save\n");
+	EXPECT_EQ(rows_shown(), "ntpd_enable=on gtk-save\nsshd_enable=off \nhostname=\"gate\" gtk-save\n");
 	EXPECT_EQ(read_file(home.rc_path()), "sshd_enable=\"YES\"\nhostname=\"box\"\nsshd_enable=\"NO\"\n");
 }
 
@@ -129,9 +94,8 @@ TEST_F(PassedOver, FilesAreNamedInTheStatusBar)
 {
 	std::string fifo = home.dir + "/fifo";
 	ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-	rc_lists read = {};
-	ASSERT_EQ(load_settings("/dev/zero", fifo.c_str(), &read), 0);
-	create_main_window(&read);
+	ASSERT_EQ(load_settings("/dev/zero", fifo.c_str(), &lists), 0);
+	create_main_window(&lists);
 	EXPECT_EQ(status_text(), "'/dev/zero' is a device, not a file: passed over; '" + fifo +
 					 "' is a FIFO, not a file: passed over");
 }

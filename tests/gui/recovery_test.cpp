@@ -2,10 +2,8 @@
 #include "gui/main_window.h"
 #include "gui/recovery.h"
 #include "gui_test_util.h"
-#include "rcfile/load.h"
 #include "rcfile/recovery_file.h"
 
-#include <fstream>
 #include <string>
 
 namespace {
@@ -16,12 +14,7 @@ class Recovery : public gui_test {};
 // closing the question decides nothing, so they are offered again.
 TEST_F(Recovery, KeptChangesComeBackOnlyWhenAsked)
 {
-	std::string defaults = home.dir + "/defaults";
-	std::ofstream(defaults) << "sshd_enable=\"NO\"\n";
-	std::ofstream(home.rc_path()) << "sshd_enable=\"YES\"\n";
-	rc_lists lists = {};
-	ASSERT_EQ(load_settings(defaults.c_str(), home.rc_path().c_str(), &lists), 0);
-	create_main_window(&lists);
+	open_files("sshd_enable=\"NO\"\n", "sshd_enable=\"YES\"\n");
 	rc_entry off{}, added{};
 	copy_field(off.name, "sshd_enable");
 	copy_field(added.name, "moused_enable");
@@ -42,8 +35,8 @@ TEST_F(Recovery, KeptChangesComeBackOnlyWhenAsked)
 		EXPECT_EQ(pending_changes, c.pending) << c.answer;
 		EXPECT_EQ(g_file_test(recovery_path().c_str(), G_FILE_TEST_EXISTS), c.file_stays) << c.answer;
 	}
-	EXPECT_EQ(cell_text(knob_store, std::stoi(row_path(knob_store, "moused_enable")), column_mark), change_mark);
-	EXPECT_FALSE(cell_state(std::stoi(row_path(knob_store, "sshd_enable"))));
+	EXPECT_EQ(cell_of(knob_store, "moused_enable", column_mark), change_mark);
+	EXPECT_EQ(knob_state("sshd_enable"), "off");
 	EXPECT_EQ(read_file(home.rc_path()), "sshd_enable=\"YES\"\n");
 }
 

@@ -10,7 +10,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -32,17 +31,7 @@ protected:
 	void SetUp() override
 	{
 		gui_test::SetUp();
-		lists = make_lists({{"a_enable", 1, "c"}, {"b_enable", 0, ""}},
-				   {{"host", "\"box\"", ""}, {"flags", "\"-x\"", ""}, {"note", "\"\"", ""}});
-		create_main_window(&lists);
-	}
-
-	// Clicks Save and answers its one dialog.
-	seen_dialog save()
-	{
-		answer_dialogs({GTK_RESPONSE_OK});
-		gtk_button_clicked(GTK_BUTTON(save_button));
-		return answered_dialogs().empty() ? seen_dialog{} : answered_dialogs()[0];
+		open_lists({{"a_enable", 1, "c"}, {"b_enable"}}, {{"host", "\"box\""}, {"flags", "\"-x\""}, {"note", "\"\""}});
 	}
 
 	// Resizes main_window and waits until the X server has done it.
@@ -50,22 +39,10 @@ protected:
 	{
 		gtk_window_resize(GTK_WINDOW(main_window), width, height);
 		gint w = 0, h = 0;
-		for (int tries = 0; tries < 300 && (w != width || h != height); tries++) {
-			g_usleep(10000);
-			process_events();
+		ASSERT_TRUE(wait_for([&] {
 			gtk_window_get_size(GTK_WINDOW(main_window), &w, &h);
-		}
-		ASSERT_EQ(w, width);
-		ASSERT_EQ(h, height);
-	}
-
-	void close_by_window_manager()
-	{
-		GdkEvent *event = gdk_event_new(GDK_DELETE);
-		event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(main_window)));
-		event->any.send_event = TRUE;
-		gtk_main_do_event(event);
-		gdk_event_free(event);
+			return w == width && h == height;
+		})) << w << "x" << h;
 	}
 
 	bool geometry_written() { return read_file(home.geometry_path()) == "geometry=640,500\n"; }
@@ -91,7 +68,7 @@ protected:
 		g_signal_connect(main_window, "delete_event", G_CALLBACK(on_close_granted), this);
 		g_signal_connect(main_window, "destroy", G_CALLBACK(on_destroyed), this);
 		answer_dialogs({GTK_RESPONSE_YES});
-		EXPECT_TRUE(ends_main_loop([this] { close_by_window_manager(); }));
+		EXPECT_TRUE(ends_main_loop([] { close_by_window_manager(main_window); }));
 		process_events();
 		EXPECT_EQ(stored_at_destroy, 1);
 		EXPECT_EQ(answered_dialogs().size(), questions);
@@ -99,21 +76,24 @@ protected:
 	}
 
 	int stored_at_destroy = 0; // how often on_destroy had just stored the size
-
-	rc_lists lists;
 };
 
 TEST_F(SaveQuit, SaveAppendsChangesAndClearsMarksFirst)
 {
 	toggle_knob("a_enable");
 	edit_value("host", "\"new\"");
-	// The first main loop to run is the dialog's: the timeout sees the marks while it is shown.
+	// Past the loop that keeps the window drawing while the shell judges the
+	// file, the first main loop to run is the dialog's: the timeout sees the
+	// marks while it is shown.
 	static std::string mark_during_dialog;
+	mark_during_dialog = "(not seen)";
 	g_timeout_add(1, [](gpointer) -> gboolean {
+		if (save_running())
+			return TRUE;
 		mark_during_dialog = cell_text(string_store, 0, column_mark);
 		return FALSE;
 	}, nullptr);
-	seen_dialog dialog = save();
+	seen_dialog dialog = press_save();
 	EXPECT_EQ(dialog.text, "Changes saved");
 	EXPECT_EQ(dialog.detail, "These were added at the end of '" + home.rc_path() +
 					 "':\na_enable: \"YES\" -> \"NO\"\nhost: \"box\" -> \"new\"");
@@ -130,7 +110,7 @@ TEST_F(SaveQuit, SaveAppendsChangesAndClearsMarksFirst)
 
 TEST_F(SaveQuit, SaveWithoutChangesSaysSoAndWritesNothing)
 {
-	seen_dialog dialog = save();
+	seen_dialog dialog = press_save();
 	EXPECT_EQ(dialog.text, "There are no unsaved changes");
 	EXPECT_EQ(dialog.type, GTK_MESSAGE_INFO);
 	EXPECT_EQ(dialog.buttons, GTK_BUTTONS_OK);
@@ -143,7 +123,7 @@ TEST_F(SaveQuit, SaveAfterSortingWritesTheRowsOwnEntry)
 	gtk_tree_view_column_clicked(name);
 	gtk_tree_view_column_clicked(name);
 	g_signal_emit_by_name(column_renderer(page_view(0), 2), "toggled", "0");
-	save();
+	press_save();
 	std::string file = read_file(home.rc_path());
 	EXPECT_EQ(count_of(file, "b_enable=\"YES\"\n"), 1);
 	EXPECT_EQ(count_of(file, "a_enable"), 0);
@@ -152,9 +132,9 @@ TEST_F(SaveQuit, SaveAfterSortingWritesTheRowsOwnEntry)
 TEST_F(SaveQuit, TwoSavesAppendTwoBlocks)
 {
 	toggle_knob("a_enable");
-	save();
+	press_save();
 	edit_value("flags", "\"-y\"");
-	save();
+	press_save();
 	std::string file = read_file(home.rc_path());
 	EXPECT_EQ(count_of(file, header), 2);
 	std::string second = file.substr(file.rfind(header));
@@ -177,7 +157,7 @@ TEST_F(SaveQuit, FailedSaveKeepsEveryChange)
 		seen_dialog dialog;
 		{
 			file_size_limit full(c.path == missing ? RLIM_INFINITY : 0);
-			dialog = save();
+			dialog = press_save();
 		}
 		EXPECT_EQ(dialog.text, c.text);
 		EXPECT_EQ(dialog.type, GTK_MESSAGE_ERROR);
@@ -197,16 +177,13 @@ TEST_F(SaveQuit, FileTheShellWouldMisreadIsReportedAndKeepsTheChange)
 	const std::string path = home.rc_path();
 	const std::string broken = "ifconfig_em0=\"inet 10.0.0.1\n";
 	std::ofstream(path, std::ios::binary) << broken;
-	std::FILE *shell = popen(("sh -n < " + path + " 2>&1").c_str(), "r");
-	ASSERT_NE(shell, nullptr);
-	char said[256] = {};
-	ASSERT_NE(std::fgets(said, sizeof said, shell), nullptr);
-	pclose(shell);
-	said[std::strcspn(said, "\n")] = '\0';
+	std::string said = command_output("sh -n < " + path + " 2>&1");
+	said = said.substr(0, said.find('\n'));
+	ASSERT_NE(said, "");
 	toggle_knob("a_enable");
-	seen_dialog dialog = save();
+	seen_dialog dialog = press_save();
 	EXPECT_EQ(dialog.text, "'" + path + "' must be repaired first. Changes not saved.");
-	EXPECT_EQ(dialog.detail, "The shell reports \"" + std::string(said) +
+	EXPECT_EQ(dialog.detail, "The shell reports \"" + said +
 					 "\". Until the file is repaired, the boot would not read lines added at its end. "
 					 "Repair it with a text editor, then press Save again; your changes stay in the window.");
 	EXPECT_EQ(dialog.type, GTK_MESSAGE_ERROR);
@@ -216,7 +193,7 @@ TEST_F(SaveQuit, FileTheShellWouldMisreadIsReportedAndKeepsTheChange)
 	EXPECT_EQ(pending_changes, 1);
 	EXPECT_EQ(cell_text(knob_store, 0, column_mark), change_mark);
 	std::ofstream(path, std::ios::binary) << "ifconfig_em0=\"inet 10.0.0.1\"\n";
-	EXPECT_EQ(save().text, "Changes saved");
+	EXPECT_EQ(press_save().text, "Changes saved");
 	EXPECT_EQ(count_of(read_file(path), "a_enable=\"NO\"\n"), 1);
 }
 
@@ -287,7 +264,7 @@ TEST_F(SaveQuit, CloseAnsweredNoKeepsTheWindow)
 	g_signal_connect_swapped(main_window, "destroy", G_CALLBACK(+[](bool *d, GtkWidget *) { *d = true; }),
 				 &destroyed);
 	answer_dialogs({GTK_RESPONSE_NO});
-	EXPECT_FALSE(ends_main_loop([this] { close_by_window_manager(); }));
+	EXPECT_FALSE(ends_main_loop([] { close_by_window_manager(main_window); }));
 	EXPECT_EQ(answered_dialogs().size(), 1u);
 	EXPECT_FALSE(destroyed);
 	EXPECT_EQ(pending_changes, 1);
@@ -316,7 +293,7 @@ TEST_F(SaveQuit, ValueStillBeingTypedIsNeverLost)
 	} cases[] = {
 		{"Save", [] { gtk_button_clicked(GTK_BUTTON(save_button)); }, "Changes saved"},
 		{"Quit", [] { gtk_button_clicked(GTK_BUTTON(row_button(3))); }, "There are unsaved changes, quit anyway?"},
-		{"close", [this] { close_by_window_manager(); }, "There are unsaved changes, quit anyway?"},
+		{"close", [] { close_by_window_manager(main_window); }, "There are unsaved changes, quit anyway?"},
 		{"Add", [] { gtk_button_clicked(GTK_BUTTON(row_button(1))); }, nullptr},
 	};
 	for (const auto &c : cases) {
@@ -354,7 +331,7 @@ TEST_F(SaveQuit, FileSizeLimitFailsTheSaveCleanly)
 	getrlimit(RLIMIT_FSIZE, &old_limit);
 	rlimit limit = {before.size() + 64, old_limit.rlim_max};
 	setrlimit(RLIMIT_FSIZE, &limit);
-	seen_dialog dialog = save();
+	seen_dialog dialog = press_save();
 	setrlimit(RLIMIT_FSIZE, &old_limit);
 	EXPECT_EQ(dialog.text, "Can't write '" + home.rc_path() + "'. Changes not saved.");
 	EXPECT_EQ(read_file(home.rc_path()), before);
@@ -368,7 +345,7 @@ TEST_F(SaveQuit, NewFileIsMode0644WhateverTheUmask)
 	for (mode_t mask : {000, 077}) {
 		std::remove(home.rc_path().c_str());
 		mode_t before = umask(mask);
-		EXPECT_EQ(save().text, "Changes saved");
+		EXPECT_EQ(press_save().text, "Changes saved");
 		umask(before);
 		struct stat info;
 		ASSERT_EQ(stat(home.rc_path().c_str(), &info), 0);
@@ -401,7 +378,7 @@ TEST_F(SaveQuit, WindowKeepsDrawingWhileTheShellJudges)
 		}
 		return TRUE;
 	}, nullptr);
-	EXPECT_EQ(save().text, "Changes saved");
+	EXPECT_EQ(press_save().text, "Changes saved");
 	g_source_remove(ticker);
 	EXPECT_GT(ticks_during_save, 0);
 	EXPECT_FALSE(anything_sensitive);
@@ -415,14 +392,9 @@ TEST_F(SaveQuit, ShellReadsTheSavedValuesAsShown)
 	edit_value("host", "\"two words\"");
 	edit_value("flags", "\"-a; -b # c\"");
 	edit_value("note", "\"x\"");
-	save();
-	std::string command = "sh -c '. \"$1\"; printf \"%s|%s|%s\" \"$host\" \"$flags\" \"$note\"' sh " +
-			      home.rc_path();
-	std::FILE *shell = popen(command.c_str(), "r");
-	ASSERT_NE(shell, nullptr);
-	char buffer[256];
-	std::string output(buffer, std::fread(buffer, 1, sizeof buffer, shell));
-	pclose(shell);
+	press_save();
+	std::string output =
+		command_output("sh -c '. \"$1\"; printf \"%s|%s|%s\" \"$host\" \"$flags\" \"$note\"' sh " + home.rc_path());
 	std::string shown;
 	for (int row = 0; row < 3; row++) {
 		std::string value = cell_text(string_store, row, column_state);
@@ -440,13 +412,11 @@ protected:
 		gui_test::SetUp();
 		std::vector<test_knob> knobs;
 		for (const char *name : names)
-			knobs.push_back({name, 0, ""});
-		lists = make_lists(knobs, {});
-		create_main_window(&lists);
+			knobs.push_back({name});
+		open_lists(knobs, {});
 	}
 	static constexpr const char *names[] = {"k01", "k02", "k03", "k04", "k05", "k06",
 						"k07", "k08", "k09", "k10", "k11", "k12"};
-	rc_lists lists;
 };
 
 // The tip says what Save would write at the moment it shows; the tip and the

@@ -3,12 +3,9 @@
 #include "gui/main_window.h"
 #include "gui/outside_changes.h"
 #include "gui_test_util.h"
-#include "rcfile/load.h"
 
 #include <gdk/gdkkeysyms.h>
 
-#include <fstream>
-#include <functional>
 #include <string>
 
 namespace {
@@ -18,16 +15,14 @@ protected:
 	void SetUp() override
 	{
 		gui_test::SetUp();
-		std::string defaults = home.dir + "/defaults";
-		std::ofstream(defaults) << "sshd_enable=NO\nntpd_enable=NO\nodd_enable=maybe\nsendmail_enable=NO\nhostname=\n"
-					   "flags=-x\nlong=y\nmotd=\"" << std::string(300, 'm') << "\"\n";
-		std::ofstream(home.rc_path()) << "sshd_enable=YES\nodd_enable=YES\nsendmail_enable=NONE\nhostname=box\n"
-						 "long='$x'\nmotd=short\n";
-		ASSERT_EQ(load_settings(defaults.c_str(), home.rc_path().c_str(), &lists), 0);
-		create_main_window(&lists);
+		open_files("sshd_enable=NO\nntpd_enable=NO\nodd_enable=maybe\nsendmail_enable=NO\nhostname=\nflags=-x\nlong=y\n"
+			   "motd=\"" + std::string(300, 'm') + "\"\n",
+			   "sshd_enable=YES\nodd_enable=YES\nsendmail_enable=NONE\nhostname=box\nlong='$x'\nmotd=short\n");
 	}
 
 	// Opens the menu of the row of name: a right click on it, or key on it as the cursor's row.
+	// A shown menu grabs the pointer, so one test alone opens menus: two tests
+	// run at once on one display would take the grab from each other.
 	static GtkMenuShell *open_menu(int page, const char *name, guint key = 0, guint state = 0)
 	{
 		gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), page);
@@ -87,102 +82,53 @@ protected:
 	// What the row of name shows: on or off, or the value, then "*" when marked changed.
 	static std::string row(const char *name)
 	{
-		bool knob = !row_path(knob_store, name).empty();
-		std::string at = row_path(knob ? knob_store : string_store, name);
-		if (at.empty())
+		GtkListStore *store = row_path(knob_store, name).empty() ? string_store : knob_store;
+		if (row_path(store, name).empty())
 			return "(none)";
-		int index = std::stoi(at);
-		std::string state = knob ? (cell_state(index) ? "on" : "off") : cell_text(string_store, index, column_state);
-		return state + (cell_text(knob ? knob_store : string_store, index, column_mark) == change_mark ? "*" : "");
+		std::string state = store == knob_store ? knob_state(name) : cell_of(store, name, column_state);
+		return state + (cell_of(store, name, column_mark) == change_mark ? "*" : "");
 	}
-
-	static std::string selected(int page)
-	{
-		GtkTreeModel *model = nullptr;
-		GtkTreeIter iter;
-		gchar *name = nullptr;
-		if (gtk_tree_selection_get_selected(gtk_tree_view_get_selection(page_view(page)), &model, &iter))
-			gtk_tree_model_get(model, &iter, column_name, &name, -1);
-		std::string result = name != nullptr ? name : "";
-		g_free(name);
-		return result;
-	}
-
-	// Adds name=value with the add window: its first two fields, then its first button, Apply.
-	static void add(const char *name, const char *value)
-	{
-		gtk_button_clicked(GTK_BUTTON(row_button(1)));
-		std::vector<GtkWidget *> fields, buttons;
-		std::function<void(GtkWidget *)> look = [&](GtkWidget *widget) {
-			if (GTK_IS_ENTRY(widget) || GTK_IS_BUTTON(widget))
-				(GTK_IS_ENTRY(widget) ? fields : buttons).push_back(widget);
-			else if (GTK_IS_CONTAINER(widget))
-				gtk_container_foreach(GTK_CONTAINER(widget), [](GtkWidget *w, gpointer f) {
-					(*static_cast<std::function<void(GtkWidget *)> *>(f))(w);
-				}, &look);
-		};
-		look(add_windows().back());
-		gtk_entry_set_text(GTK_ENTRY(fields[0]), name);
-		gtk_entry_set_text(GTK_ENTRY(fields[1]), value);
-		gtk_button_clicked(GTK_BUTTON(buttons[0]));
-		process_events();
-	}
-
-	rc_lists lists;
 };
 
-// A right click selects its row; it, the Menu key and Shift+F10 offer Undo
-// on a changed row, which takes it back to its value as read.
-TEST_F(Undo, MenuOfARowUndoesItsChange)
+// A right click selects its row; it, the Menu key and Shift+F10 open the
+// row's menu. Undo takes a changed row back to its value as read. Reset gives
+// the default as a change to save, where one exists, suits the row, differs
+// and may be written; a knob's default on a string is its word.
+TEST_F(Undo, RowMenuUndoesAChangeOrResetsToADefaultThatSuits)
 {
 	toggle_knob("sshd_enable");
 	toggle_knob("ntpd_enable");
 	edit_value("hostname", "\"gate\"");
 	select_row(knobs_page, "odd_enable");
+	enum { none = -1, undo, reset };
 	const struct {
 		int page;
 		const char *name;
 		guint key, state;
+		int choose;
 		const char *offered, *after;
 	} cases[] = {
-		{knobs_page, "sshd_enable", 0, 0, "U", "on"},
-		{strings_page, "hostname", GDK_Menu, 0, "UR", "\"box\""},
-		{knobs_page, "ntpd_enable", GDK_F10, GDK_SHIFT_MASK, "UR", "off"},
+		{knobs_page, "sshd_enable", 0, 0, undo, "U", "on"},
+		{strings_page, "hostname", GDK_Menu, 0, undo, "UR", "\"box\""},
+		{knobs_page, "ntpd_enable", GDK_F10, GDK_SHIFT_MASK, undo, "UR", "off"},
+		// All is as read again.
+		{knobs_page, "sshd_enable", 0, 0, reset, "R", "off*"},
+		{knobs_page, "ntpd_enable", 0, 0, none, "", "off"},
+		{knobs_page, "odd_enable", 0, 0, none, "", "on"},
+		{strings_page, "hostname", 0, 0, reset, "R", "\"\"*"},
+		{strings_page, "sendmail_enable", 0, 0, reset, "R", "\"NO\"*"},
+		{strings_page, "flags", 0, 0, none, "", "\"-x\""},
+		{strings_page, "long", 0, 0, none, "", "'$x' (as written)"},
+		{strings_page, "motd", 0, 0, none, "", "\"short\""},
 	};
 	for (const auto &c : cases) {
-		EXPECT_EQ(offered(open_menu(c.page, c.name, c.key, c.state), 0), c.offered) << c.name;
-		EXPECT_EQ(selected(c.page), c.name);
+		EXPECT_EQ(offered(open_menu(c.page, c.name, c.key, c.state), c.choose), c.offered) << c.name;
+		EXPECT_EQ(selected_name(c.page), c.name);
 		EXPECT_EQ(row(c.name), c.after);
-	}
-	EXPECT_EQ(offered(open_menu(knobs_page, "sshd_enable")), "R") << "no change to undo";
-	EXPECT_EQ(pending_changes, 0);
-	EXPECT_FALSE(gtk_widget_get_sensitive(save_button));
-}
-
-// Reset gives the default as a change to save, where one exists, suits the
-// row, differs and may be written; a knob's default on a string is its word.
-TEST_F(Undo, ResetGivesTheDefaultWhereOneSuits)
-{
-	const struct {
-		int page;
-		const char *name, *offered, *after;
-	} cases[] = {
-		{knobs_page, "sshd_enable", "R", "off*"},
-		{knobs_page, "ntpd_enable", "", "off"},
-		{knobs_page, "odd_enable", "", "on"},
-		{strings_page, "hostname", "R", "\"\"*"},
-		{strings_page, "sendmail_enable", "R", "\"NO\"*"},
-		{strings_page, "flags", "", "\"-x\""},
-		{strings_page, "long", "", "'$x' (as written)"},
-		{strings_page, "motd", "", "\"short\""},
-	};
-	for (const auto &c : cases) {
-		EXPECT_EQ(offered(open_menu(c.page, c.name), c.offered[0] != '\0' ? 1 : -1), c.offered) << c.name;
-		EXPECT_EQ(row(c.name), c.after);
+		EXPECT_EQ(gtk_widget_get_sensitive(save_button), pending_changes > 0) << c.name;
 	}
 	EXPECT_EQ(pending_changes, 3);
-	answer_dialogs({GTK_RESPONSE_OK});
-	gtk_button_clicked(GTK_BUTTON(save_button));
+	press_save();
 	std::string file = read_file(home.rc_path());
 	EXPECT_EQ(file.substr(file.find('\n', file.find("# Kelvane")) + 1),
 		  "sshd_enable=\"NO\"\nhostname=\"\"\nsendmail_enable=\"NO\"\n");
@@ -200,7 +146,9 @@ TEST_F(Undo, CtrlZUndoesTheLatestChangeInEitherTab)
 	ASSERT_TRUE(bring_back_changes({kept}));
 	toggle_knob("sshd_enable");
 	edit_value("hostname", "\"one\"");
-	add("label", "x");
+	GtkWidget *window = press_add();
+	type_into(window, "label", "x");
+	ASSERT_TRUE(press_apply(window).empty());
 	toggle_knob("ntpd_enable");
 	toggle_knob("ntpd_enable");
 	edit_value("flags", "\"-y\"");
@@ -219,7 +167,7 @@ TEST_F(Undo, CtrlZUndoesTheLatestChangeInEitherTab)
 		send_key(main_window, GDK_z, GDK_CONTROL_MASK);
 		EXPECT_EQ(gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook)), u.page) << u.name;
 		EXPECT_EQ(row(u.name), u.after);
-		EXPECT_EQ(selected(u.page) == u.name, u.after[0] != '(') << u.name;
+		EXPECT_EQ(selected_name(u.page) == u.name, u.after[0] != '(') << u.name;
 	}
 	EXPECT_EQ(value_editor_entry(), nullptr);
 	send_key(main_window, GDK_z, GDK_CONTROL_MASK);

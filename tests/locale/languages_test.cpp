@@ -55,28 +55,6 @@ const language &current()
 	return languages[1];
 }
 
-// Every widget under root, the internal ones (a dialog's buttons) too.
-void collect(GtkWidget *root, std::vector<GtkWidget *> &found)
-{
-	found.push_back(root);
-	if (GTK_IS_CONTAINER(root)) {
-		gtk_container_forall(
-			GTK_CONTAINER(root),
-			[](GtkWidget *child, gpointer list) { collect(child, *static_cast<std::vector<GtkWidget *> *>(list)); },
-			&found);
-	}
-}
-
-template <typename Match> std::vector<GtkWidget *> widgets(GtkWidget *root, Match match)
-{
-	std::vector<GtkWidget *> all, matching;
-	collect(root, all);
-	for (GtkWidget *widget : all)
-		if (match(widget))
-			matching.push_back(widget);
-	return matching;
-}
-
 GtkWidget *toplevel_of_type(GType type)
 {
 	GList *windows = gtk_window_list_toplevels();
@@ -99,23 +77,14 @@ protected:
 	void SetUp() override
 	{
 		gui_test::SetUp();
-		lists = make_lists({{"sshd_enable", 1, ""}, {"wpa_supplicant_enable_long", 0, ""}},
-				   {{"hostname", "\"box\"", "the host"},
-				    {"rfcomm_pppd_server_two_channel", "\"inet 192.168.100.200 netmask 255.255.255.0\"", ""}});
-		create_main_window(&lists);
+		open_lists({{"sshd_enable", 1}, {"wpa_supplicant_enable_long"}},
+			   {{"hostname", "\"box\"", "the host"},
+			    {"rfcomm_pppd_server_two_channel", "\"inet 192.168.100.200 netmask 255.255.255.0\""}});
 		ASSERT_TRUE(wait_for([] { return gtk_widget_get_mapped(main_window); }));
 	}
-
-	// The add window, opened by its button.
-	GtkWidget *add_window()
-	{
-		gtk_button_clicked(GTK_BUTTON(row_button(1)));
-		return add_windows().empty() ? nullptr : add_windows().back();
-	}
-
-	rc_lists lists;
 };
 
+// The window, its row menu, the Save tip and the messages speak the language.
 TEST_F(Language, WindowAndMessagesSpeakTheLanguage)
 {
 	const language &l = current();
@@ -129,17 +98,23 @@ TEST_F(Language, WindowAndMessagesSpeakTheLanguage)
 	EXPECT_STREQ(mark_meaning(change_mark), l.changed_tip);
 	select_row(1, "hostname");
 	EXPECT_EQ(details_text(lists.strings[0]), std::string("hostname: the host\n") + l.no_default);
-	EXPECT_EQ(widgets(row_button(2),
+	EXPECT_EQ(widgets_under(row_button(2),
 			  [&](GtkWidget *w) {
 				  return GTK_IS_LABEL(w) && std::strcmp(gtk_label_get_label(GTK_LABEL(w)), l.about) == 0;
 			  }).size(),
 		  1u);
-	GtkWidget *window = add_window();
+	std::vector<std::string> items;
+	GtkWidget *menu = GTK_WIDGET(gtk_menu_get_for_attach_widget(knob_view)->data);
+	for (GtkWidget *label : widgets_under(menu, [](GtkWidget *w) { return GTK_IS_LABEL(w); }))
+		items.push_back(gtk_label_get_label(GTK_LABEL(label)));
+	EXPECT_EQ(items, (std::vector<std::string>{l.undo_item, l.reset_item}));
+	GtkWidget *window = press_add();
 	ASSERT_NE(window, nullptr);
 	EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), l.add_title);
 
-	answer_dialogs({GTK_RESPONSE_OK});
-	gtk_button_clicked(GTK_BUTTON(save_button));
+	EXPECT_EQ(press_save().text, l.no_changes);
+	toggle_knob("sshd_enable");
+	EXPECT_EQ(tip_text(save_button), std::string(l.save_these) + "\nsshd_enable: \"YES\" -> \"NO\"");
 	answer_dialogs({GTK_RESPONSE_CLOSE});
 	edit_value("hostname", "\"a\" \"b\"");
 	process_events();
@@ -148,19 +123,6 @@ TEST_F(Language, WindowAndMessagesSpeakTheLanguage)
 	EXPECT_EQ(refused.title, "Kelvane");
 	EXPECT_EQ(refused.text, l.not_changed);
 	EXPECT_TRUE(begins_with_capital(refused.detail)) << refused.detail;
-}
-
-// The row menu and the Save tip speak the language.
-TEST_F(Language, RowMenuAndSaveTipSpeakTheLanguage)
-{
-	const language &l = current();
-	GtkWidget *menu = GTK_WIDGET(gtk_menu_get_for_attach_widget(knob_view)->data);
-	std::vector<std::string> labels;
-	for (GtkWidget *label : widgets(menu, [](GtkWidget *w) { return GTK_IS_LABEL(w); }))
-		labels.push_back(gtk_label_get_label(GTK_LABEL(label)));
-	EXPECT_EQ(labels, (std::vector<std::string>{l.undo_item, l.reset_item}));
-	toggle_knob("sshd_enable");
-	EXPECT_EQ(tip_text(save_button), std::string(l.save_these) + "\nsshd_enable: \"YES\" -> \"NO\"");
 }
 
 // A mnemonic picks one widget: two labels with the same key in one window
@@ -177,14 +139,14 @@ TEST_F(Language, MnemonicsAreUniqueInEveryWindow)
 		std::size_t least;
 	} cases[] = {
 		{"main", main_window, 4},
-		{"add", add_window(), 2},
+		{"add", press_add(), 2},
 		{"about", toplevel_of_type(GTK_TYPE_ABOUT_DIALOG), 3},
 		{"row menu", GTK_WIDGET(menus->data), 2},
 	};
 	for (const auto &c : cases) {
 		ASSERT_NE(c.root, nullptr) << c.window;
 		std::map<guint, std::string> keys;
-		for (GtkWidget *label : widgets(c.root, [](GtkWidget *w) {
+		for (GtkWidget *label : widgets_under(c.root, [](GtkWidget *w) {
 			     return GTK_IS_LABEL(w) && gtk_label_get_mnemonic_keyval(GTK_LABEL(w)) != GDK_VoidSymbol;
 		     })) {
 			guint key = gdk_keyval_to_lower(gtk_label_get_mnemonic_keyval(GTK_LABEL(label)));
@@ -204,17 +166,17 @@ TEST_F(Language, ButtonsFitTheirLabels)
 	std::vector<GtkWidget *> buttons;
 	for (int i = 0; i < 4; i++)
 		buttons.push_back(row_button(i));
-	GtkWidget *window = add_window();
+	GtkWidget *window = press_add();
 	ASSERT_NE(window, nullptr);
-	for (GtkWidget *button : widgets(window, [](GtkWidget *w) { return GTK_IS_BUTTON(w); }))
+	for (GtkWidget *button : widgets_under(window, [](GtkWidget *w) { return GTK_IS_BUTTON(w); }))
 		buttons.push_back(button);
 	ASSERT_TRUE(wait_for([&] { return gtk_widget_get_mapped(buttons.back()); }));
 	process_events();
 	for (GtkWidget *button : buttons) {
 		GtkAllocation outer, label, image;
 		gtk_widget_get_allocation(button, &outer);
-		std::vector<GtkWidget *> labels = widgets(button, [](GtkWidget *w) { return GTK_IS_LABEL(w); });
-		std::vector<GtkWidget *> images = widgets(button, [](GtkWidget *w) { return GTK_IS_IMAGE(w); });
+		std::vector<GtkWidget *> labels = widgets_under(button, [](GtkWidget *w) { return GTK_IS_LABEL(w); });
+		std::vector<GtkWidget *> images = widgets_under(button, [](GtkWidget *w) { return GTK_IS_IMAGE(w); });
 		ASSERT_EQ(labels.size(), 1u);
 		ASSERT_EQ(images.size(), 1u);
 		const char *text = gtk_label_get_label(GTK_LABEL(labels[0]));
@@ -277,20 +239,16 @@ TEST_F(Language, KeyboardFindsAndActsAcrossTabs)
 // command at boot, and a value typed without quotes.
 TEST_F(Language, AddWindowAsksInTheLanguage)
 {
-	GtkWidget *window = add_window();
-	std::vector<GtkWidget *> fields = widgets(window, [](GtkWidget *w) { return GTK_IS_ENTRY(w); });
-	GtkWidget *apply = widgets(window, [](GtkWidget *w) { return GTK_IS_BUTTON(w); })[0];
+	GtkWidget *window = press_add();
 	const struct {
 		const char *name, *value, *question;
 	} cases[] = {{"hostname", "x", "%s is already in the list. Go to its row?"},
 		     {"label", "$(hostname -s)", "The value of %s runs a command at every boot. Keep it?"}};
 	for (const auto &c : cases) {
-		gtk_entry_set_text(GTK_ENTRY(fields[0]), c.name);
-		gtk_entry_set_text(GTK_ENTRY(fields[1]), c.value);
-		answer_dialogs({GTK_RESPONSE_YES});
-		gtk_button_clicked(GTK_BUTTON(apply));
-		ASSERT_EQ(answered_dialogs().size(), 1u) << c.name;
-		EXPECT_EQ(answered_dialogs()[0].text, format_text(_(c.question), c.name));
+		type_into(window, c.name, c.value);
+		std::vector<seen_dialog> seen = press_apply(window, GTK_RESPONSE_YES);
+		ASSERT_EQ(seen.size(), 1u) << c.name;
+		EXPECT_EQ(seen[0].text, format_text(_(c.question), c.name));
 	}
 	// In name order, between hostname and rfcomm_pppd_server_two_channel.
 	EXPECT_STREQ(gui_strings[1].name, "label");
@@ -305,8 +263,7 @@ TEST_F(ReadOnlyLanguage, WindowSaysWhy)
 {
 	const std::string path = home.dir + "/no-such-folder/rc.conf";
 	setenv("KELVANE_RC", path.c_str(), 1);
-	rc_lists lists = make_lists({}, {{"hostname", "\"box\"", ""}});
-	create_main_window(&lists);
+	open_lists({}, {{"hostname", "\"box\""}});
 	GList *children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(main_window))));
 	EXPECT_EQ(std::string(gtk_label_get_text(GTK_LABEL(children->data))),
 		  format_text(_("You may not change '%s': run Kelvane as root to save changes."), path.c_str()));
