@@ -21,6 +21,10 @@ struct origin {
 // What the expansions of one request for an entry's own text may produce.
 constexpr std::size_t request_budget = 1 << 20;
 
+// What the files' words may produce together beyond what each may of its
+// own, and again the services' words: far more than real files need.
+constexpr std::size_t shared_budget = 1 << 20;
+
 // The values of the last load, once worked out.
 struct boot_values {
 	bool done = false;
@@ -89,7 +93,8 @@ void run_file_step(shell_state &state, const history_step &step)
 
 // Each service's steps over the files' values, in its script's order; for
 // the defaults, over the defaults' values and without its rc.conf.d files.
-void run_services(const std::vector<const history_step *> &service_steps, std::size_t budget, bool defaults)
+// The services' words share budget.
+void run_services(const std::vector<const history_step *> &service_steps, std::size_t &budget, bool defaults)
 {
 	for (std::size_t first = 0; first < service_steps.size();) {
 		const std::string &service = service_of(*service_steps[first]);
@@ -114,6 +119,7 @@ void run_services(const std::vector<const history_step *> &service_steps, std::s
 			else
 				values.services[step.name] = {variable_value(own, step.name), {step.source, step.line}};
 		}
+		budget = own.budget;
 		first = end;
 	}
 }
@@ -132,11 +138,7 @@ bool in_script_order(const history_step *a, const history_step *b)
 void work_out_now()
 {
 	const std::vector<history_step> &steps = history();
-	// Time and memory stay in proportion to what the files hold.
-	std::size_t budget = std::size_t{1} << 20;
-	for (const history_step &step : steps)
-		budget += 64 * step.word.size();
-	values.files.budget = budget;
+	values.files.budget = shared_budget;
 	values.files.values.reserve(steps.size());
 	values.assigned.reserve(steps.size());
 	std::vector<const history_step *> service_steps;
@@ -157,7 +159,9 @@ void work_out_now()
 	if (!defaults_done)
 		values.defaults_only = values.files;
 	std::stable_sort(service_steps.begin(), service_steps.end(), in_script_order);
+	std::size_t budget = shared_budget;
 	run_services(service_steps, budget, false);
+	budget = shared_budget;
 	run_services(service_steps, budget, true);
 }
 

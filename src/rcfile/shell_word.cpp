@@ -25,6 +25,11 @@ constexpr std::size_t depth_limit = 32;
 // The longest value kept; a longer one is unknown.
 constexpr std::size_t value_limit = 65536;
 
+// Bytes a word's expansion may produce, and pattern steps it may take, for
+// each byte of the word, before it draws on the state's budget: a word
+// that would spend without end cannot spend what the words after it need.
+constexpr std::size_t allowance_per_byte = 64;
+
 bool is_special_parameter(char c)
 {
 	return (c >= '0' && c <= '9') || std::string_view("@*#?-$!").find(c) != std::string_view::npos;
@@ -70,19 +75,29 @@ void merge_kind(piece &out, shell_kind kind)
 struct expander {
 	shell_state &state;
 	std::string_view text;
+	std::size_t allowance; // what the word may spend of its own
 	std::size_t at = 0;
 	std::size_t depth = 0;
 	bool failed = false; // the word cannot be read further
+	bool spent = false;  // it would spend more than it may: its value, and what it assigns, are unknown
 };
 
-// Spends what producing count bytes or steps costs; false when it is spent.
+// Spends what producing count bytes or steps costs, from the word's own
+// allowance and then from the state's budget; false when they do not hold it.
 bool spend(expander &e, std::size_t count)
 {
-	if (e.state.budget < count) {
-		e.state.budget = 0;
-		e.failed = true;
+	if (e.spent)
+		return false;
+	if (count <= e.allowance) {
+		e.allowance -= count;
+		return true;
+	}
+	count -= e.allowance;
+	if (count > e.state.budget) {
+		e.spent = true;
 		return false;
 	}
+	e.allowance = 0;
 	e.state.budget -= count;
 	return true;
 }
@@ -121,7 +136,7 @@ void set_in_word(expander &e, std::string_view name, shell_value value, mode m)
 {
 	if (m == mode::skip)
 		return;
-	set_variable(e.state, name, m == mode::maybe ? unknown_value() : std::move(value));
+	set_variable(e.state, name, m == mode::maybe || e.spent ? unknown_value() : std::move(value));
 }
 
 void read_plain(expander &e, piece &out, mode m, bool in_braces);
@@ -582,11 +597,13 @@ shell_value variable_value(const shell_state &state, std::string_view name)
 
 shell_value expand_word(shell_state &state, std::string_view word)
 {
-	expander e{state, word};
+	expander e{state, word, allowance_per_byte * word.size()};
 	piece out;
 	read_plain(e, out, mode::run, false);
 	if (e.failed)
 		state.stopped = true;
+	if (e.spent)
+		return unknown_value();
 	if (state.stopped || out.kind != shell_kind::known || out.text.size() > value_limit)
 		return {out.kind == shell_kind::runs_command && !state.stopped ? out.kind : shell_kind::unknown, ""};
 	return {shell_kind::known, std::move(out.text)};

@@ -31,8 +31,11 @@ struct shell_state {
 	// sh may have stopped at an error: nothing after it can be known.
 	bool stopped = false;
 	// Bytes the expansions may still produce and pattern steps they may
-	// still take; when it runs out, what is left is unknown. It keeps time and
-	// memory in proportion to the files, whatever they repeat.
+	// still take, shared by every word, beyond what each word may spend of
+	// its own (in proportion to its length). A word that would spend more is
+	// unknown, as is what it assigns, and spends nothing of this: the words
+	// after it are worked out as before. It keeps time and memory in
+	// proportion to the files, whatever they repeat.
 	std::size_t budget = 0;
 };
 

@@ -410,3 +410,24 @@ TEST(BootValue, ServicesGiveValuesInTheScriptsOrder)
 	changed.modified = 1;
 	EXPECT_EQ(described(entry_value_at_boot(changed)), "known 'NO'");
 }
+
+// Lines whose words would spend without end leave their names unknown and
+// spend nothing of what the simple values after them need: the files'
+// values, and a service's.
+TEST(BootValue, SimpleValuesStayKnownAfterCostlyOnes)
+{
+	scratch_folder work;
+	std::string costly = "a=\"" + std::string(1000, 'x') + "\"\n";
+	for (int i = 0; i < 6; i++)
+		costly += "a=\"$a$a\"\n";
+	for (int i = 0; i < 100; i++)
+		costly += "b" + std::to_string(i) + "=\"$a$a\"\n";
+	write_whole(work.path / "etc/defaults/rc.conf", costly + "p=/usr\n");
+	write_whole(work.path / "etc/rc.conf", "c=\"${p}/local\"\n");
+	write_script(work.path / "etc/rc.d/foo", "name=foo\nrcvar=foo_enable\n: ${foo_dir:=\"${p}/foo\"}\n");
+	owned_lists lists;
+	ASSERT_EQ(load_root(work.path, &lists), 0);
+	EXPECT_EQ(described(value_at_boot("b99")), "unknown");
+	EXPECT_EQ(described(value_at_boot("c")), "known '/usr/local'");
+	EXPECT_EQ(described(value_at_boot("foo_dir")), "known '/usr/foo'");
+}
