@@ -14,6 +14,7 @@
 #include "timing.h"
 #include "rcfile/load.h"
 #include "rcfile/merge.h"
+#include "rcfile/open_file.h"
 #include "rcfile/reader.h"
 #include "rcfile/services.h"
 #include "rcfile/system_root.h"
@@ -43,6 +44,9 @@ constexpr long tokenizer_bytes = 64L << 20;
 constexpr int sizes[] = {1000, 10000, 100000};
 constexpr int copies = 80000;
 constexpr long blank_line_bytes = 100000000;
+// The longest line of blanks a file may hold and still be read: what it
+// holds besides them takes the rest of the bound.
+constexpr long readable_line_bytes = static_cast<long>(file_size_bound) - 16;
 
 // The folder of generated files.
 std::string work_dir;
@@ -356,12 +360,12 @@ void report_hostile()
 	unlink(m.c_str());
 
 	std::string blank = work_dir + "/blank-line";
-	if (write_blank_line(blank, blank_line_bytes) != 0 ||
+	if (write_blank_line(blank, readable_line_bytes) != 0 ||
 	    measure_in_child(read_only, blank, blank, 1, took, &peak_kb) != 0)
 		std::printf("(e) reading a name before a line of blanks failed\n");
 	else
 		std::printf("(e) read_rc_file of a name, %.1f MB of blanks and a newline: peak RSS %.1f MB, "
-			    "wall %.3f s\n", static_cast<double>(blank_line_bytes) / 1e6, peak_kb / 1024.0, took[0]);
+			    "wall %.3f s\n", static_cast<double>(readable_line_bytes) / 1e6, peak_kb / 1024.0, took[0]);
 	unlink(blank.c_str());
 }
 
@@ -446,6 +450,86 @@ void report_hostile_scripts()
 		std::printf("(g) could not remove %s\n", root.c_str());
 }
 
+// A name of the benchmark script's service: "s" and i in base 36, short
+// enough that its largest case stays under the bound on a script's size.
+std::string script_variable(int i)
+{
+	std::string digits;
+	do {
+		digits.insert(digits.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[i % 36]);
+		i /= 36;
+	} while (i > 0);
+	return "s" + digits;
+}
+
+// A root with empty files and one rc.d script that gives defaults variables
+// their defaults with ": ${v:=1}" and evals more with eval ': ${v:=1}'.
+int write_script_root(const std::string &root, int defaults, int evals)
+{
+	for (const char *dir : {"", "/etc", "/etc/defaults", "/etc/rc.d"})
+		if (mkdir((root + dir).c_str(), 0755) != 0)
+			return -1;
+	for (const char *file : {"/etc/defaults/rc.conf", "/etc/rc.conf"}) {
+		FILE *f = std::fopen((root + file).c_str(), "w");
+		if (f == nullptr || std::fclose(f) != 0)
+			return -1;
+	}
+	std::string path = root + "/etc/rc.d/s";
+	FILE *f = std::fopen(path.c_str(), "w");
+	if (f == nullptr)
+		return -1;
+	std::fputs("#!/bin/sh\n# PROVIDE: s\n. /etc/rc.subr\nname=s\nrcvar=s_enable\nload_rc_config $name\n", f);
+	for (int i = 0; i < defaults; i++)
+		std::fprintf(f, ": ${%s:=1}\n", script_variable(i).c_str());
+	for (int i = defaults; i < defaults + evals; i++)
+		std::fprintf(f, "eval ': ${%s:=1}'\n", script_variable(i).c_str());
+	std::fputs("run_rc_command \"$1\"\n", f);
+	return std::fclose(f) == 0 && chmod(path.c_str(), 0755) == 0 ? 0 : -1;
+}
+
+// load_root, failing unless every variable of the script is among the entries.
+int load_script_root(const std::string &root, const std::string &count, double *wall, double *cpu)
+{
+	auto start = clock_type::now();
+	std::clock_t cpu_start = std::clock();
+	if (set_system_root(root.c_str()) != 0)
+		return -1;
+	rc_lists merged = {};
+	std::string defaults = under_root("/etc/defaults/rc.conf"), rc = under_root("/etc/rc.conf");
+	if (load_settings(defaults.c_str(), rc.c_str(), &merged) != 0)
+		return -1;
+	*wall = seconds_since(start);
+	*cpu = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+	// The rcvar is one more.
+	bool all = merged.knob_count + merged.string_count == std::atoi(count.c_str()) + 1;
+	free_lists(merged);
+	return all ? 0 : -1;
+}
+
+// Loading a root whose one rc.d script gives many defaults, directly and through eval.
+void report_script_sizes()
+{
+	constexpr int cases[][2] = {{10000, 0}, {20000, 0}, {40000, 0}, {0, 20000}, {40000, 20000}};
+	std::printf("(h) load_settings under a root with one rc.d script of many defaults, median of 3:\n");
+	std::printf("    %9s %7s %10s %10s %10s %12s\n", "defaults", "evals", "KB", "wall s", "CPU s", "peak RSS MB");
+	for (const auto &c : cases) {
+		std::string root = work_dir + "/script-" + std::to_string(c[0]) + "-" + std::to_string(c[1]);
+		double took[2] = {0, 0};
+		long peak_kb = 0;
+		struct stat st = {};
+		if (write_script_root(root, c[0], c[1]) != 0 || stat((root + "/etc/rc.d/s").c_str(), &st) != 0 ||
+		    measure_in_child(load_script_root, root, std::to_string(c[0] + c[1]), 3, took, &peak_kb) != 0)
+			std::printf("    %9d %7d failed\n", c[0], c[1]);
+		else
+			std::printf("    %9d %7d %10.1f %10.4f %10.4f %12.1f\n", c[0], c[1],
+				    static_cast<double>(st.st_size) / 1024.0, took[0], took[1], peak_kb / 1024.0);
+		std::string command = "rm -rf '" + root + "'";
+		if (std::system(command.c_str()) != 0)
+			std::printf("    could not remove %s\n", root.c_str());
+	}
+	std::printf("    target: 40000 defaults and 20000 evals well under 1 s; twice the lines, about twice the time\n");
+}
+
 void report_processes(const char *kelvane, const std::string &examples, int runs)
 {
 	std::string defaults = examples + "/defaults-rc.conf";
@@ -504,6 +588,7 @@ int main(int argc, char **argv)
 	if (argc == 6)
 		report_services(argv[4], argv[5]);
 	report_hostile_scripts();
+	report_script_sizes();
 	rmdir(work_dir.c_str());
 	return 0;
 }

@@ -3,8 +3,9 @@
 # two files of 1000, 10000 and 100000 assignments each, whole console runs
 # on the sample pair beside "kelvane -v" and sh sourcing the same pair, two
 # hostile inputs (many copies of one name, and a name before a huge line),
-# what 100 base and 200 local rc.d scripts add to loading, and a root whose
-# rc.d folders hold hostile entries.
+# what 100 base and 200 local rc.d scripts add to loading, a root whose
+# rc.d folders hold hostile entries, and roots whose one script gives tens
+# of thousands of defaults.
 # usage: scripts/bench.sh [RUNS [BUILD-FOLDER]]
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)

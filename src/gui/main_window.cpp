@@ -21,6 +21,7 @@
 #include "rcfile/boot_history.h"
 #include "gui/undo.h"
 #include "rcfile/delta_writer.h"
+#include "rcfile/open_file.h"
 #include "rcfile/sources.h"
 #include "rcfile/undo.h"
 #include "version.h"
@@ -356,8 +357,12 @@ void refresh_store(GtkListStore *store, const rc_entry *entries, int count)
 // with them the warnings of bool and int settings.
 gboolean on_manual_idle(gpointer)
 {
+	std::size_t noted = read_notes().size();
 	if (gui_knob_count + gui_string_count > 0)
 		read_manual();
+	// A page passed over is named beside the files.
+	if (read_notes().size() != noted)
+		show_read_notes();
 	refresh_rows();
 	show_selected_comment();
 	return FALSE;

@@ -1,8 +1,11 @@
 // Remembering the state of the files read, and telling whether another program has changed them since.
 #include "rcfile/file_state.h"
 
+#include "rcfile/open_file.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -94,7 +97,9 @@ file_state descriptor_state(int fd)
 	if (fstat(fd, &info) == -1)
 		return state;
 	state = state_of(info, empty_hash);
-	if (S_ISREG(info.st_mode) && !hash_descriptor(fd, info.st_size, state))
+	// One larger than any file Kelvane reads is not read to be hashed either.
+	bool too_large = static_cast<std::uintmax_t>(info.st_size) > file_size_bound;
+	if (S_ISREG(info.st_mode) && (too_large || !hash_descriptor(fd, info.st_size, state)))
 		state.hash = 0;
 	return state;
 }

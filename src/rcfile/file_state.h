@@ -32,8 +32,9 @@ file_state state_of(const struct stat &info, std::uint64_t hash);
 file_state take_file_state(const char *path);
 
 // The state of the file open on fd, reading a regular file whole without
-// moving its offset; a file that cannot be read whole gets hash 0, and one
-// fstat cannot describe is taken as missing.
+// moving its offset; a file that cannot be read whole, or is larger than
+// file_size_bound, gets hash 0, and one fstat cannot describe is taken as
+// missing.
 file_state descriptor_state(int fd);
 
 // Whether two states are of the same file holding the same bytes.

@@ -76,28 +76,34 @@ int inflate_file(FILE *in, std::vector<unsigned char> &input, std::size_t got, s
 
 } // namespace
 
-int read_manual_file(const char *path, std::string &text)
+int read_manual_stream(FILE *in, std::string &text)
 {
 	text.clear();
-	std::unique_ptr<FILE, file_closer> in(open_for_reading(path));
-	if (!in)
-		return -1;
 	std::vector<unsigned char> input(chunk);
-	std::size_t got = std::fread(input.data(), 1, chunk, in.get());
+	std::size_t got = std::fread(input.data(), 1, chunk, in);
 	int status = 0;
 	if (got >= 2 && input[0] == 0x1f && input[1] == 0x8b) {
-		status = inflate_file(in.get(), input, got, text);
+		status = inflate_file(in, input, got, text);
 	} else {
 		while (got > 0) {
 			text.append(reinterpret_cast<const char *>(input.data()), got);
 			if (text.size() >= manual_size_limit)
 				break;
-			got = std::fread(input.data(), 1, std::min(chunk, manual_size_limit - text.size()), in.get());
+			got = std::fread(input.data(), 1, std::min(chunk, manual_size_limit - text.size()), in);
 		}
-		if (std::ferror(in.get()))
+		if (std::ferror(in))
 			status = -1;
 	}
 	if (status == -1)
 		text.clear();
 	return status;
+}
+
+int read_manual_file(const char *path, std::string &text)
+{
+	text.clear();
+	std::unique_ptr<FILE, file_closer> in(open_for_reading(path, manual_size_limit));
+	if (!in)
+		return -1;
+	return read_manual_stream(in.get(), text);
 }

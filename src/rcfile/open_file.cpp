@@ -2,6 +2,7 @@
 #include "rcfile/open_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,6 +23,7 @@ constexpr const char *note_formats[] = {
 	N_("'%s' is not a regular file: passed over"),
 	// TRANSLATORS: the second %s is the system's reason, such as "Permission denied".
 	N_("Can't read '%s' (%s): passed over"),
+	N_("'%s' is too large to read: passed over"),
 };
 
 passed_over kind_of(mode_t mode)
@@ -43,7 +45,7 @@ FILE *pass_over(const char *path, passed_over why, int error = 0)
 
 } // namespace
 
-FILE *open_for_reading(const char *path)
+FILE *open_for_reading(const char *path, std::size_t bound)
 {
 	// Looked at before it is opened: opening some devices does something
 	// (a tape rewinds when closed), and a FIFO would wait for a writer.
@@ -68,6 +70,11 @@ FILE *open_for_reading(const char *path)
 		close(fd);
 		return pass_over(path, kind_of(info.st_mode));
 	}
+	// Looked at before a byte is read: a sparse file may say it holds terabytes.
+	if (static_cast<std::uintmax_t>(info.st_size) > bound) {
+		close(fd);
+		return pass_over(path, passed_over::too_large);
+	}
 	FILE *in = fdopen(fd, "r");
 	if (in == nullptr) {
 		int error = errno;
@@ -85,6 +92,16 @@ const std::vector<read_note> &read_notes()
 void clear_read_notes()
 {
 	notes.clear();
+}
+
+void note_passed_over(const std::string &path, passed_over why)
+{
+	notes.push_back({path, why, 0});
+}
+
+passed_over reason_for_mode(mode_t mode)
+{
+	return kind_of(mode);
 }
 
 const char *note_format(passed_over why)

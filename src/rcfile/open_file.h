@@ -1,13 +1,21 @@
 // Opening the files Kelvane reads without blocking, and the notes on the files passed over.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+// The most bytes Kelvane reads of an rc.d script, and of each file read as
+// rc.conf (the defaults, the machine's file, the files read after it and
+// rc.conf.d files): many times any real one, yet a file a jail has made
+// huge is passed over at once instead of read for seconds.
+constexpr std::size_t script_size_bound = std::size_t{1} << 20;
+constexpr std::size_t file_size_bound = std::size_t{16} << 20;
+
 // Why a file that exists was passed over.
-enum class passed_over { folder, fifo, device, not_regular, unreadable };
+enum class passed_over { folder, fifo, device, not_regular, unreadable, too_large };
 
 // One file passed over.
 struct read_note {
@@ -17,9 +25,17 @@ struct read_note {
 };
 
 // Opens path for reading without blocking on a FIFO or a device, and hands back a stream only
-// for a regular file; anything else that exists (a folder, a FIFO, a device, a file that cannot
-// be opened) is noted, naming the file, and gives nullptr. A missing file gives nullptr, unnoted.
-FILE *open_for_reading(const char *path);
+// for a regular file of at most bound bytes; anything else that exists (a folder, a FIFO, a
+// device, a larger file, a file that cannot be opened) is noted, naming the file, and gives
+// nullptr. A missing file gives nullptr, unnoted. The reader must read no more than bound bytes:
+// the file may grow.
+FILE *open_for_reading(const char *path, std::size_t bound);
+
+// Notes path, which exists, as passed over for the reason given.
+void note_passed_over(const std::string &path, passed_over why);
+
+// Why a file of this mode, which is not a regular file, is passed over.
+passed_over reason_for_mode(mode_t mode);
 
 // The notes taken since the last clear_read_notes, oldest first.
 const std::vector<read_note> &read_notes();

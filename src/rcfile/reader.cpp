@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -112,6 +113,7 @@ struct parser {
 	std::size_t line_first = 0;   // first pending entry of the current line
 	entry_set read = {};
 	bool keeps_entries = true;    // false: only where the reading ends, or the commands, are wanted
+	bool lays_entries = true;     // the entries go into read, for lists
 	void (*while_waiting)() = nullptr; // called every waiting_tokens tokens, when set
 	// Only while a script is read: its simple commands, filed as entries are.
 	const script_observer *observer = nullptr;
@@ -214,7 +216,11 @@ void drop_pending(parser &p, std::size_t from)
 void file_pending(parser &p)
 {
 	for (const rc_entry &entry : p.pending) {
-		if (entry.name[0] != '_' && lay_over(p.read, entry) != 0)
+		if (entry.name[0] == '_')
+			continue;
+		if (p.observer != nullptr && p.observer->entry)
+			p.observer->entry(entry);
+		if (p.lays_entries && lay_over(p.read, entry) != 0)
 			out_of_memory();
 	}
 	p.pending.clear();
@@ -726,20 +732,27 @@ void hand_over(entry_set &read, rc_lists *lists)
 
 } // namespace
 
-int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer)
+int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer, std::size_t limit)
 {
+	bool over = false;
 	try {
 		parser p;
 		p.observer = observer;
-		p.keeps_entries = lists != nullptr;
-		set_tokenizer_input(in);
+		p.keeps_entries = lists != nullptr || (observer != nullptr && observer->entry);
+		p.lays_entries = lists != nullptr;
+		set_tokenizer_input(in, limit);
 		read_tokens(p);
+		over = input_over_limit();
+		if (over) {
+			free_lists(p.read.lists);
+			p.read = entry_set{};
+		}
 		if (lists != nullptr)
 			hand_over(p.read, lists);
 	} catch (const std::bad_alloc &) {
 		out_of_memory();
 	}
-	return 0;
+	return over ? -1 : 0;
 }
 
 int read_rc_stream(FILE *in, rc_lists *lists)
@@ -773,7 +786,8 @@ int early_end_line(std::string_view text, void (*while_waiting)())
 
 namespace {
 
-int read_opened(FILE *in, rc_lists *lists, const script_observer *observer)
+// Reads in, the file at path or a text when path is nullptr, and closes it.
+int read_opened(FILE *in, const char *path, rc_lists *lists, const script_observer *observer)
 {
 	if (in == nullptr) {
 		entry_set none{};
@@ -781,7 +795,9 @@ int read_opened(FILE *in, rc_lists *lists, const script_observer *observer)
 			hand_over(none, lists);
 		return 0;
 	}
-	read_observed_stream(in, lists, observer);
+	// The file may have grown past its bound since it was opened.
+	if (read_observed_stream(in, lists, observer, path != nullptr ? file_size_bound : SIZE_MAX) != 0)
+		note_passed_over(path, passed_over::too_large);
 	std::fclose(in);
 	return 0;
 }
@@ -790,19 +806,19 @@ int read_opened(FILE *in, rc_lists *lists, const script_observer *observer)
 
 int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer)
 {
-	return read_opened(open_for_reading(path), lists, observer);
+	return read_opened(open_for_reading(path, file_size_bound), path, lists, observer);
 }
 
 int read_rc_text(std::string_view text, rc_lists *lists, const script_observer *observer)
 {
 	// A memory stream of no bytes is refused by some systems; no bytes hold no entries.
 	FILE *in = text.empty() ? nullptr : fmemopen(const_cast<char *>(text.data()), text.size(), "r");
-	return read_opened(in, lists, observer);
+	return read_opened(in, nullptr, lists, observer);
 }
 
 int read_remembered_file(const char *path, rc_lists *lists, const script_observer *observer)
 {
-	FILE *in = open_for_reading(path);
+	FILE *in = open_for_reading(path, file_size_bound);
 	remember_file(path, in != nullptr ? descriptor_state(fileno(in)) : take_file_state(path));
-	return read_opened(in, lists, observer);
+	return read_opened(in, path, lists, observer);
 }

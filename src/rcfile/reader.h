@@ -3,6 +3,7 @@
 
 #include "model/rc_entry.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -16,8 +17,10 @@ struct script_observer;
 
 // Reads the file at path into lists, replacing all its fields, observer
 // (unless nullptr) watching as read_observed_stream lets it. A file that
-// is missing or no regular file gives two empty arrays (open_for_reading
-// notes why). Always returns 0.
+// is missing, no regular file or larger than file_size_bound gives two
+// empty arrays (open_for_reading notes why; the commands of one that grew
+// past the bound while it was read have been shown to observer). Always
+// returns 0.
 int read_rc_file(const char *path, rc_lists *lists, const script_observer *observer = nullptr);
 
 // read_rc_file for a file whose changes must be noticed: its state is
@@ -86,11 +89,16 @@ struct script_observer {
 	// When given: each compound command, reported just before the commands it
 	// holds; none that runs in the background.
 	std::function<void(const top_compound &)> compound = nullptr;
+	// When given: each entry of the file, in its order, as it is filed:
+	// before entries of one name are laid over each other in the lists.
+	std::function<void(const rc_entry &)> entry = nullptr;
 };
 
 // read_rc_stream, showing observer the commands and comments; lists may be
-// nullptr when only they are wanted.
-int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer);
+// nullptr when only they are wanted. Reads no more than limit bytes, and
+// returns -1 (lists empty) when the stream goes on past them, else 0.
+int read_observed_stream(FILE *in, rc_lists *lists, const script_observer *observer,
+			 std::size_t limit = SIZE_MAX);
 
 // The line of the first return or exit at the top level of text, where the
 // boot's reading of the file ends; 0 when it reads the text to its end.

@@ -25,6 +25,8 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -231,6 +233,7 @@ struct script_reading {
 	};
 	std::vector<eval_text> evals;
 	std::string tested;  // the variable of a "[ -z ... ]" that ended the last command
+	std::unordered_set<std::string> noted; // the variables of script.notes
 	bool note_open = false; // the note at note_index may go on below
 	std::size_t note_index = 0;
 	int note_line = 0;
@@ -409,7 +412,7 @@ struct script_reading {
 		if (is_variable_name(variable) && !rest.empty() && rest[0] == '(' && close != std::string_view::npos &&
 		    is_variable_name(rest.substr(1, close - 1))) {
 			note_open = false;
-			if (note_of(script, std::string(variable)) != nullptr)
+			if (!noted.insert(std::string(variable)).second)
 				return;
 			std::string_view note = trimmed(rest.substr(close + 1));
 			if (!note.empty() && note[0] == ':')
@@ -435,77 +438,113 @@ struct script_reading {
 	}
 };
 
-// Each text eval runs is read as the script's own lines, in the eval's place.
+// Each text eval runs is read as the script's own lines, in the eval's
+// place. The steps are put together in one pass: inserting each eval's in
+// turn would move every step behind it, once per eval.
 void read_evals(script_reading &reading)
 {
-	for (std::size_t e = reading.evals.size(); e-- > 0;) {
-		service_script part;
-		part.path = reading.script.path;
-		script_reading inner{part};
+	if (reading.evals.empty())
+		return;
+	std::vector<service_script> parts(reading.evals.size());
+	std::vector<std::vector<default_text>> part_defaults(reading.evals.size());
+	std::vector<script_step> &outer = reading.script.steps;
+	std::size_t total = outer.size();
+	for (std::size_t e = 0; e < reading.evals.size(); e++) {
+		parts[e].path = reading.script.path;
+		script_reading inner{parts[e]};
 		inner.name = reading.name;
 		inner.in_eval = true;
 		script_observer watch{[&inner](const top_command &c) { inner.on_command(c); },
 				      [](std::string_view, comment_place) {}, true};
 		read_rc_text(reading.evals[e].text + "\n", nullptr, &watch);
-		std::size_t at = reading.evals[e].step;
-		for (default_text &d : inner.pending_defaults)
-			d.step += at;
-		for (default_text &d : reading.pending_defaults)
-			if (d.step >= at)
-				d.step += part.steps.size();
-		for (script_step &step : part.steps)
-			step.line = reading.evals[e].line;
-		reading.script.steps.insert(reading.script.steps.begin() + static_cast<std::ptrdiff_t>(at),
-					    part.steps.begin(), part.steps.end());
-		reading.pending_defaults.insert(reading.pending_defaults.end(), inner.pending_defaults.begin(),
-						inner.pending_defaults.end());
+		part_defaults[e] = std::move(inner.pending_defaults);
+		total += parts[e].steps.size();
 	}
+	std::vector<script_step> steps;
+	steps.reserve(total);
+	std::vector<std::size_t> moved_to(outer.size() + 1);
+	std::vector<default_text> defaults;
+	std::size_t e = 0;
+	for (std::size_t i = 0; i <= outer.size(); i++) {
+		for (; e < reading.evals.size() && reading.evals[e].step == i; e++) {
+			for (default_text &d : part_defaults[e])
+				defaults.push_back({steps.size() + d.step, std::move(d.text)});
+			for (script_step &step : parts[e].steps) {
+				step.line = reading.evals[e].line;
+				steps.push_back(std::move(step));
+			}
+		}
+		moved_to[i] = steps.size();
+		if (i < outer.size())
+			steps.push_back(std::move(outer[i]));
+	}
+	for (default_text &d : reading.pending_defaults)
+		defaults.push_back({moved_to[d.step], std::move(d.text)});
+	outer = std::move(steps);
+	reading.pending_defaults = std::move(defaults);
 }
 
 // Reads every default as rc.conf would hold it, all of them in one pass
-// when their variables differ, and drops those that do not read as one.
+// when their variables differ (the k-th default of each variable in pass
+// k), and drops those that do not read as one.
 void read_defaults(script_reading &reading)
 {
 	std::vector<script_step> &steps = reading.script.steps;
 	std::vector<bool> found(steps.size(), false);
-	std::vector<default_text> left = std::move(reading.pending_defaults);
-	while (!left.empty()) {
-		std::string text;
-		std::vector<default_text> batch, later;
-		std::vector<std::string> taken;
-		for (default_text &d : left) {
-			const std::string &variable = steps[d.step].variable;
-			bool again = false;
-			for (const std::string &t : taken)
-				again = again || t == variable;
-			if (again) {
-				later.push_back(std::move(d));
-				continue;
-			}
-			taken.push_back(variable);
-			text += d.text + "\n";
-			batch.push_back(std::move(d));
-		}
-		rc_lists lists = {};
-		read_rc_text(text, &lists);
-		for (const default_text &d : batch) {
-			if (const rc_entry *entry = entry_named(lists, steps[d.step].variable.c_str())) {
-				steps[d.step].value = *entry;
-				steps[d.step].value.line = steps[d.step].line;
-				found[d.step] = true;
-			}
-		}
-		free_lists(lists);
-		left = std::move(later);
+	std::vector<std::vector<const default_text *>> passes;
+	std::unordered_map<std::string_view, std::size_t> given;
+	for (const default_text &d : reading.pending_defaults) {
+		std::size_t pass = given[steps[d.step].variable]++;
+		if (pass == passes.size())
+			passes.emplace_back();
+		passes[pass].push_back(&d);
 	}
-	std::vector<script_step> kept;
-	for (std::size_t i = 0; i < steps.size(); i++)
-		if (steps[i].what != script_step::give_default || found[i])
-			kept.push_back(std::move(steps[i]));
-	steps = std::move(kept);
+	for (const std::vector<const default_text *> &pass : passes) {
+		std::string text;
+		std::unordered_map<std::string_view, std::size_t> wanted;
+		for (const default_text *d : pass) {
+			text += d->text + "\n";
+			wanted.emplace(steps[d->step].variable, d->step);
+		}
+		// Each entry as it is read, instead of into lists of a thousand bytes
+		// an entry; a later entry of a name gives its value, as in lists.
+		script_observer watch{[](const top_command &) {}, [](std::string_view, comment_place) {}};
+		watch.entry = [&](const rc_entry &entry) {
+			auto at = wanted.find(field_text(entry.name));
+			if (at == wanted.end())
+				return;
+			steps[at->second].value = {entry.is_knob != 0, entry.knob_on != 0, std::string(field_text(entry.value)),
+						   entry.value_lock};
+			found[at->second] = true;
+		};
+		read_rc_text(text, nullptr, &watch);
+	}
+	reading.pending_defaults.clear();
+	std::size_t kept = 0;
+	for (std::size_t i = 0; i < steps.size(); i++) {
+		if (steps[i].what == script_step::give_default && !found[i])
+			continue;
+		if (kept != i)
+			steps[kept] = std::move(steps[i]);
+		kept++;
+	}
+	steps.erase(steps.begin() + static_cast<std::ptrdiff_t>(kept), steps.end());
 }
 
 } // namespace
+
+rc_entry default_entry(const script_step &step)
+{
+	rc_entry entry{};
+	copy_field(entry.name, step.variable);
+	entry.is_knob = step.value.knob ? 1 : 0;
+	entry.knob_on = entry.saved_knob_on = step.value.on ? 1 : 0;
+	copy_field(entry.value, step.value.text);
+	copy_field(entry.saved_value, step.value.text);
+	entry.value_lock = step.value.value_lock;
+	entry.line = step.line;
+	return entry;
+}
 
 const script_note *note_of(const service_script &script, const std::string &variable)
 {
@@ -515,21 +554,19 @@ const script_note *note_of(const service_script &script, const std::string &vari
 	return nullptr;
 }
 
-int read_service_script(const char *path, service_script &script)
+int read_service_stream(FILE *in, const char *path, service_script &script)
 {
 	script = service_script{};
 	script.path = path;
-	// A step holds a whole entry: no script has more steps than this, or many more.
-	script.steps.reserve(16);
-	FILE *in = open_for_reading(path);
-	if (in == nullptr)
-		return -1;
 	script_reading reading{script};
 	script_observer watch{[&reading](const top_command &c) { reading.on_command(c); },
 			      [&reading](std::string_view text, comment_place place) { reading.on_comment(text, place); },
 			      true};
-	read_observed_stream(in, nullptr, &watch);
-	std::fclose(in);
+	// The script may have grown past its bound since it was opened.
+	if (read_observed_stream(in, nullptr, &watch, script_size_bound) != 0) {
+		note_passed_over(path, passed_over::too_large);
+		return -1;
+	}
 	if (!reading.name)
 		return -1;
 	script.name = *reading.name;
@@ -548,4 +585,15 @@ int read_service_script(const char *path, service_script &script)
 	read_evals(reading);
 	read_defaults(reading);
 	return 0;
+}
+
+int read_service_script(const char *path, service_script &script)
+{
+	script = service_script{};
+	FILE *in = open_for_reading(path, script_size_bound);
+	if (in == nullptr)
+		return -1;
+	int result = read_service_stream(in, path, script);
+	std::fclose(in);
+	return result;
 }

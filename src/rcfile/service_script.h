@@ -3,15 +3,25 @@
 
 #include "model/rc_entry.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+// A default as rc.conf would hold it: what an entry read from
+// "variable=text" holds, kept small, as a script may give thousands.
+struct script_value {
+	bool knob;
+	bool on;          // knob: YES
+	std::string text; // string: the value, quotes included
+	int value_lock;   // string: value_lock bits
+};
 
 // What the script does to a variable rc.conf may set, or the reading of
 // rc.conf.d files, in the order the script does it at its top level.
 struct script_step {
 	enum kind { give_default, read_config } what;
 	std::string variable; // give_default: the variable
-	rc_entry value;       // give_default: the default, as rc.conf would hold it
+	script_value value;   // give_default: the default
 	bool when_empty;      // give_default: also when the variable is set to "" (":=", ":-", [ -z ])
 	std::string config;   // read_config: the name load_rc_config seeks rc.conf.d files by
 	int line;
@@ -37,8 +47,15 @@ struct service_script {
 };
 
 // Reads the script at path, never running it. Returns 0, or -1 when it
-// cannot be read or its name or rcvar cannot be known without running it.
+// cannot be read, is larger than script_size_bound (open_file.h notes
+// why), or its name or rcvar cannot be known without running it.
 int read_service_script(const char *path, service_script &script);
+
+// read_service_script for the script at path, read from in, which stays open.
+int read_service_stream(FILE *in, const char *path, service_script &script);
+
+// The entry rc.conf would hold for the default of a give_default step, at its line.
+rc_entry default_entry(const script_step &step);
 
 // The header note of variable, nullptr when the script gives none.
 const script_note *note_of(const service_script &script, const std::string &variable);

@@ -4,6 +4,7 @@
 #include "rcfile/defaults.h"
 #include "rcfile/file_state.h"
 #include "rcfile/merge.h"
+#include "rcfile/open_file.h"
 #include "rcfile/reader.h"
 #include "rcfile/sources.h"
 
@@ -53,12 +54,12 @@ std::vector<std::string> folder_names(const std::string &folder)
 }
 
 // What sh's -f and -x see: the file a link leads to.
-bool is_regular(const std::string &path, bool executable)
+bool is_executable_file(const std::string &path)
 {
 	struct stat st;
 	if (stat(path.c_str(), &st) == -1 || !S_ISREG(st.st_mode))
 		return false;
-	return !executable || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+	return (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
 }
 
 void read_folder(const std::string &folder, bool base, std::vector<service_script> &found)
@@ -67,7 +68,7 @@ void read_folder(const std::string &folder, bool base, std::vector<service_scrip
 		if (passed_over_name(name, base))
 			continue;
 		std::string path = folder + "/" + name;
-		if (!is_regular(path, true))
+		if (!is_executable_file(path))
 			continue;
 		service_script script;
 		if (read_service_script(path.c_str(), script) == 0 && (base || script.provides))
@@ -133,9 +134,16 @@ std::vector<service_file_folder> service_file_folders(const std::vector<std::str
 
 // The rc.conf.d files load_rc_config reads for config, in its order: in each
 // folder, the file config, or every file of the folder config in name order.
+// What stands there and is not a regular file is passed over with a note.
 std::vector<std::string> service_files(const std::string &config, const std::vector<service_file_folder> &folders)
 {
 	std::vector<std::string> files;
+	auto take = [&files](const std::string &path, const struct stat &st) {
+		if (S_ISREG(st.st_mode))
+			files.push_back(path);
+		else
+			note_passed_over(path, reason_for_mode(st.st_mode));
+	};
 	for (const service_file_folder &folder : folders) {
 		if (!std::binary_search(folder.names.begin(), folder.names.end(), config))
 			continue;
@@ -143,12 +151,14 @@ std::vector<std::string> service_files(const std::string &config, const std::vec
 		struct stat st;
 		if (stat(path.c_str(), &st) == -1)
 			continue;
-		if (S_ISREG(st.st_mode)) {
-			files.push_back(path);
-		} else if (S_ISDIR(st.st_mode)) {
-			for (const std::string &name : folder_names(path))
-				if (is_regular(path + "/" + name, false))
-					files.push_back(path + "/" + name);
+		if (!S_ISDIR(st.st_mode)) {
+			take(path, st);
+			continue;
+		}
+		for (const std::string &name : folder_names(path)) {
+			std::string file = path + "/" + name;
+			if (stat(file.c_str(), &st) == 0)
+				take(file, st);
 		}
 	}
 	return files;
@@ -167,8 +177,9 @@ std::vector<std::string> own_variables(const service_script &service,
 				       const std::vector<const service_file_entries *> &files)
 {
 	std::vector<std::string> names;
+	std::unordered_set<std::string> added;
 	auto add = [&](const std::string &name) {
-		if (is_own_variable(service, name) && std::find(names.begin(), names.end(), name) == names.end())
+		if (is_own_variable(service, name) && added.insert(name).second)
 			names.push_back(name);
 	};
 	if (!service.rcvar.empty())
@@ -183,6 +194,48 @@ std::vector<std::string> own_variables(const service_script &service,
 			add(file->lists.strings[i].name);
 	}
 	return names;
+}
+
+// The rc.conf.d entry a service reads last for one of its variables, at the
+// step given and the file's place among that step's files: it replaces
+// whatever the steps before gave the variable.
+struct file_reading {
+	const rc_entry *entry = nullptr;
+	std::size_t step = 0;
+	std::size_t place = 0;
+};
+
+// For each variable of index, the rc.conf.d entry the service reads last,
+// each file looked at once, at the last step that reads it.
+std::vector<file_reading> last_file_entries(const std::vector<std::vector<const service_file_entries *>> &step_files,
+					    const std::unordered_map<std::string_view, std::size_t> &index)
+{
+	std::unordered_map<const service_file_entries *, file_reading> last_read;
+	std::vector<const service_file_entries *> files;
+	for (std::size_t s = 0; s < step_files.size(); s++) {
+		for (std::size_t place = 0; place < step_files[s].size(); place++) {
+			auto [at, fresh] = last_read.insert_or_assign(step_files[s][place], file_reading{nullptr, s, place});
+			if (fresh)
+				files.push_back(at->first);
+		}
+	}
+	std::vector<file_reading> last(index.size());
+	for (const service_file_entries *file : files) {
+		file_reading read = last_read[file];
+		// A knob first: the one entry_named finds.
+		for (const rc_entry *entries : {file->lists.knobs, file->lists.strings}) {
+			int count = entries == file->lists.knobs ? file->lists.knob_count : file->lists.string_count;
+			for (int i = 0; i < count; i++) {
+				auto found = index.find(field_text(entries[i].name));
+				if (found == index.end())
+					continue;
+				file_reading &l = last[found->second];
+				if (l.entry == nullptr || std::make_pair(read.step, read.place) > std::make_pair(l.step, l.place))
+					l = {&entries[i], read.step, read.place};
+			}
+		}
+	}
+	return last;
 }
 
 } // namespace
@@ -207,8 +260,10 @@ int lay_services(rc_lists *merged, std::vector<service_script> services, const s
 		held.emplace(field_text(merged->knobs[i].name), &merged->knobs[i]);
 	for (int i = 0; i < merged->string_count; i++)
 		held.emplace(field_text(merged->strings[i].name), &merged->strings[i]);
-	// Each rc.conf.d file is read once, whichever services read it.
+	// Each rc.conf.d file is read once, whichever services read it, and each
+	// name's files are looked for once.
 	std::unordered_map<std::string, service_file_entries> read_files;
+	std::unordered_map<std::string, std::vector<std::string>> config_files;
 	std::unordered_set<std::string> claimed;
 	rc_lists layer = {};
 	int result = 0;
@@ -217,10 +272,14 @@ int lay_services(rc_lists *merged, std::vector<service_script> services, const s
 		// The files each read_config step reads, in step order.
 		std::vector<std::vector<const service_file_entries *>> step_files(service.steps.size());
 		std::vector<const service_file_entries *> all_files;
+		std::unordered_set<const service_file_entries *> seen_files;
 		for (std::size_t s = 0; s < service.steps.size(); s++) {
 			if (service.steps[s].what != script_step::read_config)
 				continue;
-			for (const std::string &path : service_files(service.steps[s].config, folders)) {
+			auto [found, fresh_config] = config_files.try_emplace(service.steps[s].config);
+			if (fresh_config)
+				found->second = service_files(service.steps[s].config, folders);
+			for (const std::string &path : found->second) {
 				auto [at, fresh] = read_files.try_emplace(path);
 				if (fresh) {
 					at->second.path = path;
@@ -229,13 +288,28 @@ int lay_services(rc_lists *merged, std::vector<service_script> services, const s
 					mark_source(at->second.lists, add_source(path, source_kind::service_file, service.name));
 				}
 				step_files[s].push_back(&at->second);
-				all_files.push_back(&at->second);
+				if (seen_files.insert(&at->second).second)
+					all_files.push_back(&at->second);
 			}
 		}
-		for (const std::string &variable : own_variables(service, all_files)) {
-			// A variable two services own takes what the first one gives it.
-			if (!claimed.insert(variable).second)
-				continue;
+		// A variable two services own takes what the first one gives it.
+		std::vector<std::string> variables;
+		std::unordered_map<std::string_view, std::size_t> index;
+		for (std::string &variable : own_variables(service, all_files))
+			if (claimed.insert(variable).second)
+				variables.push_back(std::move(variable));
+		std::vector<std::vector<std::size_t>> default_steps(variables.size());
+		for (std::size_t v = 0; v < variables.size(); v++)
+			index.emplace(variables[v], v);
+		for (std::size_t s = 0; s < service.steps.size(); s++) {
+			const script_step &step = service.steps[s];
+			auto found = step.what == script_step::give_default ? index.find(step.variable) : index.end();
+			if (found != index.end())
+				default_steps[found->second].push_back(s);
+		}
+		std::vector<file_reading> from_files = last_file_entries(step_files, index);
+		for (std::size_t v = 0; v < variables.size(); v++) {
+			const std::string &variable = variables[v];
 			auto found = held.find(variable);
 			standing now = {found != held.end(), found != held.end() ? *found->second : rc_entry{}};
 			// Its default: as it stands when only the defaults set it, and no rc.conf.d file is read.
@@ -244,25 +318,28 @@ int lay_services(rc_lists *merged, std::vector<service_script> services, const s
 			if (before != nullptr)
 				fallback.entry = as_entry(variable, *before);
 			bool changed = false, default_changed = false;
-			for (std::size_t s = 0; s < service.steps.size(); s++) {
+			const file_reading &file = from_files[v];
+			bool file_read = false;
+			for (std::size_t s : default_steps[v]) {
 				const script_step &step = service.steps[s];
-				bool gives = step.what == script_step::give_default && step.variable == variable;
-				if (gives && (!fallback.set || (step.when_empty && is_empty(fallback)))) {
-					fallback = {true, step.value};
-					fallback.entry.source = script_source;
+				rc_entry given = default_entry(step);
+				given.source = script_source;
+				if (!fallback.set || (step.when_empty && is_empty(fallback))) {
+					fallback = {true, given};
 					default_changed = true;
 				}
-				if (gives && (!now.set || (step.when_empty && is_empty(now)))) {
-					now = {true, step.value};
-					now.entry.source = script_source;
+				if (file.entry != nullptr && !file_read && file.step < s) {
+					now = {true, *file.entry};
+					changed = file_read = true;
+				}
+				if (!now.set || (step.when_empty && is_empty(now))) {
+					now = {true, given};
 					changed = true;
 				}
-				for (const service_file_entries *file : step_files[s]) {
-					if (const rc_entry *entry = entry_named(file->lists, variable.c_str())) {
-						now = {true, *entry};
-						changed = true;
-					}
-				}
+			}
+			if (file.entry != nullptr && !file_read) {
+				now = {true, *file.entry};
+				changed = true;
 			}
 			// rc.subr takes an rcvar that nothing sets as NO.
 			if (variable == service.rcvar) {

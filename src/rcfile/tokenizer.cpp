@@ -168,6 +168,9 @@ struct here_document {
 FILE *input;
 // Whether that stream is a terminal, read a line at a time.
 bool interactive;
+// Bytes the stream may still give, and whether it held more than its limit.
+std::size_t input_left;
+bool over_limit;
 // Set up at the first request and kept for the whole run.
 input_buffer *buffer;
 
@@ -279,15 +282,20 @@ bool fill(std::size_t ahead)
 		std::memmove(b.data, b.data + b.pos, b.length - b.pos);
 		b.length -= b.pos;
 		b.pos = 0;
-		std::size_t room = buffer_size - b.length;
-		if (room > read_size)
-			room = read_size;
+		std::size_t room = std::min({buffer_size - b.length, read_size, input_left});
 		char *to = b.data + b.length;
+		if (input_left == 0) {
+			// At the limit: one more byte tells whether the stream goes on.
+			over_limit = interactive ? read_terminal(to, 1) > 0 : read_stream(to, 1) > 0;
+			b.at_eof = true;
+			return false;
+		}
 		std::size_t got = interactive ? read_terminal(to, room) : read_stream(to, room);
 		if (got == 0) {
 			b.at_eof = true;
 			return false;
 		}
+		input_left -= got;
 		b.length += drop_nul_bytes(to, got);
 	}
 	return true;
@@ -850,16 +858,25 @@ token_kind read_token()
 
 } // namespace
 
-void set_tokenizer_input(FILE *in)
+void set_tokenizer_input(FILE *in, std::size_t limit)
 {
 	create_buffer();
 	input = in;
-	interactive = in != nullptr && isatty(fileno(in));
+	input_left = limit;
+	over_limit = false;
+	// A text in memory has no descriptor to ask.
+	int fd = in != nullptr ? fileno(in) : -1;
+	interactive = fd >= 0 && isatty(fd);
 	buffer->length = buffer->pos = buffer->counted = buffer->lines_before = 0;
 	buffer->dropped_last = '\n';
 	buffer->at_eof = false;
 	bodies.clear();
 	delimiter_next = false;
+}
+
+bool input_over_limit()
+{
+	return over_limit;
 }
 
 token_kind next_token()

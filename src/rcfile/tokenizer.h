@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -44,8 +45,12 @@ struct word_token {
 };
 
 // Sets the stream that the next request reads and starts it afresh, at the
-// top level of a file. The tokenizer never opens or closes a stream.
-void set_tokenizer_input(FILE *in);
+// top level of a file; no more than limit bytes of it are read. The
+// tokenizer never opens or closes a stream.
+void set_tokenizer_input(FILE *in, std::size_t limit = SIZE_MAX);
+
+// Whether the stream went on past the limit: the input ended there.
+bool input_over_limit();
 
 // Reads the next token. Ends the program with status 2 on a failed read or
 // when memory runs out.

@@ -1,6 +1,8 @@
 // Reading a manual page's file: plain, gzip-compressed, damaged, cut short, huge, or no regular file at all.
 #include "rcfile/manual_file.h"
 
+#include "rcfile/open_file.h"
+
 #include "gzip_text.h"
 #include "scratch_files.h"
 
@@ -98,15 +100,23 @@ TEST(ManualFile, GzipBombStopsAtTheBound)
 	EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
-TEST(ManualFile, HugePlainFileStopsAtTheBound)
+// A file past the bound is passed over, named; one at the bound is read.
+TEST(ManualFile, HugeFileIsPassedOver)
 {
 	scratch_folder dir;
-	std::filesystem::path huge = dir.path / "huge";
+	std::filesystem::path huge = dir.path / "huge", at = dir.path / "at";
 	write_whole(huge, "x");
+	write_whole(at, "x");
 	// Sparse: 4 GiB that take no room on the disk.
 	ASSERT_EQ(truncate(huge.c_str(), off_t{4} << 30), 0);
-	int status = -1;
-	EXPECT_EQ(read_back(huge, status).size(), manual_size_limit);
+	ASSERT_EQ(truncate(at.c_str(), manual_size_limit), 0);
+	clear_read_notes();
+	int status = 0;
+	EXPECT_EQ(read_back(huge, status), "");
+	EXPECT_EQ(status, -1);
+	ASSERT_EQ(read_notes().size(), 1u);
+	EXPECT_EQ(note_line(read_notes()[0]), "'" + huge.string() + "' is too large to read: passed over");
+	EXPECT_EQ(read_back(at, status).size(), manual_size_limit);
 	EXPECT_EQ(status, 0);
 }
 

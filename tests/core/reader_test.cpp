@@ -243,3 +243,20 @@ TEST(Reader, ShowsCompoundCommandsToAnObserverThatWantsThem)
 	     })
 		EXPECT_EQ(observed(input), expected) << input;
 }
+
+// A stream that goes on past the limit, as a file that grows while it is
+// read, gives nothing; one that ends at the limit is read whole.
+TEST(Reader, StreamPastItsLimitGivesNoEntries)
+{
+	const std::string text = "a=\"YES\"\nb=\"x\"\n";
+	for (std::size_t limit : {text.size() - 1, text.size(), text.size() + 1}) {
+		FILE *in = open_text(text);
+		rc_lists lists = {};
+		int status = read_observed_stream(in, &lists, nullptr, limit);
+		std::fclose(in);
+		bool whole = limit >= text.size();
+		EXPECT_EQ(status, whole ? 0 : -1) << limit;
+		EXPECT_EQ(describe(lists), whole ? "K[a=YES] S[b=\"x\"]" : "K[] S[]") << limit;
+		free_lists(lists);
+	}
+}
