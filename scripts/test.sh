@@ -26,6 +26,6 @@ KELVANE_RC_DEFAULTS=examples/defaults-rc.conf KELVANE_RC=examples/rc.conf \
 	valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
 	build/kelvane -c
 
-echo "== fuzzing the reader for ${KELVANE_FUZZ_SECONDS:-60} seconds"
+echo "== fuzzing the readers for ${KELVANE_FUZZ_SECONDS:-60} seconds"
 scripts/fuzz.sh build-fuzz "${KELVANE_FUZZ_SECONDS:-60}"
 echo "all tests passed"
