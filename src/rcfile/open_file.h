@@ -19,6 +19,7 @@ struct read_note {
 // Opens path for reading without blocking on a FIFO or a device, and hands back a stream only
 // for a regular file; anything else that exists (a folder, a FIFO, a device, a file that cannot
 // be opened) is noted, naming the file, and gives nullptr. A missing file gives nullptr, unnoted.
+// A path under the system root is resolved inside it (system_root.h).
 FILE *open_for_reading(const char *path);
 
 // The notes taken since the last clear_read_notes, oldest first.

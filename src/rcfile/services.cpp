@@ -6,6 +6,7 @@
 #include "rcfile/merge.h"
 #include "rcfile/reader.h"
 #include "rcfile/sources.h"
+#include "rcfile/system_root.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +41,7 @@ bool passed_over_name(const std::string &name, bool base)
 std::vector<std::string> folder_names(const std::string &folder)
 {
 	std::vector<std::string> names;
-	DIR *dir = opendir(folder.c_str());
+	DIR *dir = open_system_folder(folder.c_str());
 	if (dir == nullptr)
 		return names;
 	while (const dirent *entry = readdir(dir)) {
@@ -56,7 +57,7 @@ std::vector<std::string> folder_names(const std::string &folder)
 bool is_regular(const std::string &path, bool executable)
 {
 	struct stat st;
-	if (stat(path.c_str(), &st) == -1 || !S_ISREG(st.st_mode))
+	if (stat_system_file(path.c_str(), st) == -1 || !S_ISREG(st.st_mode))
 		return false;
 	return !executable || (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
 }
@@ -141,7 +142,7 @@ std::vector<std::string> service_files(const std::string &config, const std::vec
 			continue;
 		std::string path = folder.path + "/" + config;
 		struct stat st;
-		if (stat(path.c_str(), &st) == -1)
+		if (stat_system_file(path.c_str(), st) == -1)
 			continue;
 		if (S_ISREG(st.st_mode)) {
 			files.push_back(path);
