@@ -2,13 +2,18 @@
 //
 // usage: recovery_bench [RUNS]
 //
-// For 1000, 10000 and 100000 kept changes, the time to read the file and lay
-// the changes over the lists of the machine's file, median of RUNS runs
-// (default 3): once for changes to names the file sets (half knobs, half
-// strings, over a file of as many assignments), once for names it does not
-// set, which come back as added entries. The files go to a fresh folder
+// For 1000, 10000 and 100000 kept changes, the time to read the file, check
+// the changes as typed ones and lay them over the lists of the machine's
+// file, median of RUNS runs (default 3): once for changes to names the file
+// sets (half knobs, half strings, over a file of as many assignments), once
+// for names it does not set, which come back as added entries. With a display, the same again in
+// the window, where the lists are filled anew with the changes marked (one
+// run each, in a child process of its own). The files go to a fresh folder
 // under TMPDIR (or /tmp), removed at the end.
+#include "in_child.h"
 #include "timing.h"
+#include "gui/main_window.h"
+#include "gui/outside_changes.h"
 #include "rcfile/pending_changes.h"
 #include "rcfile/reader.h"
 #include "rcfile/recovery_file.h"
@@ -52,14 +57,49 @@ std::vector<rc_entry> kept_changes(int count, bool set_in_file)
 	return changes;
 }
 
-// Reads the changes kept at path and lays them over lists; the number laid over, or -1.
+// Reads the changes kept at path, checks them as typed ones and lays them
+// over lists, as the window brings them back; the number laid over, or -1.
 int bring_back(const std::string &path, rc_lists *lists)
 {
-	std::vector<rc_entry> changes;
-	std::vector<std::string> lost;
-	if (read_recovery_file(path, key, changes) != 0 || lay_changes_over(lists, changes, lost) != 0)
+	std::vector<rc_entry> changes, taken;
+	std::vector<std::string> left_out, lost;
+	if (read_recovery_file(path, key, changes) != kept_state::kept)
 		return -1;
-	return static_cast<int>(changes.size() - lost.size());
+	take_kept_changes(*lists, changes, taken, left_out);
+	if (lay_changes_over(lists, taken, lost) != 0)
+		return -1;
+	return static_cast<int>(taken.size() - lost.size());
+}
+
+// bring_back over the window's entries, then the window filled anew with the changes marked.
+int bring_back_in_window(const std::string &path)
+{
+	std::vector<rc_entry> changes, taken;
+	std::vector<std::string> left_out;
+	if (read_recovery_file(path, key, changes) != kept_state::kept)
+		return -1;
+	take_kept_changes(*gui_lists, changes, taken, left_out);
+	return bring_back_changes(taken) ? static_cast<int>(taken.size()) : -1;
+}
+
+// The time bring_back_in_window takes in a window on lists read from text, in a child process.
+double time_in_window(const std::string &path, const std::string &text)
+{
+	double seconds = -1;
+	long peak_kb = 0;
+	auto work = [&](double *result) {
+		if (!gtk_init_check(nullptr, nullptr))
+			return -1;
+		rc_lists lists = {};
+		read_rc_text(text, &lists);
+		create_main_window(&lists);
+		auto start = clock_type::now();
+		if (bring_back_in_window(path) < 0)
+			return -1;
+		result[0] = seconds_since(start);
+		return 0;
+	};
+	return run_in_child(work, &seconds, 1, &peak_kb) == 0 ? seconds : -1;
 }
 
 } // namespace
@@ -76,7 +116,8 @@ int main(int argc, char **argv)
 		return 1;
 	}
 	std::string path = dir + "/.kelvane-pending";
-	std::printf("%-8s %-22s %12s\n", "changes", "names", "bring back");
+	bool window = std::getenv("DISPLAY") != nullptr;
+	std::printf("%-8s %-22s %12s %12s\n", "changes", "names", "bring back", window ? "in a window" : "");
 	int status = 0;
 	for (int count : sizes) {
 		std::string text = machine_text(count);
@@ -99,7 +140,10 @@ int main(int argc, char **argv)
 					status = 1;
 				}
 			}
-			std::printf("%-8d %-22s %10.3f s\n", count, set_in_file ? "set in the file" : "added", median(times));
+			std::printf("%-8d %-22s %10.3f s", count, set_in_file ? "set in the file" : "added", median(times));
+			if (window)
+				std::printf(" %10.3f s", time_in_window(path, text));
+			std::printf("\n");
 		}
 	}
 	std::filesystem::remove_all(dir);
