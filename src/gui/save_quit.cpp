@@ -134,21 +134,10 @@ gint ask(message_id id, const std::string &path, const std::string &detail = "",
 	return run_message(m.type, m.buttons, format_text(_(m.text), path.c_str()), more, choices);
 }
 
-// The changes pending, one a line as Save writes them, at most changes_listed, then how many more.
+// The changes pending, one a line as Save writes them.
 std::string pending_list()
 {
-	std::vector<rc_entry> changes = pending_entries(gui_knobs, gui_knob_count, gui_strings, gui_string_count);
-	// TRANSLATORS: stands for the old value of a variable added in the window.
-	std::vector<std::string> lines = change_lines(changes, _("(not set)"));
-	std::string list;
-	for (std::size_t i = 0; i < std::min(lines.size(), changes_listed); i++)
-		list += (i == 0 ? "" : "\n") + display_text(lines[i]);
-	if (lines.size() > changes_listed) {
-		unsigned long more = lines.size() - changes_listed;
-		// TRANSLATORS: ends a list of changes; %lu is how many more there are.
-		list += "\n" + format_text(ngettext("and %lu more", "and %lu more", more), more);
-	}
-	return list;
+	return listed_changes(pending_entries(gui_knobs, gui_knob_count, gui_strings, gui_string_count));
 }
 
 // What is left in the file of a save that failed once it had written.
@@ -293,6 +282,21 @@ bool may_quit()
 }
 
 } // namespace
+
+std::string listed_changes(const std::vector<rc_entry> &changes)
+{
+	// TRANSLATORS: stands for the old value of a variable added in the window.
+	std::vector<std::string> lines = change_lines(changes, _("(not set)"));
+	std::string list;
+	for (std::size_t i = 0; i < std::min(lines.size(), changes_listed); i++)
+		list += (i == 0 ? "" : "\n") + display_text(lines[i]);
+	if (lines.size() > changes_listed) {
+		unsigned long more = lines.size() - changes_listed;
+		// TRANSLATORS: ends a list of changes; %lu is how many more there are.
+		list += "\n" + format_text(ngettext("and %lu more", "and %lu more", more), more);
+	}
+	return list;
+}
 
 bool save_running()
 {

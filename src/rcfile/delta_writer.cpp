@@ -335,6 +335,11 @@ int append_block(int fd, bool made, std::string block, save_context &save)
 	std::size_t lines_before = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) +
 				   static_cast<std::size_t>(std::count(block.begin(), block.begin() + header_end + 1, '\n'));
 	save.outcome.first_line = static_cast<int>(std::min<std::size_t>(lines_before + 1, INT_MAX));
+	// Once a byte of the block may be on disk, nothing else runs until the
+	// entries are marked saved or the block is taken back: a handler that ends
+	// the program and keeps the changes not saved must never keep one whose
+	// block stays in the file, nor find a block not yet judged.
+	save.while_waiting = nullptr;
 	sigxfsz_ignored guard;
 	off_t start = -1;
 	std::size_t sent = write_all(fd, block, -1, &start);

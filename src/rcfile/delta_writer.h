@@ -70,8 +70,8 @@ std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry 
 // saved: set in the machine's file (its source in sources()), at the line the
 // block gives it. Otherwise what it wrote is taken back where that can be done.
 // A file it makes is 0644. while_waiting, when given, is called often while
-// the shell works. Returns one of the results above; outcome, when given, gets
-// what goes with it.
+// the shell judges the file before the block is written, never after. Returns
+// one of the results above; outcome, when given, gets what goes with it.
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count,
 		 deltas_outcome *outcome = nullptr, void (*while_waiting)() = nullptr);
 
