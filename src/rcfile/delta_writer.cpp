@@ -202,13 +202,14 @@ struct save_context {
 	const char *path;
 	void (*while_waiting)();
 	deltas_outcome &outcome;
+	const char *shell;
 };
 
 // Whether lines added behind text, the file's beginning, are read at boot
 // as commands of their own: deltas_written, or why not.
 int judge(const std::string &text, save_context &save)
 {
-	int check = check_top_level(text, boot_shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
+	int check = check_top_level(text, save.shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
 	if (check != ends_at_top_level)
 		return refusal(check);
 	save.outcome.end_line = early_end_line(text, save.while_waiting);
@@ -228,7 +229,7 @@ int judge_result(int fd, const std::string &text, off_t start, const std::string
 		return deltas_write_failed;
 	if (start != static_cast<off_t>(text.size()) || after.compare(0, ours.size(), ours) != 0)
 		return deltas_changed_during;
-	int check = check_top_level(after, boot_shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
+	int check = check_top_level(after, save.shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
 	// The file passed before the block went in.
 	if (check != ends_at_top_level)
 		return after.size() == ours.size() ? refusal(check) : deltas_changed_during;
@@ -500,7 +501,7 @@ block_fate take_back(int fd, off_t start, std::string_view written, bool may_cut
 }
 
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count, deltas_outcome *outcome,
-		 void (*while_waiting)())
+		 void (*while_waiting)(), const char *shell)
 {
 	char date[date_size];
 	std::time_t now = std::time(nullptr);
@@ -517,7 +518,7 @@ int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_
 	if (opened != deltas_written)
 		return opened;
 	deltas_outcome said;
-	save_context save = {path, while_waiting, said};
+	save_context save = {path, while_waiting, said, shell};
 	int appended = append_block(fd, made, block, save);
 	// A synced block is whole on disk, so close's result cannot undo the save;
 	// the descriptor, and with it the lock, is gone whatever close returns.

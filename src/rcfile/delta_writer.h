@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/rc_entry.h"
+#include "rcfile/shell_check.h"
 
 #include <string>
 #include <string_view>
@@ -72,8 +73,9 @@ std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry 
 // A file it makes is 0644. while_waiting, when given, is called often while
 // the shell judges the file before the block is written, never after. Returns
 // one of the results above; outcome, when given, gets what goes with it.
+// shell is the one that judges the file: the boot's own but in tests.
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count,
-		 deltas_outcome *outcome = nullptr, void (*while_waiting)() = nullptr);
+		 deltas_outcome *outcome = nullptr, void (*while_waiting)() = nullptr, const char *shell = boot_shell);
 
 // Takes back what a failed save wrote at start, touching no byte but those:
 // only when the file still holds them there (read under the caller's lock), it

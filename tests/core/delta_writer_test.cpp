@@ -478,8 +478,9 @@ namespace {
 // Another program that writes rc.conf without the lock: it appends its line,
 // or writes the file anew with its line (0 appends, 1 truncates, 2 renames a
 // new file over it) from what it reads then or, stale, read before the save.
-// It acts at a call of the save's while_waiting, or at call 0 from a process
-// of its own at a random moment.
+// It acts at a call of the save's while_waiting (which runs only before the
+// block is written), once the block is in the file from a shell standing in
+// for the boot's, or at call 0 from a process of its own at a random moment.
 struct race {
 	std::string path, line, before;
 	int action;
@@ -526,14 +527,27 @@ TEST_F(DeltaWriter, SavesRacingAProgramWithoutTheLock)
 	for (int t = 0; t < tries; t++) {
 		// Some lines are longer than a block: written over one, they would reach past it.
 		std::string line = "other" + std::to_string(t) + "=\"" + std::string(t % 4 * 40, 'x') + "\"\n";
-		race r{path, line, base, t % 3, t % 4 >= 2, t % 2 == 0 ? 1 + static_cast<int>(random() % 16) : 0, 0, " at random"};
+		int kind = t / 6 % 3; // 0 at a call of while_waiting, 1 once the block is in, 2 at random
+		race r{path, line, base, t % 3, t / 3 % 2 == 1, kind == 0 ? 1 + static_cast<int>(random() % 16) : 0, 0, " at random"};
 		write_whole(path, base);
+		// The stand-in shell lets the other program act once, when the file it is given holds the block.
+		std::filesystem::remove(dir + "/acted");
+		std::string fresh = r.stale ? "printf %s " + sh_quoted(base) : "cat " + sh_quoted(path);
+		std::string act_sh[] = {"printf %s " + sh_quoted(line) + " >>" + sh_quoted(path),
+					"{ " + fresh + "; printf %s " + sh_quoted(line) + "; } >" + sh_quoted(path + ".old") +
+						" && cat " + sh_quoted(path + ".old") + " >" + sh_quoted(path),
+					"{ " + fresh + "; printf %s " + sh_quoted(line) + "; } >" + sh_quoted(path + ".new") +
+						" && mv " + sh_quoted(path + ".new") + " " + sh_quoted(path)};
+		write_script(dir + "/judge", "#!/bin/sh\ncat >" + sh_quoted(dir + "/judged") + "\nif grep -q kv_note " +
+						     sh_quoted(dir + "/judged") + " && mkdir " + sh_quoted(dir + "/acted") +
+						     " 2>/dev/null; then " + act_sh[r.action] + "; fi\nexec /bin/sh \"$@\" <" +
+						     sh_quoted(dir + "/judged") + "\n");
 		forget_files();
 		remember_file(path.c_str());
 		std::string value = "\"try " + std::to_string(t) + "\"", ours = "\nkv_note=" + value + "\n";
 		rc_entry strings[] = {string("kv_note", value.c_str())};
 		unsigned delay = static_cast<unsigned>(random() % 20000);
-		pid_t other = r.at_call == 0 ? fork() : -1;
+		pid_t other = kind == 2 ? fork() : -1;
 		if (other == 0) {
 			usleep(delay);
 			act(r);
@@ -541,12 +555,15 @@ TEST_F(DeltaWriter, SavesRacingAProgramWithoutTheLock)
 		}
 		racing = &r;
 		deltas_outcome outcome;
-		int result = write_deltas(nullptr, 0, strings, 1, &outcome, act_at_call);
+		int result = write_deltas(nullptr, 0, strings, 1, &outcome, act_at_call,
+					  kind == 1 ? (dir + "/judge").c_str() : boot_shell);
 		racing = nullptr;
+		if (std::filesystem::exists(dir + "/acted"))
+			r.moment = " while sh judges the block";
 		if (other > 0)
 			waitpid(other, nullptr, 0);
-		bool late = other > 0 || r.calls < r.at_call;
-		if (r.calls < r.at_call) {
+		bool late = other > 0 || r.calls < r.at_call || (kind == 1 && r.moment == " at random");
+		if (r.calls < r.at_call || (kind == 1 && r.moment == " at random")) {
 			r.moment = " after the save";
 			act(r);
 		}

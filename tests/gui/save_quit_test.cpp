@@ -387,37 +387,6 @@ TEST_F(SaveQuit, WindowKeepsDrawingWhileTheShellJudges)
 	EXPECT_EQ(count_of(read_file(home.rc_path()), "a_enable=\"NO\"\n"), 1);
 }
 
-// A file renamed over rc.conf while sh judges it with the block appended:
-// Save says the changes were not saved and offers to read everything again.
-TEST_F(SaveQuit, FileReplacedDuringTheSaveIsNotSaved)
-{
-	static std::string path, big;
-	path = home.rc_path();
-	for (int i = 0; i < 300000; i++)
-		big += "a" + std::to_string(i) + "=\"value\"\n";
-	write_file(path, big);
-	toggle_knob("a_enable");
-	static bool replaced;
-	guint ticker = g_timeout_add(5, [](gpointer) -> gboolean {
-		struct stat info;
-		if (!replaced && save_running() && stat(path.c_str(), &info) == 0 && info.st_size > off_t(big.size())) {
-			write_file(path + ".new", "x=1\n");
-			replaced = std::rename((path + ".new").c_str(), path.c_str()) == 0;
-		}
-		return TRUE;
-	}, nullptr);
-	answer_dialogs({GTK_RESPONSE_CANCEL});
-	gtk_button_clicked(GTK_BUTTON(save_button));
-	g_source_remove(ticker);
-	ASSERT_TRUE(replaced);
-	ASSERT_EQ(answered_dialogs().size(), 1u);
-	EXPECT_EQ(answered_dialogs()[0].text,
-		  "Another program put another file in the place of '" + path + "' during the save. Changes not saved");
-	EXPECT_EQ(answered_dialogs()[0].detail.rfind("Nothing Kelvane wrote is left in the file. Reload reads", 0), 0u);
-	EXPECT_EQ(read_file(path), "x=1\n");
-	EXPECT_EQ(modified_count(), 1);
-}
-
 TEST_F(SaveQuit, ShellReadsTheSavedValuesAsShown)
 {
 	edit_value("host", "\"two words\"");
