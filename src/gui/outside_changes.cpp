@@ -84,6 +84,21 @@ void tell_lost(const std::vector<std::string> &lost)
 		    _(dropped_detail));
 }
 
+// The Reload dialog: Reload reads every file again; Cancel leaves the window,
+// and the focus asks no more about changed.
+void ask_reload(GtkMessageType type, const std::string &text, const std::string &detail,
+		std::vector<changed_file> changed)
+{
+	asking = true;
+	gint answer = run_message(type, GTK_BUTTONS_NONE, text, detail,
+				  {{GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL}, {_("_Reload"), GTK_RESPONSE_ACCEPT}});
+	asking = false;
+	if (answer == GTK_RESPONSE_ACCEPT)
+		reload_files();
+	else
+		declined = std::move(changed);
+}
+
 gboolean on_look_idle(gpointer)
 {
 	look_id = 0;
@@ -106,16 +121,13 @@ bool files_unchanged(bool on_save)
 		return true;
 	std::string text = changed.size() == 1 ? format_text(_(one_changed), display_text(changed[0].path).c_str())
 					       : format_text(_(some_changed), quoted_paths(changed).c_str());
-	asking = true;
-	gint answer = run_message(GTK_MESSAGE_WARNING, GTK_BUTTONS_NONE, text,
-				  _(on_save ? not_saved_detail : reload_detail),
-				  {{GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL}, {_("_Reload"), GTK_RESPONSE_ACCEPT}});
-	asking = false;
-	if (answer == GTK_RESPONSE_ACCEPT)
-		reload_files();
-	else
-		declined = changed;
+	ask_reload(GTK_MESSAGE_WARNING, text, _(on_save ? not_saved_detail : reload_detail), changed);
 	return false;
+}
+
+void offer_reload(const std::string &text, const std::string &happened)
+{
+	ask_reload(GTK_MESSAGE_ERROR, text, happened + " " + _(reload_detail), changed_files());
 }
 
 void reload_files()

@@ -5,6 +5,7 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
 #include <vector>
 
 // Whether the files read are as they were. When one has changed, a dialog
@@ -12,6 +13,10 @@
 // and writes nothing then; otherwise a change the user has cancelled once is
 // not asked about again. Returns true when nothing changed.
 bool files_unchanged(bool on_save);
+
+// After a save that another program's change undid: says text, what
+// happened, then offers Reload or Cancel as files_unchanged does.
+void offer_reload(const std::string &text, const std::string &happened);
 
 // Reads every file again as start-up did, lays the changes pending over what
 // they hold now, and fills the lists anew.

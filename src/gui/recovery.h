@@ -9,6 +9,9 @@ void keep_changes_when_ended();
 // save is over; does nothing when none came.
 void end_if_signalled();
 
-// When changes to this machine's file were kept by an earlier run, asks
-// whether to bring them back as changes not yet saved, or drop them.
+// When changes to this machine's file were kept by an earlier run, lists
+// those that pass the checks of typed ones and asks whether to bring them
+// back as changes not yet saved (a command only when the user keeps it), or
+// drop them; either removes them from the file. A file not to be trusted is
+// not read, and the status bar says why.
 void offer_recovery();

@@ -50,7 +50,7 @@ enum message_id {
 	shell_missing,
 	shell_no_answer,
 	shell_unsound_here,
-	changed_meanwhile,
+	not_regular,
 	changed_elsewhere,
 	quit_anyway
 };
@@ -64,6 +64,20 @@ struct message {
 
 constexpr const char *repair_first = N_("'%s' must be repaired first. Changes not saved.");
 constexpr const char *cannot_check = N_("Can't check '%s'. Changes not saved.");
+
+// A save that another program undid, and what is left of the block it wrote.
+constexpr const char *changed_meanwhile = N_("Another program changed '%s' during the save. Changes not saved");
+constexpr const char *replaced_meanwhile =
+	N_("Another program put another file in the place of '%s' during the save. Changes not saved");
+constexpr const char *nothing_left = N_("Nothing Kelvane wrote is left in the file.");
+// TRANSLATORS: %s is a line number.
+constexpr const char *left_as_comment =
+	N_("What Kelvane wrote is left in the file as one comment line, line %s, which the boot passes over.");
+// TRANSLATORS: %s is a line number.
+constexpr const char *left_as_block =
+	N_("What Kelvane wrote could not be taken back: the block is still in the file from line %s, and the boot "
+	   "will run it. Look at it with a text editor before the next boot.");
+constexpr const char *changes_stay = N_("Your changes stay in the window.");
 
 constexpr message messages[] = {
 	{GTK_MESSAGE_INFO, GTK_BUTTONS_OK, N_("There are no unsaved changes"), ""},
@@ -99,9 +113,9 @@ constexpr message messages[] = {
 	 // TRANSLATORS: %s is the shell's path, /bin/sh.
 	 N_("%s could not judge the file: it fails on an empty script too, so the fault is in the shell, not in "
 	    "the file. Repair the shell, then press Save again; your changes stay in the window.")},
-	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("Another program changed '%s' during the save. Changes not saved"),
-	 N_("What Kelvane wrote was taken back, or left as a comment where the other program wrote behind it. "
-	    "Look the file over, then press Save again; your changes stay in the window.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("'%s' is not a regular file. Changes not saved."),
+	 N_("Kelvane appends only to a regular file, and wrote nothing: at that place there is a FIFO, a device or "
+	    "a folder, or a link to one. Look at what it is, then press Save again; your changes stay in the window.")},
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("'%s' was changed by another program. Changes not saved"),
 	 N_("Press Save again to read the files again first; your changes stay in the window.")},
 	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, N_("There are unsaved changes, quit anyway?"),
@@ -120,21 +134,24 @@ gint ask(message_id id, const std::string &path, const std::string &detail = "",
 	return run_message(m.type, m.buttons, format_text(_(m.text), path.c_str()), more, choices);
 }
 
-// The changes pending, one a line as Save writes them, at most changes_listed, then how many more.
+// The changes pending, one a line as Save writes them.
 std::string pending_list()
 {
-	std::vector<rc_entry> changes = pending_entries(gui_knobs, gui_knob_count, gui_strings, gui_string_count);
-	// TRANSLATORS: stands for the old value of a variable added in the window.
-	std::vector<std::string> lines = change_lines(changes, _("(not set)"));
-	std::string list;
-	for (std::size_t i = 0; i < std::min(lines.size(), changes_listed); i++)
-		list += (i == 0 ? "" : "\n") + display_text(lines[i]);
-	if (lines.size() > changes_listed) {
-		unsigned long more = lines.size() - changes_listed;
-		// TRANSLATORS: ends a list of changes; %lu is how many more there are.
-		list += "\n" + format_text(ngettext("and %lu more", "and %lu more", more), more);
+	return listed_changes(pending_entries(gui_knobs, gui_knob_count, gui_strings, gui_string_count));
+}
+
+// What is left in the file of a save that failed once it had written.
+std::string block_left(const deltas_outcome &outcome)
+{
+	std::string line = std::to_string(outcome.block_line);
+	switch (outcome.fate) {
+	case block_fate::commented_out:
+		return format_text(_(left_as_comment), line.c_str());
+	case block_fate::left_in_file:
+		return format_text(_(left_as_block), line.c_str());
+	default:
+		return _(nothing_left);
 	}
-	return list;
 }
 
 void reset_counter()
@@ -195,6 +212,13 @@ bool save_changes(bool tell_saved)
 	deltas_outcome outcome;
 	int result = run_save(outcome);
 	end_if_signalled();
+	bool undone_outside = result == deltas_changed_during || result == deltas_replaced;
+	if (result != deltas_written && !undone_outside && outcome.fate != block_fate::none) {
+		// The block could not be taken back after its write or the check failed.
+		run_message(GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, format_text(_(messages[cannot_write].text), path.c_str()),
+			    block_left(outcome) + " " + _(changes_stay));
+		return false;
+	}
 	switch (result) {
 	case deltas_open_failed:
 		ask(cannot_open, path);
@@ -208,7 +232,12 @@ bool save_changes(bool tell_saved)
 			ask(changed_elsewhere, path);
 		return false;
 	case deltas_changed_during:
-		ask(changed_meanwhile, path);
+	case deltas_replaced:
+		offer_reload(format_text(_(result == deltas_replaced ? replaced_meanwhile : changed_meanwhile), path.c_str()),
+			     block_left(outcome));
+		return false;
+	case deltas_not_regular:
+		ask(not_regular, path);
 		return false;
 	case deltas_file_broken:
 		ask(must_repair, path, display_text(outcome.shell_words));
@@ -253,6 +282,21 @@ bool may_quit()
 }
 
 } // namespace
+
+std::string listed_changes(const std::vector<rc_entry> &changes)
+{
+	// TRANSLATORS: stands for the old value of a variable added in the window.
+	std::vector<std::string> lines = change_lines(changes, _("(not set)"));
+	std::string list;
+	for (std::size_t i = 0; i < std::min(lines.size(), changes_listed); i++)
+		list += (i == 0 ? "" : "\n") + display_text(lines[i]);
+	if (lines.size() > changes_listed) {
+		unsigned long more = lines.size() - changes_listed;
+		// TRANSLATORS: ends a list of changes; %lu is how many more there are.
+		list += "\n" + format_text(ngettext("and %lu more", "and %lu more", more), more);
+	}
+	return list;
+}
 
 bool save_running()
 {

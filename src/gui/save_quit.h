@@ -1,7 +1,16 @@
 // Saving the changes, what Save would write, and the two ways out of the main window.
 #pragma once
 
+#include "model/rc_entry.h"
+
 #include <gtk/gtk.h>
+
+#include <string>
+#include <vector>
+
+// changes one a line, as name: "old" -> "new", as the Save tip lists them:
+// the first few, then how many more.
+std::string listed_changes(const std::vector<rc_entry> &changes);
 
 // Whether a save is under way: its check runs the main loop while the shell works.
 bool save_running();

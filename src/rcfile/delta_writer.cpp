@@ -132,13 +132,13 @@ int comment_out(int fd, off_t start, std::string_view written)
 	return write_all(fd, line, start) == line.size() ? 0 : -1;
 }
 
-// The file's first size bytes, read through fd from its start; 0 or -1.
-int read_text(int fd, off_t size, std::string &text)
+// Up to size bytes of the file from offset, read through fd; 0 or -1.
+int read_text(int fd, off_t size, std::string &text, off_t offset = 0)
 {
 	text.resize(static_cast<std::size_t>(size));
 	std::size_t got = 0;
 	while (got < text.size()) {
-		ssize_t done = pread(fd, &text[got], text.size() - got, static_cast<off_t>(got));
+		ssize_t done = pread(fd, &text[got], text.size() - got, offset + static_cast<off_t>(got));
 		if (done < 0 && errno == EINTR)
 			continue;
 		if (done < 0)
@@ -149,6 +149,35 @@ int read_text(int fd, off_t size, std::string &text)
 	}
 	text.resize(got);
 	return 0;
+}
+
+// Whether the file holds bytes at offset, read through fd.
+bool holds_at(int fd, off_t offset, std::string_view bytes)
+{
+	std::string found;
+	return offset >= 0 && read_text(fd, static_cast<off_t>(bytes.size()), found, offset) == 0 && found == bytes;
+}
+
+// The whole file open on fd; 0 or -1.
+int read_whole(int fd, std::string &text)
+{
+	struct stat now;
+	return fstat(fd, &now) == -1 ? -1 : read_text(fd, now.st_size, text);
+}
+
+// Whether path, resolved again, still leads to the file open on fd.
+bool path_leads_to(const char *path, int fd)
+{
+	struct stat at_path, opened;
+	return stat_system_file(path, at_path) == 0 && fstat(fd, &opened) == 0 && at_path.st_dev == opened.st_dev &&
+	       at_path.st_ino == opened.st_ino;
+}
+
+// The line of text that holds offset, from 1.
+int line_at(const std::string &text, std::size_t offset)
+{
+	auto end = text.begin() + static_cast<std::ptrdiff_t>(std::min(offset, text.size()));
+	return static_cast<int>(std::min<std::ptrdiff_t>(std::count(text.begin(), end, '\n') + 1, INT_MAX));
 }
 
 // What a check that did not pass makes of the save.
@@ -173,43 +202,40 @@ struct save_context {
 	const char *path;
 	void (*while_waiting)();
 	deltas_outcome &outcome;
+	const char *shell;
 };
 
 // Whether lines added behind text, the file's beginning, are read at boot
 // as commands of their own: deltas_written, or why not.
 int judge(const std::string &text, save_context &save)
 {
-	int check = check_top_level(text, boot_shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
+	int check = check_top_level(text, save.shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
 	if (check != ends_at_top_level)
 		return refusal(check);
 	save.outcome.end_line = early_end_line(text, save.while_waiting);
 	return save.outcome.end_line == 0 ? deltas_written : deltas_ends_early;
 }
 
-// With the block written at start: the file must still begin with the bytes
-// judged and hold the block there, the boot must reach the block, and the
-// whole file must pass the check. A program that appends without the lock
-// may have put anything in between or behind.
+// With the block written at start: the file must begin with the bytes
+// judged and hold the block right behind them, and pass the check as the boot
+// reads it whole. Then, since the shell takes its time, the path must still
+// lead to this file and the file still begin with those bytes: a program that
+// writes without the lock may have done anything meanwhile.
 int judge_result(int fd, const std::string &text, off_t start, const std::string &block, save_context &save)
 {
-	struct stat now;
+	std::string ours = text + block;
 	std::string after;
-	if (fstat(fd, &now) == -1 || read_text(fd, now.st_size, after) == -1)
+	if (read_whole(fd, after) == -1)
 		return deltas_write_failed;
-	std::size_t at = static_cast<std::size_t>(start);
-	if (start < 0 || at < text.size() || at > after.size() || after.compare(0, text.size(), text) != 0 ||
-	    after.compare(at, block.size(), block) != 0)
+	if (start != static_cast<off_t>(text.size()) || after.compare(0, ours.size(), ours) != 0)
 		return deltas_changed_during;
-	bool only_ours = after.size() == text.size() + block.size();
-	deltas_outcome between;
-	save_context before_block = {save.path, save.while_waiting, between};
-	if (at != text.size() && judge(after.substr(0, at), before_block) != deltas_written)
-		return deltas_changed_during;
-	int check = check_top_level(after, boot_shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
-	if (check == ends_at_top_level)
-		return deltas_written;
+	int check = check_top_level(after, save.shell, shell_time_limit_ms, save.outcome.shell_words, save.while_waiting);
 	// The file passed before the block went in.
-	return only_ours ? refusal(check) : deltas_changed_during;
+	if (check != ends_at_top_level)
+		return after.size() == ours.size() ? refusal(check) : deltas_changed_during;
+	if (!path_leads_to(save.path, fd))
+		return deltas_replaced;
+	return holds_at(fd, 0, ours) ? deltas_written : deltas_changed_during;
 }
 
 // A save taken back leaves the file as it was read, only newer: that is no
@@ -220,6 +246,57 @@ void remember_taken_back(int fd, const std::string &text, const char *path)
 	std::string after;
 	if (fstat(fd, &now) == 0 && read_text(fd, now.st_size, after) == 0 && after == text)
 		remember_state(path, state_of(now, hash_text(text)));
+}
+
+// Where written, the save's bytes, stand in text, the file at the path now:
+// at offset when they are there, else anywhere; the outcome says where.
+void find_left_block(const std::string &text, off_t offset, std::string_view written, deltas_outcome &outcome)
+{
+	std::size_t at = offset >= 0 && static_cast<std::size_t>(offset) <= text.size() &&
+				 text.compare(static_cast<std::size_t>(offset), written.size(), written) == 0
+				 ? static_cast<std::size_t>(offset)
+				 : text.find(written);
+	if (at == std::string::npos)
+		outcome.fate = block_fate::none;
+	else
+		outcome.block_line = line_at(text, at + written.find('#'));
+}
+
+// A save that failed once it had written: takes its bytes back, cutting the
+// file only when no other program is known to write it, and tells what is
+// left of them in the file at the path. Bytes not where the save put them, or
+// others behind them, are another program's doing.
+int give_back(int fd, off_t start, std::string_view written, int result, save_context &save)
+{
+	// Empty lines alone read as nothing at boot.
+	if (written.find_first_not_of('\n') == std::string_view::npos)
+		return result;
+	struct stat now;
+	bool others = !holds_at(fd, start, written) || fstat(fd, &now) == -1 ||
+		      now.st_size != start + static_cast<off_t>(written.size());
+	if (others && result != deltas_replaced)
+		result = deltas_changed_during;
+	deltas_outcome &outcome = save.outcome;
+	outcome.fate = take_back(fd, start, written, result != deltas_changed_during);
+	std::string text;
+	if (result == deltas_replaced) {
+		// The file now at the path may hold a copy of the block that the other program made.
+		outcome.fate = block_fate::none;
+		int at_path = open_system_file(save.path, O_RDONLY);
+		struct stat info;
+		if (at_path != -1 && fstat(at_path, &info) == 0 && S_ISREG(info.st_mode) && read_whole(at_path, text) == 0) {
+			outcome.fate = block_fate::left_in_file;
+			find_left_block(text, -1, written, outcome);
+		}
+		if (at_path != -1)
+			close(at_path);
+	} else if (outcome.fate != block_fate::none && read_whole(fd, text) == 0) {
+		if (outcome.fate == block_fate::commented_out)
+			outcome.block_line = line_at(text, static_cast<std::size_t>(start) + written.find('#'));
+		else
+			find_left_block(text, start, written, outcome);
+	}
+	return result;
 }
 
 // Judges the file, appends the block, syncs it, judges the result, and takes
@@ -246,6 +323,11 @@ int append_block(int fd, bool made, std::string block, save_context &save)
 	int judged = judge(text, save);
 	if (judged != deltas_written)
 		return judged;
+	// The shell took its time: nothing goes to a file another program has put
+	// aside or appended to meanwhile.
+	struct stat judged_state;
+	if (!path_leads_to(save.path, fd) || fstat(fd, &judged_state) == -1 || judged_state.st_size != before.st_size)
+		return deltas_changed_outside;
 	// An empty line parts the block from the file's last line, also when that has no newline.
 	if (!text.empty() && text.back() != '\n')
 		block.insert(0, 1, '\n');
@@ -254,20 +336,25 @@ int append_block(int fd, bool made, std::string block, save_context &save)
 	std::size_t lines_before = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) +
 				   static_cast<std::size_t>(std::count(block.begin(), block.begin() + header_end + 1, '\n'));
 	save.outcome.first_line = static_cast<int>(std::min<std::size_t>(lines_before + 1, INT_MAX));
+	// Once a byte of the block may be on disk, nothing else runs until the
+	// entries are marked saved or the block is taken back: a handler that ends
+	// the program and keeps the changes not saved must never keep one whose
+	// block stays in the file, nor find a block not yet judged.
+	save.while_waiting = nullptr;
 	sigxfsz_ignored guard;
 	off_t start = -1;
 	std::size_t sent = write_all(fd, block, -1, &start);
 	int result = deltas_write_failed;
 	if (sent == block.size() && sync_file(fd) == 0)
-		result = S_ISREG(before.st_mode) ? judge_result(fd, text, start, block, save) : deltas_written;
+		result = judge_result(fd, text, start, block, save);
 	if (result != deltas_written) {
 		// A half-written block could leave an unterminated quote that stops the
-		// boot scripts; should taking it back fail too, the save has failed
-		// anyway. A program that writes without the lock could append between
-		// a look at the length and a cut, so then the block only becomes a comment.
-		take_back(fd, start < 0 ? before.st_size : start, std::string_view(block).substr(0, sent),
-			  result != deltas_changed_during);
-		if (seen != nullptr)
+		// boot scripts. A program that writes without the lock could append
+		// between a look at the length and a cut, so then the block only
+		// becomes a comment.
+		result = give_back(fd, start < 0 ? before.st_size : start, std::string_view(block).substr(0, sent), result,
+				   save);
+		if (seen != nullptr && result != deltas_replaced)
 			remember_taken_back(fd, text, save.path);
 		return result;
 	}
@@ -279,28 +366,50 @@ int append_block(int fd, bool made, std::string block, save_context &save)
 	return deltas_written;
 }
 
-// Opens path to read and append, making it when it is missing and may_make;
-// -1 with errno set otherwise.
-int open_rc_file(const char *path, bool may_make, bool &made)
+// Opens path to read and append only when it leads to a regular file, looked
+// at before it is opened (a FIFO opened for writing wakes its reader, a device
+// may act on being opened) and again through the descriptor; makes it when it
+// is missing and may_make. deltas_written with fd set, or why not.
+int open_rc_file(const char *path, const file_state *seen, bool may_make, bool &made, int &fd)
 {
 	made = false;
 	for (int tries = 0; tries < 3; tries++) {
-		// Read as well as appended to: the shell judges the bytes this descriptor sees.
-		int fd = open(path, O_RDWR | O_APPEND | O_CLOEXEC);
-		if (fd != -1 || errno != ENOENT || !may_make)
-			return fd;
+		struct stat info;
+		if (stat_system_file(path, info) == 0) {
+			// Another kind of file in the place of the one read is a change first.
+			if (!S_ISREG(info.st_mode))
+				return seen != nullptr && seen->exists && seen->type != (info.st_mode & S_IFMT)
+					       ? deltas_changed_outside
+					       : deltas_not_regular;
+			// Read as well as appended to: the shell judges the bytes this descriptor sees.
+			fd = open_system_file(path, O_RDWR | O_APPEND);
+			if (fd == -1 && errno == ENOENT)
+				continue;
+			if (fd == -1)
+				return deltas_open_failed;
+			if (fstat(fd, &info) == -1 || !S_ISREG(info.st_mode)) {
+				close(fd);
+				return deltas_not_regular;
+			}
+			return deltas_written;
+		}
+		if (errno != ENOENT)
+			return deltas_open_failed;
+		// A file that was read and is gone now is a change, not one to make anew.
+		if (!may_make)
+			return deltas_changed_outside;
 		// Never made through a link, nor over a file made meanwhile.
-		fd = open(path, O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, new_file_mode);
+		fd = open_system_file(path, O_RDWR | O_APPEND | O_CREAT | O_EXCL, new_file_mode);
 		if (fd != -1) {
 			// The umask may have taken bits away, or, at 000, left others' write.
 			fchmod(fd, new_file_mode);
 			made = true;
-			return fd;
+			return deltas_written;
 		}
 		if (errno != EEXIST)
-			return -1;
+			return deltas_open_failed;
 	}
-	return -1;
+	return deltas_open_failed;
 }
 
 // A written entry is as if just read from the machine's file, from the line
@@ -336,18 +445,17 @@ const char *local_rc_path()
 
 bool may_append(const char *path)
 {
-	// Opened as a save opens it; a file that does not exist yet is made in its folder.
-	int fd = open(path, O_RDWR | O_APPEND | O_NONBLOCK | O_CLOEXEC);
-	if (fd != -1) {
-		close(fd);
-		return true;
-	}
+	// Nothing is opened: a device may act on it, a FIFO opened for writing wakes its reader.
+	struct stat info;
+	if (stat_system_file(path, info) == 0)
+		return S_ISREG(info.st_mode) && access_system_file(path, R_OK | W_OK) == 0;
 	if (errno != ENOENT)
 		return false;
+	// A file that does not exist yet is made in its folder.
 	std::string folder = path;
 	std::size_t slash = folder.rfind('/');
 	folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-	return access(folder.c_str(), W_OK | X_OK) == 0;
+	return access_system_file(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string_view written_value(const rc_entry &entry)
@@ -377,25 +485,23 @@ std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry 
 	return block;
 }
 
-int take_back(int fd, off_t start, std::string_view written, bool may_cut)
+block_fate take_back(int fd, off_t start, std::string_view written, bool may_cut)
 {
 	if (written.empty())
-		return 0;
+		return block_fate::none;
+	// Bytes another program put there since, after a cut or in a file it wrote
+	// anew, are its own: they are never written over.
 	struct stat now;
-	if (fstat(fd, &now) == -1)
-		return -1;
-	off_t end = start + static_cast<off_t>(written.size());
-	int done = -1;
-	if (now.st_size == end && may_cut)
-		done = cut_back(fd, start);
-	else if (now.st_size >= end)
-		done = comment_out(fd, start, written);
-	// A file now shorter than the save left it was cut by someone else.
-	return done == 0 ? sync_file(fd) : -1;
+	if (!holds_at(fd, start, written) || fstat(fd, &now) == -1)
+		return block_fate::left_in_file;
+	if (may_cut && now.st_size == start + static_cast<off_t>(written.size()))
+		return cut_back(fd, start) == 0 && sync_file(fd) == 0 ? block_fate::none : block_fate::left_in_file;
+	return comment_out(fd, start, written) == 0 && sync_file(fd) == 0 ? block_fate::commented_out
+									  : block_fate::left_in_file;
 }
 
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count, deltas_outcome *outcome,
-		 void (*while_waiting)())
+		 void (*while_waiting)(), const char *shell)
 {
 	char date[date_size];
 	std::time_t now = std::time(nullptr);
@@ -405,14 +511,14 @@ int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_
 
 	const char *path = local_rc_path();
 	const file_state *seen = remembered_state(path);
-	// A file that was read and is gone now is a change, not one to make anew.
 	bool may_make = seen == nullptr || !seen->exists;
 	bool made = false;
-	int fd = open_rc_file(path, may_make, made);
-	if (fd == -1)
-		return errno == ENOENT && !may_make ? deltas_changed_outside : deltas_open_failed;
+	int fd = -1;
+	int opened = open_rc_file(path, seen, may_make, made, fd);
+	if (opened != deltas_written)
+		return opened;
 	deltas_outcome said;
-	save_context save = {path, while_waiting, said};
+	save_context save = {path, while_waiting, said, shell};
 	int appended = append_block(fd, made, block, save);
 	// A synced block is whole on disk, so close's result cannot undo the save;
 	// the descriptor, and with it the lock, is gone whatever close returns.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/rc_entry.h"
+#include "rcfile/shell_check.h"
 
 #include <string>
 #include <string_view>
@@ -21,6 +22,15 @@ enum {
 	deltas_no_shell = -8,        // the shell could not be started
 	deltas_shell_silent = -9,    // the shell did not answer in time
 	deltas_shell_unsound = -10,  // the shell fails on an empty script too: it cannot judge the file
+	deltas_replaced = -11,       // another program put another file at the path during the save
+	deltas_not_regular = -12,    // the path leads to a FIFO, a device, a folder: nothing written
+};
+
+// What is left of the bytes a save wrote once it has failed, in the file at the path.
+enum class block_fate {
+	none,          // nothing: never written, cut back, or gone with what another program did
+	commented_out, // one comment line, at block_line, which the boot passes over
+	left_in_file,  // the block, its header at block_line: it could not be taken back
 };
 
 // What a save that did not go through says besides its result.
@@ -28,6 +38,8 @@ struct deltas_outcome {
 	std::string shell_words; // deltas_file_broken: what the shell said
 	int end_line = 0;        // deltas_ends_early: the line of the return or exit
 	int first_line = 0;      // deltas_written: the line of the block's first assignment
+	block_fate fate = block_fate::none;
+	int block_line = 0;
 };
 
 // The machine's rc.conf.
@@ -37,7 +49,8 @@ constexpr const char *default_rc_path = "/etc/rc.conf";
 // under the system root.
 const char *local_rc_path();
 
-// Whether this user may save to path: read and append to it, or make it.
+// Whether this user may save to path, judged without opening it: read and
+// append to it, a regular file, or make it in its folder.
 bool may_append(const char *path);
 
 // The value a save writes of an entry: a knob's is "YES" or "NO" in quotes.
@@ -48,18 +61,25 @@ std::string_view written_value(const rc_entry &entry);
 std::string format_deltas(const rc_entry *knobs, int knob_count, const rc_entry *strings,
 			  int string_count, const char *date_text);
 
-// Under an exclusive lock: checks that the file is as it was read (when
-// load_settings remembered it), has the boot shell check that the block will
-// be read at the file's top level, appends it in one write, syncs it, judges
-// the file again as the boot will read it, and marks each written entry
-// saved: set in the machine's file (its source in sources()), at the line
-// the block gives it. A file it makes is 0644. while_waiting, when given, is called often
-// while the shell works. Returns one of the results above; outcome, when
-// given, gets what goes with it.
+// Opens the path only when it leads to a regular file (under the system root,
+// resolved inside it), and under an exclusive lock: checks that the file is
+// as it was read (when load_settings remembered it), has the boot shell check
+// that the block will be read at the file's top level, appends it in one
+// write and syncs it. It is saved only when, after a last check by the
+// shell, the path still leads to that file and the file begins with the bytes
+// judged and the block right behind them; then each written entry is marked
+// saved: set in the machine's file (its source in sources()), at the line the
+// block gives it. Otherwise what it wrote is taken back where that can be done.
+// A file it makes is 0644. while_waiting, when given, is called often while
+// the shell judges the file before the block is written, never after. Returns
+// one of the results above; outcome, when given, gets what goes with it.
+// shell is the one that judges the file: the boot's own but in tests.
 int write_deltas(rc_entry *knobs, int knob_count, rc_entry *strings, int string_count,
-		 deltas_outcome *outcome = nullptr, void (*while_waiting)() = nullptr);
+		 deltas_outcome *outcome = nullptr, void (*while_waiting)() = nullptr, const char *shell = boot_shell);
 
-// Takes back what a failed save wrote at start, sparing bytes appended behind
-// it: cuts the file back, or, when bytes follow or may_cut is false, turns
-// the save's bytes into one comment line. 0 or -1.
-int take_back(int fd, off_t start, std::string_view written, bool may_cut = true);
+// Takes back what a failed save wrote at start, touching no byte but those:
+// only when the file still holds them there (read under the caller's lock), it
+// cuts the file back when they end it and may_cut, and otherwise turns them
+// into one comment line. none when cut, commented_out, or left_in_file when
+// the bytes there are not the ones written or the file could not be changed.
+block_fate take_back(int fd, off_t start, std::string_view written, bool may_cut = true);

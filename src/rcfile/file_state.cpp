@@ -2,6 +2,7 @@
 #include "rcfile/file_state.h"
 
 #include "rcfile/open_file.h"
+#include "rcfile/system_root.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -75,14 +76,14 @@ file_state take_file_state(const char *path)
 {
 	// As open_for_reading does: no device is opened and no FIFO waited on.
 	struct stat info;
-	if (stat(path, &info) == -1)
+	if (stat_system_file(path, info) == -1)
 		return file_state{};
 	file_state state = state_of(info, empty_hash);
 	if (!S_ISREG(info.st_mode))
 		return state;
 	// A file that cannot be read whole keeps a hash no text is likely to have.
 	state.hash = 0;
-	int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+	int fd = open_system_file(path, O_RDONLY);
 	if (fd == -1)
 		return state;
 	file_state opened = descriptor_state(fd);

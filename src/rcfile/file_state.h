@@ -28,7 +28,8 @@ std::uint64_t hash_text(std::string_view text, std::uint64_t hash = empty_hash);
 // The state of a file described by info whose bytes hash to hash.
 file_state state_of(const struct stat &info, std::uint64_t hash);
 
-// The state of path now, reading it whole when it is a regular file; never blocks.
+// The state of path now, reading it whole when it is a regular file; never
+// blocks. A path under the system root is resolved inside it.
 file_state take_file_state(const char *path);
 
 // The state of the file open on fd, reading a regular file whole without

@@ -1,6 +1,8 @@
 // Opening the files Kelvane reads without blocking on a FIFO or a device, and the notes on the ones passed over.
 #include "rcfile/open_file.h"
 
+#include "rcfile/system_root.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -50,7 +52,7 @@ FILE *open_for_reading(const char *path, std::size_t bound)
 	// Looked at before it is opened: opening some devices does something
 	// (a tape rewinds when closed), and a FIFO would wait for a writer.
 	struct stat info;
-	if (stat(path, &info) == -1) {
+	if (stat_system_file(path, info) == -1) {
 		if (errno == ENOENT || errno == ENOTDIR)
 			return nullptr;
 		return pass_over(path, passed_over::unreadable, errno);
@@ -58,7 +60,7 @@ FILE *open_for_reading(const char *path, std::size_t bound)
 	if (!S_ISREG(info.st_mode))
 		return pass_over(path, kind_of(info.st_mode));
 	// It may have been replaced since: O_NONBLOCK keeps a FIFO in its place from waiting.
-	int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+	int fd = open_system_file(path, O_RDONLY);
 	if (fd == -1)
 		return pass_over(path, passed_over::unreadable, errno);
 	if (fstat(fd, &info) == -1) {
@@ -127,7 +129,7 @@ std::string note_line(const read_note &note)
 
 int open_own_file(const char *path, int flags, mode_t mode)
 {
-	int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+	int fd = open(path, flags | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, mode);
 	if (fd == -1)
 		return -1;
 	struct stat info;

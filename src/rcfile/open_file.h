@@ -28,7 +28,7 @@ struct read_note {
 // for a regular file of at most bound bytes; anything else that exists (a folder, a FIFO, a
 // device, a larger file, a file that cannot be opened) is noted, naming the file, and gives
 // nullptr. A missing file gives nullptr, unnoted. The reader must read no more than bound bytes:
-// the file may grow.
+// the file may grow. A path under the system root is resolved inside it (system_root.h).
 FILE *open_for_reading(const char *path, std::size_t bound);
 
 // Notes path, which exists, as passed over for the reason given.

@@ -2,14 +2,44 @@
 #include "rcfile/pending_changes.h"
 
 #include "rcfile/delta_writer.h"
+#include "rcfile/new_entry.h"
 #include "rcfile/sources.h"
+#include "rcfile/typed_value.h"
+#include "rcfile/value_check.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
 constexpr const char *yes_text = "\"YES\"";
 constexpr const char *no_text = "\"NO\"";
+
+// Where each name's entry is, as find_entry finds it: the first knob of the
+// name, else the first string. A search per change would make laying many
+// changes over many entries quadratic.
+struct name_index {
+	std::unordered_map<std::string, int> knobs;
+	std::unordered_map<std::string, int> strings;
+};
+
+name_index index_names(const rc_lists &lists)
+{
+	name_index at;
+	for (int i = 0; i < lists.knob_count; i++)
+		at.knobs.emplace(field_text(lists.knobs[i].name), i);
+	for (int i = 0; i < lists.string_count; i++)
+		at.strings.emplace(field_text(lists.strings[i].name), i);
+	return at;
+}
+
+int index_of(const std::unordered_map<std::string, int> &index, const std::string &name)
+{
+	auto found = index.find(name);
+	return found != index.end() ? found->second : -1;
+}
 
 void copy_modified(std::vector<rc_entry> &changes, const rc_entry *entries, int count)
 {
@@ -35,40 +65,56 @@ int append_entry(rc_entry **entries, int *capacity, int *count, const rc_entry &
 	return 0;
 }
 
-// A knob read whose change is a value no knob holds goes over to the strings.
-rc_entry *make_string(rc_lists *lists, int knob)
+// The entry the add window makes of change's name, value and comment.
+rc_entry typed_entry(const rc_entry &change, const std::string &value)
 {
-	rc_entry moved = lists->knobs[knob];
-	copy_field(moved.saved_value, saved_text(moved));
-	moved.is_knob = 0;
-	if (append_entry(&lists->strings, &lists->string_capacity, &lists->string_count, moved) != 0)
-		return nullptr;
-	remove_entry(lists->knobs, &lists->knob_count, knob);
-	return &lists->strings[lists->string_count - 1];
+	std::string name(field_text(change.name));
+	std::string comment(change.has_comment != 0 ? field_text(change.comment) : "");
+	rc_entry added;
+	fill_new_entry(&added, {name.c_str(), value.c_str(), comment.c_str()});
+	return added;
 }
 
-// A change whose name no file sets any more is written as an added entry is.
-int add_as_new(rc_lists *lists, const rc_entry &change)
+// entry as read, with value laid over it, into laid: a knob read whose
+// value no knob holds goes over to the strings. Returns whether that
+// differs from what was read.
+bool lay_value(const rc_entry &entry, std::string_view value, const rc_entry &change, rc_entry &laid)
 {
-	rc_entry added = change;
-	added.is_new = 1;
-	added.source = 0;
-	added.saved_knob_on = added.knob_on;
-	std::memcpy(added.saved_value, added.value, field_size);
-	if (added.is_knob != 0)
-		return append_entry(&lists->knobs, &lists->knob_capacity, &lists->knob_count, added);
-	return append_entry(&lists->strings, &lists->string_capacity, &lists->string_count, added);
-}
-
-// Sets entry, as read, to the value the change writes; returns whether that differs from what was read.
-bool take_value(rc_entry &entry, std::string_view value)
-{
-	if (entry.is_knob != 0) {
-		entry.knob_on = equal_ignoring_case(value, yes_text) ? 1 : 0;
-		return entry.knob_on != entry.saved_knob_on;
+	laid = entry;
+	if (entry.is_knob != 0 && !equal_ignoring_case(value, yes_text) && !equal_ignoring_case(value, no_text)) {
+		copy_field(laid.saved_value, saved_text(entry));
+		laid.is_knob = 0;
 	}
-	copy_field(entry.value, value);
-	return !names_equal(entry.value, entry.saved_value);
+	bool differs;
+	if (laid.is_knob != 0) {
+		laid.knob_on = equal_ignoring_case(value, yes_text) ? 1 : 0;
+		differs = laid.knob_on != laid.saved_knob_on;
+	} else {
+		copy_field(laid.value, value);
+		differs = !names_equal(laid.value, laid.saved_value);
+	}
+	laid.modified = 1;
+	if (change.has_comment != 0) {
+		laid.has_comment = 1;
+		std::memcpy(laid.comment, change.comment, field_size);
+	}
+	return differs;
+}
+
+// Takes the entries at the sorted indices out of the count entries, the
+// others keeping their order, in one pass; zero-fills the slots freed.
+void remove_entries(rc_entry *entries, int *count, const std::vector<int> &sorted)
+{
+	int kept = 0;
+	std::size_t next = 0;
+	for (int i = 0; i < *count; i++) {
+		if (next < sorted.size() && sorted[next] == i)
+			next++;
+		else
+			entries[kept++] = entries[i];
+	}
+	std::fill(entries + kept, entries + *count, rc_entry{});
+	*count = kept;
 }
 
 } // namespace
@@ -98,32 +144,86 @@ std::vector<std::string> change_lines(const std::vector<rc_entry> &changes, std:
 
 int lay_changes_over(rc_lists *lists, const std::vector<rc_entry> &changes, std::vector<std::string> &lost)
 {
+	name_index at = index_names(*lists);
+	// Knobs gone over to the strings, taken out at the end so that no index moves meanwhile.
+	std::vector<int> moved;
+	int result = 0;
 	for (const rc_entry &change : changes) {
-		int knob = find_entry(lists->knobs, lists->knob_count, change.name);
-		int string = knob < 0 ? find_entry(lists->strings, lists->string_count, change.name) : -1;
+		std::string name(field_text(change.name));
+		int knob = index_of(at.knobs, name);
+		int string = knob < 0 ? index_of(at.strings, name) : -1;
+		std::string value(written_value(change));
 		if (knob < 0 && string < 0) {
-			if (add_as_new(lists, change) != 0)
-				return -1;
+			rc_entry added = typed_entry(change, value);
+			bool as_knob = added.is_knob != 0;
+			int appended = as_knob ? append_entry(&lists->knobs, &lists->knob_capacity, &lists->knob_count, added)
+					       : append_entry(&lists->strings, &lists->string_capacity,
+							      &lists->string_count, added);
+			if (appended != 0) {
+				result = -1;
+				break;
+			}
+			if (as_knob)
+				at.knobs[name] = lists->knob_count - 1;
+			else
+				at.strings[name] = lists->string_count - 1;
 			continue;
 		}
-		rc_entry *entry = knob >= 0 ? &lists->knobs[knob] : &lists->strings[string];
-		if (set_later(*entry) || entry->value_lock != 0) {
-			lost.emplace_back(field_text(change.name));
+		rc_entry &entry = knob >= 0 ? lists->knobs[knob] : lists->strings[string];
+		if (set_later(entry) || entry.value_lock != 0) {
+			lost.push_back(name);
 			continue;
 		}
-		std::string_view value = written_value(change);
-		if (knob >= 0 && !equal_ignoring_case(value, yes_text) && !equal_ignoring_case(value, no_text)) {
-			entry = make_string(lists, knob);
-			if (entry == nullptr)
-				return -1;
-		}
-		if (!take_value(*entry, value))
+		rc_entry laid;
+		if (!lay_value(entry, value, change, laid))
 			continue;
-		entry->modified = 1;
-		if (change.has_comment != 0) {
-			entry->has_comment = 1;
-			std::memcpy(entry->comment, change.comment, field_size);
+		if (knob < 0 || laid.is_knob != 0) {
+			entry = laid;
+			continue;
 		}
+		if (append_entry(&lists->strings, &lists->string_capacity, &lists->string_count, laid) != 0) {
+			result = -1;
+			break;
+		}
+		at.knobs.erase(name);
+		at.strings[name] = lists->string_count - 1;
+		moved.push_back(knob);
 	}
-	return 0;
+	std::sort(moved.begin(), moved.end());
+	remove_entries(lists->knobs, &lists->knob_count, moved);
+	return result;
+}
+
+void take_kept_changes(const rc_lists &lists, const std::vector<rc_entry> &changes, std::vector<rc_entry> &taken,
+		       std::vector<std::string> &left_out)
+{
+	name_index at = index_names(lists);
+	std::unordered_set<std::string> seen;
+	taken.reserve(taken.size() + changes.size());
+	for (const rc_entry &change : changes) {
+		std::string name(field_text(change.name));
+		// Quoted as typed: a value written by Kelvane is quoted already and stays as it is.
+		std::string value = change.is_knob != 0 ? std::string(written_value(change))
+						  : typed_value(field_text(change.value));
+		std::string comment(change.has_comment != 0 ? field_text(change.comment) : "");
+		int knob = index_of(at.knobs, name);
+		int string = knob < 0 ? index_of(at.strings, name) : -1;
+		bool first = seen.insert(name).second;
+		rc_entry laid;
+		if (knob < 0 && string < 0) {
+			laid = typed_entry(change, value);
+			if (first && check_entry_text({name.c_str(), value.c_str(), comment.c_str()}) == add_ok)
+				taken.push_back(laid);
+			else
+				left_out.push_back(name);
+			continue;
+		}
+		// A name the files set: its value and comment are checked as a Value cell's and the add window's.
+		const rc_entry &entry = knob >= 0 ? lists.knobs[knob] : lists.strings[string];
+		if (!first || set_later(entry) || entry.value_lock != 0 || check_value(value) != value_fault::none ||
+		    has_line_break(comment.c_str()))
+			left_out.push_back(name);
+		else if (lay_value(entry, value, change, laid))
+			taken.push_back(laid);
+	}
 }

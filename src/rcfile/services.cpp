@@ -7,6 +7,7 @@
 #include "rcfile/open_file.h"
 #include "rcfile/reader.h"
 #include "rcfile/sources.h"
+#include "rcfile/system_root.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,7 +42,7 @@ bool passed_over_name(const std::string &name, bool base)
 std::vector<std::string> folder_names(const std::string &folder)
 {
 	std::vector<std::string> names;
-	DIR *dir = opendir(folder.c_str());
+	DIR *dir = open_system_folder(folder.c_str());
 	if (dir == nullptr)
 		return names;
 	while (const dirent *entry = readdir(dir)) {
@@ -57,7 +58,7 @@ std::vector<std::string> folder_names(const std::string &folder)
 bool is_executable_file(const std::string &path)
 {
 	struct stat st;
-	if (stat(path.c_str(), &st) == -1 || !S_ISREG(st.st_mode))
+	if (stat_system_file(path.c_str(), st) == -1 || !S_ISREG(st.st_mode))
 		return false;
 	return (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
 }
@@ -149,7 +150,7 @@ std::vector<std::string> service_files(const std::string &config, const std::vec
 			continue;
 		std::string path = folder.path + "/" + config;
 		struct stat st;
-		if (stat(path.c_str(), &st) == -1)
+		if (stat_system_file(path.c_str(), st) == -1)
 			continue;
 		if (!S_ISDIR(st.st_mode)) {
 			take(path, st);
@@ -157,7 +158,7 @@ std::vector<std::string> service_files(const std::string &config, const std::vec
 		}
 		for (const std::string &name : folder_names(path)) {
 			std::string file = path + "/" + name;
-			if (stat(file.c_str(), &st) == 0)
+			if (stat_system_file(file.c_str(), st) == 0)
 				take(file, st);
 		}
 	}

@@ -5,6 +5,7 @@
 #include "rcfile/value_check.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -12,25 +13,27 @@ namespace {
 // Names of the entries changed, each once, in the order of their latest
 // change. A name whose entry is no longer changed stays until it is passed.
 std::vector<std::string> change_order;
+// The same names, so that filling the lists with many changes is not quadratic.
+std::unordered_set<std::string> ordered;
 
 } // namespace
 
 void forget_change_order()
 {
 	change_order.clear();
+	ordered.clear();
 }
 
 void note_change(std::string_view name)
 {
-	auto at = std::find(change_order.begin(), change_order.end(), name);
-	if (at != change_order.end())
-		change_order.erase(at);
+	if (!ordered.emplace(name).second)
+		change_order.erase(std::find(change_order.begin(), change_order.end(), name));
 	change_order.emplace_back(name);
 }
 
 void note_pending(std::string_view name)
 {
-	if (std::find(change_order.begin(), change_order.end(), name) == change_order.end())
+	if (ordered.emplace(name).second)
 		change_order.emplace_back(name);
 }
 
@@ -39,6 +42,7 @@ std::string take_last_change(const std::function<bool(const std::string &)> &sti
 	while (!change_order.empty()) {
 		std::string name = std::move(change_order.back());
 		change_order.pop_back();
+		ordered.erase(name);
 		if (still_changed(name))
 			return name;
 	}

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
 #include <regex.h>
 #include <signal.h>
@@ -237,9 +238,11 @@ TEST_F(DeltaWriter, FailuresLeaveEveryEntryAsItWas)
 		rlim_t size_limit;
 		int result;
 	} cases[] = {{dir + "/missing/rc.conf", RLIM_INFINITY, deltas_open_failed},
-		     {dir, RLIM_INFINITY, deltas_open_failed},
+		     {dir, RLIM_INFINITY, deltas_not_regular},
+		     {dir + "/device", RLIM_INFINITY, deltas_not_regular},
 		     {"", RLIM_INFINITY, deltas_open_failed},
 		     {path, 0, deltas_write_failed}};
+	std::filesystem::create_symlink("/dev/null", dir + "/device");
 	for (const auto &c : cases) {
 		setenv("KELVANE_RC", c.path.c_str(), 1);
 		rc_entry knobs[] = {knob("a_enable", 1, "new")};
@@ -254,14 +257,6 @@ TEST_F(DeltaWriter, FailuresLeaveEveryEntryAsItWas)
 		EXPECT_EQ(std::memcmp(&knobs[0], &before[0], sizeof(rc_entry)), 0) << c.path;
 		EXPECT_EQ(std::memcmp(&strings[0], &before[1], sizeof(rc_entry)), 0) << c.path;
 	}
-}
-
-TEST_F(DeltaWriter, DeviceThatCannotSyncStillSaves)
-{
-	setenv("KELVANE_RC", "/dev/null", 1);
-	rc_entry knobs[] = {knob("a_enable", 1)};
-	EXPECT_EQ(write_deltas(knobs, 1, nullptr, 0), deltas_written);
-	EXPECT_EQ(knobs[0].modified, 0);
 }
 
 // A file size limit a few bytes above the old length makes the block's write
@@ -287,26 +282,31 @@ TEST_F(DeltaWriter, FailedWriteCutsTheFileBack)
 	EXPECT_EQ(read_whole(path), old_text);
 }
 
-// Bytes a writer without the lock appended behind a failed save stay whole;
-// the save's own bytes go, or become one comment line when they cannot.
-TEST_F(DeltaWriter, TakeBackSparesBytesAppendedBehind)
+// Bytes a writer without the lock appended behind a failed save, or wrote in
+// its place, stay whole; the save's own bytes go, or become one comment line
+// when others follow them.
+TEST_F(DeltaWriter, TakeBackTouchesOnlyItsOwnBytes)
 {
-	const std::string ours = "\n# Kelvane generated deltas - Tue\nb=\"2";
+	const std::string ours = "\n# Kelvane generated deltas - Tue\nb=\"2", theirs = "a=\"1\"\nc=\"3 in place of the save\"\n";
 	struct {
-		std::string old_text, ours, theirs, after;
+		std::string file; // the save's bytes at start, then what another program did
+		off_t start;
+		std::string ours, after;
+		block_fate fate;
 	} cases[] = {
-		{"a=\"1\"\n", ours, "", "a=\"1\"\n"},
-		{"a=\"1\"", ours, "c=\"3\"\n", "a=\"1\"\n# Kelvane generated deltas - Tue b=\"\nc=\"3\"\n"},
-		{"a=\"1\"", "\n", "c=\"3\"\n", "a=\"1\"\nc=\"3\"\n"},
+		{"a=\"1\"\n" + ours, 6, ours, "a=\"1\"\n", block_fate::none},
+		{"a=\"1\"" + ours + "c=\"3\"\n", 5, ours, "a=\"1\"\n# Kelvane generated deltas - Tue b=\"\nc=\"3\"\n", block_fate::commented_out},
+		{"a=\"1\"\nc=\"3\"\n", 5, "\n", "a=\"1\"\nc=\"3\"\n", block_fate::commented_out},
+		{theirs, 6, ours, theirs, block_fate::left_in_file},
+		{"a=\"1\"\n", 6, ours, "a=\"1\"\n", block_fate::left_in_file},
 	};
 	for (const auto &c : cases) {
-		write_whole(path, c.old_text + c.ours + c.theirs);
-		int fd = open(path.c_str(), O_WRONLY | O_APPEND);
-		EXPECT_EQ(take_back(fd, c.old_text.size(), c.ours), 0) << c.after;
+		write_whole(path, c.file);
+		int fd = open(path.c_str(), O_RDWR | O_APPEND);
+		EXPECT_EQ(take_back(fd, c.start, c.ours), c.fate) << c.after;
 		close(fd);
 		EXPECT_EQ(read_whole(path), c.after);
-		std::string check = "sh -n " + path + " && sh -c '. " + path + "; printf %s \"$a,$c\"'";
-		EXPECT_EQ(shell_output(check), c.theirs.empty() ? "1," : "1,3") << c.after;
+		EXPECT_EQ(shell_output("sh -n " + path), "") << c.after;
 	}
 }
 
@@ -473,62 +473,126 @@ TEST_F(DeltaWriter, ChangesMadeBehindItsBackAreNeverWrittenOver)
 	forget_files();
 }
 
-// A program appending without the lock, with open quotes and here-documents
-// that it closes a moment later, while saves run: sh reads every save
-// reported up to its block, and with the saves' own lines taken out (a
-// refused block may stay as a comment line) the file is the appender's bytes.
-TEST_F(DeltaWriter, SavesBesideALocklessAppenderAreReadOrLeaveNoTrace)
+namespace {
+
+// Another program that writes rc.conf without the lock: it appends its line,
+// or writes the file anew with its line (0 appends, 1 truncates, 2 renames a
+// new file over it) from what it reads then or, stale, read before the save.
+// It acts at a call of the save's while_waiting (which runs only before the
+// block is written), once the block is in the file from a shell standing in
+// for the boot's, or at call 0 from a process of its own at a random moment.
+struct race {
+	std::string path, line, before;
+	int action;
+	bool stale;
+	int at_call, calls;
+	std::string moment;
+} *racing;
+
+void act(const race &r)
 {
-	constexpr int saves = 40;
-	// An opened quote or here-document is closed by the next write.
-	const std::vector<std::vector<std::string_view>> bursts = {
-		{"x=1\n"}, {"# note\n"}, {"y=\"open\n", "\"\n"}, {": <<EOF\n", "EOF\n"}};
-	write_whole(path, "a=\"1\"\n");
-	std::string log_path = dir + "/appended";
-	write_whole(log_path, "a=\"1\"\n");
-	pid_t appender = fork();
-	if (appender == 0) {
-		alarm(20);
-		int fd = open(path.c_str(), O_WRONLY | O_APPEND);
-		int log = open(log_path.c_str(), O_WRONLY | O_APPEND);
-		std::mt19937 random(getpid());
-		for (;;) {
-			for (std::string_view text : bursts[random() % bursts.size()]) {
-				if (write(log, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
-				    write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-					_exit(1);
-				usleep(random() % 3000);
-			}
-		}
-	}
-	std::vector<int> results;
-	for (int n = 0; n < saves; n++) {
-		std::string value = "\"save " + std::to_string(n) + "\"";
+	std::string text = r.action == 0 ? r.line : (r.stale ? r.before : read_whole(r.path)) + r.line;
+	std::string target = r.path + (r.action == 2 ? ".new" : "");
+	int fd = open(target.c_str(), O_WRONLY | (r.action == 0 ? O_APPEND : O_CREAT | O_TRUNC), 0644);
+	if (fd != -1 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && r.action == 2)
+		rename(target.c_str(), r.path.c_str());
+	close(fd);
+}
+
+void act_at_call()
+{
+	if (racing == nullptr || ++racing->calls != racing->at_call)
+		return;
+	bool block_in = read_whole(racing->path).find("kv_note") != std::string::npos;
+	racing->moment = block_in ? " while sh judges the block" : " while sh judges the file";
+	act(*racing);
+}
+
+} // namespace
+
+// Many saves, each racing one change by a program that takes no lock. A
+// save reported done has its block right behind the bytes the window read; one
+// that failed says truly what is left of its block; no byte of the other
+// program's is written over; dash reads every file left, with the saved value
+// exactly where an uncommented block stands.
+TEST_F(DeltaWriter, SavesRacingAProgramWithoutTheLock)
+{
+	constexpr int tries = 72;
+	const std::string base = "a=\"1\"\n# base\n", header = base + "\n# Kelvane generated deltas - ";
+	const char *actions[] = {"appends", "truncates and rewrites", "renames a new file over"};
+	const char *fates[] = {"block gone", "block a comment", "block left and named"};
+	std::mt19937 random(238);
+	std::map<std::string, int> ended;
+	std::string script, expected;
+	for (int t = 0; t < tries; t++) {
+		// Some lines are longer than a block: written over one, they would reach past it.
+		std::string line = "other" + std::to_string(t) + "=\"" + std::string(t % 4 * 40, 'x') + "\"\n";
+		int kind = t / 6 % 3; // 0 at a call of while_waiting, 1 once the block is in, 2 at random
+		race r{path, line, base, t % 3, t / 3 % 2 == 1, kind == 0 ? 1 + static_cast<int>(random() % 16) : 0, 0, " at random"};
+		write_whole(path, base);
+		// The stand-in shell lets the other program act once, when the file it is given holds the block.
+		std::filesystem::remove(dir + "/acted");
+		std::string fresh = r.stale ? "printf %s " + sh_quoted(base) : "cat " + sh_quoted(path);
+		std::string act_sh[] = {"printf %s " + sh_quoted(line) + " >>" + sh_quoted(path),
+					"{ " + fresh + "; printf %s " + sh_quoted(line) + "; } >" + sh_quoted(path + ".old") +
+						" && cat " + sh_quoted(path + ".old") + " >" + sh_quoted(path),
+					"{ " + fresh + "; printf %s " + sh_quoted(line) + "; } >" + sh_quoted(path + ".new") +
+						" && mv " + sh_quoted(path + ".new") + " " + sh_quoted(path)};
+		write_script(dir + "/judge", "#!/bin/sh\ncat >" + sh_quoted(dir + "/judged") + "\nif grep -q kv_note " +
+						     sh_quoted(dir + "/judged") + " && mkdir " + sh_quoted(dir + "/acted") +
+						     " 2>/dev/null; then " + act_sh[r.action] + "; fi\nexec /bin/sh \"$@\" <" +
+						     sh_quoted(dir + "/judged") + "\n");
+		forget_files();
+		remember_file(path.c_str());
+		std::string value = "\"try " + std::to_string(t) + "\"", ours = "\nkv_note=" + value + "\n";
 		rc_entry strings[] = {string("kv_note", value.c_str())};
-		results.push_back(write_deltas(nullptr, 0, strings, 1));
-	}
-	kill(appender, SIGKILL);
-	waitpid(appender, nullptr, 0);
-	std::string text = read_whole(path);
-	int saved = 0;
-	for (int n = 0; n < saves; n++) {
-		std::string line = "\nkv_note=\"save " + std::to_string(n) + "\"\n";
-		std::size_t at = text.find(line);
-		if (results[n] != deltas_written) {
-			EXPECT_EQ(at, std::string::npos) << "refused save " << n << " left its line:\n" << text;
-			continue;
+		unsigned delay = static_cast<unsigned>(random() % 20000);
+		pid_t other = kind == 2 ? fork() : -1;
+		if (other == 0) {
+			usleep(delay);
+			act(r);
+			_exit(0);
 		}
-		saved++;
-		ASSERT_NE(at, std::string::npos) << "save " << n << " is not in the file";
-		write_whole(dir + "/upto", text.substr(0, at + line.size()));
-		EXPECT_EQ(shell_output("cd " + dir + " && PATH= " + boot_shell + " -c '. ./upto >/dev/null 2>&1; printf %s \"$kv_note\"'"),
-			  "save " + std::to_string(n));
+		racing = &r;
+		deltas_outcome outcome;
+		int result = write_deltas(nullptr, 0, strings, 1, &outcome, act_at_call,
+					  kind == 1 ? (dir + "/judge").c_str() : boot_shell);
+		racing = nullptr;
+		if (std::filesystem::exists(dir + "/acted"))
+			r.moment = " while sh judges the block";
+		if (other > 0)
+			waitpid(other, nullptr, 0);
+		bool late = other > 0 || r.calls < r.at_call || (kind == 1 && r.moment == " at random");
+		if (r.calls < r.at_call || (kind == 1 && r.moment == " at random")) {
+			r.moment = " after the save";
+			act(r);
+		}
+		std::string text = read_whole(path), rest = text;
+		for (std::size_t at; (at = rest.find("\n# Kelvane generated deltas - ")) != std::string::npos;)
+			rest.erase(at, rest.find("\"\n", at) + 2 - at);
+		std::string what = std::string(actions[r.action]) + (r.stale && r.action != 0 ? " from a stale copy" : "") + r.moment;
+		ended[what + ": " + (result == deltas_written ? "saved" : result == deltas_changed_outside ? "refused before writing"
+					: std::string(result == deltas_replaced ? "replaced, " : "changed during, ") + fates[static_cast<int>(outcome.fate)])]++;
+		EXPECT_EQ(rest, base + line) << what << ":\n" << text;
+		// Unless a copy from before the save was written back once it was over.
+		if (!late || r.action == 0 || (!r.stale && other == -1)) {
+			std::size_t at = text.find(ours), header_at = text.find("# Kelvane generated deltas - ");
+			bool commented = text.find(" kv_note=" + value) != std::string::npos;
+			int line_of_header = static_cast<int>(std::count(text.begin(), text.begin() + std::min(header_at, text.size()), '\n')) + 1;
+			bool saved_in_place = text.rfind(header, 0) == 0 && at == text.find('\n', header.size());
+			EXPECT_TRUE(result != deltas_written || saved_in_place) << what << ":\n" << text;
+			EXPECT_EQ(at != std::string::npos && result != deltas_written, outcome.fate == block_fate::left_in_file) << what;
+			EXPECT_EQ(commented, outcome.fate == block_fate::commented_out) << what << ":\n" << text;
+			EXPECT_EQ(outcome.block_line, outcome.fate == block_fate::none ? 0 : line_of_header) << what << ":\n" << text;
+		}
+		std::string file = "try" + std::to_string(t);
+		write_whole(dir + "/" + file, text);
+		script += "sh -n " + file + " || echo unreadable " + file + "\n(. ./" + file + "; echo \"" + file + " $kv_note\")\n";
+		expected += file + (text.find(ours) != std::string::npos ? " try " + std::to_string(t) : " ") + "\n";
 	}
-	// A block, or the comment line it became, ends with its value's closing quote.
-	std::string rest = text;
-	for (std::size_t at; (at = rest.find("\n# Kelvane generated deltas - ")) != std::string::npos;)
-		rest.erase(at, rest.find("\"\n", at) + 2 - at);
-	EXPECT_EQ(rest, read_whole(log_path));
-	EXPECT_GT(saved, 0);
-	EXPECT_LT(saved, saves);
+	int status = 0;
+	EXPECT_EQ(sh_printed(dir + "/check", "cd " + dir + " || exit\n" + script, status), expected);
+	std::printf("%d saves racing another program:\n", tries);
+	for (const auto &[how, count] : ended)
+		std::printf("%4d  %s\n", count, how.c_str());
 }
