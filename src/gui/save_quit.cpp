@@ -51,6 +51,7 @@ enum message_id {
 	shell_no_answer,
 	shell_unsound_here,
 	not_regular,
+	too_large,
 	changed_elsewhere,
 	quit_anyway
 };
@@ -116,6 +117,9 @@ constexpr message messages[] = {
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("'%s' is not a regular file. Changes not saved."),
 	 N_("Kelvane appends only to a regular file, and wrote nothing: at that place there is a FIFO, a device or "
 	    "a folder, or a link to one. Look at what it is, then press Save again; your changes stay in the window.")},
+	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("'%s' is too large to read. Changes not saved."),
+	 N_("Kelvane reads files of up to 16 MiB, so the window does not show this one, and it wrote nothing to it. "
+	    "Your changes stay in the window.")},
 	{GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, N_("'%s' was changed by another program. Changes not saved"),
 	 N_("Press Save again to read the files again first; your changes stay in the window.")},
 	{GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, N_("There are unsaved changes, quit anyway?"),
@@ -238,6 +242,9 @@ bool save_changes(bool tell_saved)
 		return false;
 	case deltas_not_regular:
 		ask(not_regular, path);
+		return false;
+	case deltas_too_large:
+		ask(too_large, path);
 		return false;
 	case deltas_file_broken:
 		ask(must_repair, path, display_text(outcome.shell_words));

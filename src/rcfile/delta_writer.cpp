@@ -2,6 +2,7 @@
 #include "rcfile/delta_writer.h"
 
 #include "rcfile/file_state.h"
+#include "rcfile/open_file.h"
 #include "rcfile/reader.h"
 #include "rcfile/shell_check.h"
 #include "rcfile/sources.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -309,6 +311,9 @@ int append_block(int fd, bool made, std::string block, save_context &save)
 	struct stat before;
 	if (fstat(fd, &before) == -1)
 		return deltas_write_failed;
+	// A file too large to read was passed over at load: what the window shows is not based on it.
+	if (static_cast<std::uintmax_t>(before.st_size) > file_size_bound)
+		return deltas_too_large;
 	// Never on top of a change the window has not shown: the block is based on
 	// what it shows. Another kind of file in the place of the one read is not read.
 	const file_state *seen = remembered_state(save.path);

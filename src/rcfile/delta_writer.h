@@ -24,6 +24,7 @@ enum {
 	deltas_shell_unsound = -10,  // the shell fails on an empty script too: it cannot judge the file
 	deltas_replaced = -11,       // another program put another file at the path during the save
 	deltas_not_regular = -12,    // the path leads to a FIFO, a device, a folder: nothing written
+	deltas_too_large = -13,      // the file is past the size Kelvane reads, so it was never shown: nothing written
 };
 
 // What is left of the bytes a save wrote once it has failed, in the file at the path.

@@ -1,6 +1,7 @@
 // Tests of the block appended at each save and of how a save succeeds or fails.
 #include "rcfile/delta_writer.h"
 #include "rcfile/file_state.h"
+#include "rcfile/open_file.h"
 #include "rcfile/shell_check.h"
 #include "rcfile/sources.h"
 
@@ -241,8 +242,12 @@ TEST_F(DeltaWriter, FailuresLeaveEveryEntryAsItWas)
 		     {dir, RLIM_INFINITY, deltas_not_regular},
 		     {dir + "/device", RLIM_INFINITY, deltas_not_regular},
 		     {"", RLIM_INFINITY, deltas_open_failed},
-		     {path, 0, deltas_write_failed}};
+		     {path, 0, deltas_write_failed},
+		     {dir + "/huge", RLIM_INFINITY, deltas_too_large}};
 	std::filesystem::create_symlink("/dev/null", dir + "/device");
+	// Sparse: past the size the load reads, without the disk space.
+	write_whole(dir + "/huge", "a=\"1\"\n");
+	std::filesystem::resize_file(dir + "/huge", file_size_bound + 1);
 	for (const auto &c : cases) {
 		setenv("KELVANE_RC", c.path.c_str(), 1);
 		rc_entry knobs[] = {knob("a_enable", 1, "new")};
@@ -257,6 +262,7 @@ TEST_F(DeltaWriter, FailuresLeaveEveryEntryAsItWas)
 		EXPECT_EQ(std::memcmp(&knobs[0], &before[0], sizeof(rc_entry)), 0) << c.path;
 		EXPECT_EQ(std::memcmp(&strings[0], &before[1], sizeof(rc_entry)), 0) << c.path;
 	}
+	EXPECT_EQ(std::filesystem::file_size(dir + "/huge"), file_size_bound + 1);
 }
 
 // A file size limit a few bytes above the old length makes the block's write

@@ -38,7 +38,7 @@ constexpr language languages[] = {
 	{"fr_FR.UTF-8", "Interrupteurs", "Valeurs", "Valeur", "À _propos", "Ajouter une entrée",
 	 "Aucune modification à enregistrer", "La valeur de hostname n'a pas été modifiée",
 	 "Modifiée, pas encore enregistrée",
-	 "Aucune valeur par défaut : seuls les fichiers de cette machine la définissent.",
+	 "Aucune valeur par défaut : seuls les fichiers de cette machine la définissent.",
 	 "_Annuler la modification", "_Rétablir la valeur par défaut", "Enregistrer ces modifications\u00a0:"},
 	{"ru_RU.UTF-8", "Переключатели", "Значения", "Значение", "О _программе", "Добавить запись",
 	 "Нет несохранённых изменений", "Значение hostname не изменено", "Изменено, ещё не сохранено",
