@@ -9,13 +9,13 @@
 // milliseconds: load_settings of the pair; noting the pair's commands alone,
 // which is what the history adds to it; the first value_at_boot after a
 // load, which works out every value; and entry_value_at_boot of every row.
+#include "boot/boot_history.h"
+#include "boot/boot_value.h"
+#include "boot/load.h"
+#include "files/system_root.h"
+#include "shell/reader.h"
+#include "shell/tokenizer.h"
 #include "timing.h"
-#include "rcfile/boot_history.h"
-#include "rcfile/boot_value.h"
-#include "rcfile/load.h"
-#include "rcfile/reader.h"
-#include "rcfile/system_root.h"
-#include "rcfile/tokenizer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,15 +10,15 @@
 // end. Each size of the read-merge-sort step, and each hostile input, runs in
 // its own child process, so that the child's peak resident size (from wait4)
 // is that step's alone.
+#include "boot/load.h"
+#include "boot/merge.h"
+#include "boot/services.h"
+#include "files/open_file.h"
+#include "files/system_root.h"
 #include "in_child.h"
+#include "shell/reader.h"
+#include "shell/tokenizer.h"
 #include "timing.h"
-#include "rcfile/load.h"
-#include "rcfile/merge.h"
-#include "rcfile/open_file.h"
-#include "rcfile/reader.h"
-#include "rcfile/services.h"
-#include "rcfile/system_root.h"
-#include "rcfile/tokenizer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -9,9 +9,9 @@
 // large as a page may be and built to be slow, the time to read each and
 // to find 100 names in it, and the peak memory of a child process doing so.
 #include "in_child.h"
+#include "manual/manual_file.h"
+#include "manual/manual_page.h"
 #include "timing.h"
-#include "rcfile/manual_file.h"
-#include "rcfile/manual_page.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,13 +10,13 @@
 // the window, where the lists are filled anew with the changes marked (one
 // run each, in a child process of its own). The files go to a fresh folder
 // under TMPDIR (or /tmp), removed at the end.
-#include "in_child.h"
-#include "timing.h"
+#include "edit/pending_changes.h"
+#include "edit/recovery_file.h"
 #include "gui/main_window.h"
 #include "gui/outside_changes.h"
-#include "rcfile/pending_changes.h"
-#include "rcfile/reader.h"
-#include "rcfile/recovery_file.h"
+#include "in_child.h"
+#include "shell/reader.h"
+#include "timing.h"
 
 #include <cstdio>
 #include <cstdlib>

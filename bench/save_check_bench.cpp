@@ -6,10 +6,10 @@
 // (default 200). Each save appends one changed knob and one changed string to
 // a fresh copy of the sample in a scratch folder under TMPDIR (or /tmp),
 // removed at the end; the copy is made outside the timed part.
-#include "timing.h"
+#include "edit/delta_writer.h"
 #include "model/rc_entry.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/shell_check.h"
+#include "shell/shell_check.h"
+#include "timing.h"
 
 #include <algorithm>
 #include <chrono>

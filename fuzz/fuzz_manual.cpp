@@ -1,6 +1,6 @@
 // Fuzz target: reads arbitrary bytes as a manual page's file, plain or gzip-compressed, and finds each entry's variables in what it gives.
-#include "rcfile/manual_file.h"
-#include "rcfile/manual_page.h"
+#include "manual/manual_file.h"
+#include "manual/manual_page.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Fuzz target: reads arbitrary bytes as an rc.conf file, checks the lists it gives, and works out the values at boot.
-#include "rcfile/boot_history.h"
-#include "rcfile/boot_value.h"
-#include "rcfile/reader.h"
+#include "boot/boot_history.h"
+#include "boot/boot_value.h"
+#include "shell/reader.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // Fuzz target: reads arbitrary bytes as an rc.d script, lays what it gives its variables over no files, and works out their values at boot.
-#include "rcfile/boot_history.h"
-#include "rcfile/boot_value.h"
-#include "rcfile/defaults.h"
-#include "rcfile/open_file.h"
-#include "rcfile/service_script.h"
-#include "rcfile/services.h"
-#include "rcfile/sources.h"
+#include "boot/boot_history.h"
+#include "boot/boot_value.h"
+#include "boot/defaults.h"
+#include "boot/service_script.h"
+#include "boot/services.h"
+#include "boot/sources.h"
+#include "files/open_file.h"
 
 #include <cstdint>
 #include <cstdio>

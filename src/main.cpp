@@ -1,10 +1,10 @@
 // Start-up: the command line, loading and merging both files, and the mode.
+#include "boot/load.h"
+#include "edit/delta_writer.h"
+#include "files/open_file.h"
+#include "files/system_root.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/load.h"
-#include "rcfile/open_file.h"
-#include "rcfile/system_root.h"
 #include "version.h"
 
 #include <gtk/gtk.h>

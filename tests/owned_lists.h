@@ -1,9 +1,9 @@
 // Entry lists for tests: read from text or loaded from files, freed with the test.
 #pragma once
 
-#include "rcfile/load.h"
-#include "rcfile/reader.h"
-#include "rcfile/system_root.h"
+#include "boot/load.h"
+#include "files/system_root.h"
+#include "shell/reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // The "Add new entry" window: its widgets, the checks of Apply and the new entry.
 #include "gui/add_dialog.h"
 
+#include "boot/merge.h"
+#include "edit/typed_value.h"
+#include "edit/undo.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "gui/name_completion.h"
-#include "rcfile/merge.h"
-#include "rcfile/typed_value.h"
-#include "rcfile/undo.h"
-#include "rcfile/value_check.h"
+#include "shell/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
 

@@ -1,7 +1,7 @@
 // The "Add new entry" window.
 #pragma once
 
-#include "rcfile/new_entry.h"
+#include "edit/new_entry.h"
 
 #include <gtk/gtk.h>
 

@@ -1,16 +1,16 @@
 // The details area: a label a screen reader reads, under the lists, telling all that is known of the selected row.
 #include "gui/details_pane.h"
 
+#include "boot/boot_value.h"
+#include "boot/defaults.h"
+#include "boot/descriptions.h"
+#include "boot/services.h"
+#include "boot/sources.h"
+#include "boot/value_warnings.h"
 #include "gui/display_text.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
-#include "rcfile/boot_value.h"
-#include "rcfile/defaults.h"
-#include "rcfile/descriptions.h"
-#include "rcfile/manual_page.h"
-#include "rcfile/services.h"
-#include "rcfile/sources.h"
-#include "rcfile/value_warnings.h"
+#include "manual/manual_page.h"
 
 #include <algorithm>
 #include <string_view>

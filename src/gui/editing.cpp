@@ -1,16 +1,16 @@
 // Toggling knobs, editing string values, the change counter's rules, and the status bar comment.
 #include "gui/editing.h"
 
+#include "boot/services.h"
+#include "boot/sources.h"
+#include "edit/delta_writer.h"
+#include "edit/typed_value.h"
+#include "edit/undo.h"
 #include "gui/details_pane.h"
 #include "gui/display_text.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/services.h"
-#include "rcfile/sources.h"
-#include "rcfile/typed_value.h"
-#include "rcfile/undo.h"
-#include "rcfile/value_check.h"
+#include "shell/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
 

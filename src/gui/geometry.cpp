@@ -6,9 +6,9 @@
 // 8 bytes, the width and the height as native 32-bit integers.
 #include "gui/geometry.h"
 
+#include "files/open_file.h"
 #include "gui/details_pane.h"
 #include "gui/main_window.h"
-#include "rcfile/open_file.h"
 
 #include <cstdint>
 #include <cstdio>

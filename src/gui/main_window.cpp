@@ -1,6 +1,12 @@
 // The main window: its widget tree, the two filled lists, and the GUI state every handler shares.
 #include "gui/main_window.h"
 
+#include "boot/boot_history.h"
+#include "boot/sources.h"
+#include "boot/views.h"
+#include "edit/delta_writer.h"
+#include "edit/undo.h"
+#include "files/open_file.h"
 #include "gui/about_dialog.h"
 #include "gui/add_dialog.h"
 #include "gui/details_pane.h"
@@ -16,14 +22,8 @@
 #include "gui/row_menu.h"
 #include "gui/save_quit.h"
 #include "gui/show_choice.h"
-#include "rcfile/views.h"
 #include "gui/type_ahead.h"
-#include "rcfile/boot_history.h"
 #include "gui/undo.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/open_file.h"
-#include "rcfile/sources.h"
-#include "rcfile/undo.h"
 #include "version.h"
 
 #include <gdk/gdkkeysyms.h>

@@ -1,11 +1,11 @@
 // The add window's name completion: samples of the defaults and this machine's interfaces.
 #include "gui/name_completion.h"
 
+#include "boot/addable_names.h"
+#include "files/system_root.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/main_window.h"
-#include "rcfile/addable_names.h"
-#include "rcfile/system_root.h"
 
 #include <string>
 

@@ -1,15 +1,15 @@
 // Noticing files changed behind the window's back, the Reload dialog, and reading every file again.
 #include "gui/outside_changes.h"
 
+#include "boot/load.h"
+#include "edit/pending_changes.h"
+#include "files/file_state.h"
+#include "files/open_file.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "gui/save_quit.h"
-#include "rcfile/file_state.h"
-#include "rcfile/load.h"
-#include "rcfile/open_file.h"
-#include "rcfile/pending_changes.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,15 +1,15 @@
 // Writing the changes pending to ~/.kelvane-pending when a signal or a lost display ends Kelvane, and the dialog that brings them back.
 #include "gui/recovery.h"
 
+#include "edit/delta_writer.h"
+#include "edit/pending_changes.h"
+#include "edit/recovery_file.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
 #include "gui/outside_changes.h"
 #include "gui/save_quit.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/pending_changes.h"
-#include "rcfile/recovery_file.h"
 
 #include <X11/Xlib.h>
 #include <glib-unix.h>

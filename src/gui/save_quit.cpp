@@ -1,6 +1,8 @@
 // The Save button and its tip, the Quit button, the window manager's close, and their message dialogs.
 #include "gui/save_quit.h"
 
+#include "edit/delta_writer.h"
+#include "edit/pending_changes.h"
 #include "gui/details_pane.h"
 #include "gui/display_text.h"
 #include "gui/editing.h"
@@ -9,9 +11,7 @@
 #include "gui/main_window.h"
 #include "gui/outside_changes.h"
 #include "gui/recovery.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/pending_changes.h"
-#include "rcfile/shell_check.h"
+#include "shell/shell_check.h"
 
 #include <algorithm>
 #include <string>

@@ -1,9 +1,9 @@
 // The Show choice, and which rows each of its views holds.
 #include "gui/show_choice.h"
 
+#include "boot/views.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
-#include "rcfile/views.h"
 
 namespace {
 

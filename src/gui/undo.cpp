@@ -1,10 +1,10 @@
 // Undo Change and Reset to Default on a row, and Ctrl+Z, which undoes the latest change still pending.
 #include "gui/undo.h"
 
+#include "edit/undo.h"
 #include "gui/editing.h"
 #include "gui/main_window.h"
 #include "gui/save_quit.h"
-#include "rcfile/undo.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // Names to add: the defaults' commented-out samples with their values and comments, and this machine's interfaces.
-#include "rcfile/addable_names.h"
-#include "rcfile/load.h"
+#include "boot/addable_names.h"
+#include "boot/load.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

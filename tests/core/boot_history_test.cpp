@@ -1,8 +1,8 @@
 // Tests of what the history keeps of a file's top-level commands: the steps that set variables, and the commands that may.
-#include "rcfile/boot_history.h"
+#include "boot/boot_history.h"
 
-#include "rcfile/reader.h"
-#include "rcfile/tokenizer.h"
+#include "shell/reader.h"
+#include "shell/tokenizer.h"
 
 #include <gtest/gtest.h>
 

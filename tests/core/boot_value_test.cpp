@@ -1,11 +1,11 @@
 // The values at boot against a real sh: generated file pairs that dash sources, services' values, and real files when given.
-#include "rcfile/boot_value.h"
+#include "boot/boot_value.h"
 
-#include "rcfile/boot_history.h"
-#include "rcfile/load.h"
-#include "rcfile/system_root.h"
-#include "rcfile/value_warnings.h"
-#include "rcfile/views.h"
+#include "boot/boot_history.h"
+#include "boot/load.h"
+#include "boot/value_warnings.h"
+#include "boot/views.h"
+#include "files/system_root.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

@@ -1,9 +1,9 @@
 // Tests of the block appended at each save and of how a save succeeds or fails.
-#include "rcfile/delta_writer.h"
-#include "rcfile/file_state.h"
-#include "rcfile/open_file.h"
-#include "rcfile/shell_check.h"
-#include "rcfile/sources.h"
+#include "boot/sources.h"
+#include "edit/delta_writer.h"
+#include "files/file_state.h"
+#include "files/open_file.h"
+#include "shell/shell_check.h"
 
 #include "file_size_limit.h"
 #include "scratch_files.h"

@@ -1,6 +1,6 @@
 // The defaults' description of each variable: the comment beside it and the indented lines going on with it.
-#include "rcfile/descriptions.h"
-#include "rcfile/load.h"
+#include "boot/descriptions.h"
+#include "boot/load.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

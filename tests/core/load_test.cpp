@@ -1,7 +1,7 @@
 // Tests of which files the boot reads after the machine's rc.conf, and of the files a load passes over.
-#include "rcfile/load.h"
+#include "boot/load.h"
 
-#include "rcfile/open_file.h"
+#include "files/open_file.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

@@ -1,7 +1,7 @@
 // Reading a manual page's file: plain, gzip-compressed, damaged, cut short, huge, or no regular file at all.
-#include "rcfile/manual_file.h"
+#include "manual/manual_file.h"
 
-#include "rcfile/open_file.h"
+#include "files/open_file.h"
 
 #include "gzip_text.h"
 #include "scratch_files.h"

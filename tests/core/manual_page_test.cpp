@@ -1,9 +1,9 @@
 // rc.conf(5) read into entries: names and patterns, types, texts, a page cut short or damaged, finding a variable's entry, and real pages.
-#include "rcfile/manual_page.h"
+#include "manual/manual_page.h"
 
-#include "rcfile/mdoc_text.h"
-#include "rcfile/system_root.h"
+#include "files/system_root.h"
 #include "gzip_text.h"
+#include "manual/mdoc_text.h"
 #include "scratch_files.h"
 #include "utf8_check.h"
 

@@ -1,5 +1,5 @@
 // Plain text from mdoc: the macros, escapes, lists and displays manual pages use, and input that is no mdoc at all.
-#include "rcfile/mdoc_text.h"
+#include "manual/mdoc_text.h"
 
 #include "utf8_check.h"
 

@@ -1,5 +1,5 @@
 // Tests of merge_lists and sort_entries.
-#include "rcfile/merge.h"
+#include "boot/merge.h"
 
 #include "owned_lists.h"
 

@@ -1,6 +1,6 @@
 // Tests of laying the changes a window holds over the files as read again.
-#include "rcfile/pending_changes.h"
-#include "rcfile/reader.h"
+#include "edit/pending_changes.h"
+#include "shell/reader.h"
 
 #include "owned_lists.h"
 

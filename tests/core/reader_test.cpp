@@ -1,5 +1,5 @@
 // Tests of the rc.conf reader: which assignments sh makes at the top level, and what each entry holds.
-#include "rcfile/reader.h"
+#include "shell/reader.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

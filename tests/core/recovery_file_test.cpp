@@ -1,8 +1,8 @@
 // Tests of the recovery file: what is trusted, one section for each machine's file, and bringing changes back as typed ones.
-#include "rcfile/recovery_file.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/pending_changes.h"
-#include "rcfile/value_check.h"
+#include "edit/delta_writer.h"
+#include "edit/pending_changes.h"
+#include "edit/recovery_file.h"
+#include "shell/value_check.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

@@ -1,8 +1,8 @@
 // Tests of hostile system roots: links and words that point out of the root, FIFOs and devices where rc.conf should be.
-#include "rcfile/delta_writer.h"
-#include "rcfile/file_state.h"
-#include "rcfile/load.h"
-#include "rcfile/system_root.h"
+#include "boot/load.h"
+#include "edit/delta_writer.h"
+#include "files/file_state.h"
+#include "files/system_root.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

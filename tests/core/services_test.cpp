@@ -1,10 +1,10 @@
 // The services of rc.d scripts against a real sh: generated roots whose scripts dash runs with an rc.subr of our own.
-#include "rcfile/defaults.h"
-#include "rcfile/load.h"
-#include "rcfile/service_script.h"
-#include "rcfile/services.h"
-#include "rcfile/sources.h"
-#include "rcfile/system_root.h"
+#include "boot/defaults.h"
+#include "boot/load.h"
+#include "boot/service_script.h"
+#include "boot/services.h"
+#include "boot/sources.h"
+#include "files/system_root.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

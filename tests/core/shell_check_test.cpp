@@ -1,5 +1,5 @@
 // Tests of asking the boot shell whether appended lines would be read on their own.
-#include "rcfile/shell_check.h"
+#include "shell/shell_check.h"
 
 #include "scratch_files.h"
 

@@ -1,7 +1,7 @@
 // The reader against a real sh: generated file pairs sourced by /bin/sh, and real pairs when a folder of them is given.
-#include "rcfile/merge.h"
-#include "rcfile/reader.h"
-#include "rcfile/tokenizer.h"
+#include "boot/merge.h"
+#include "shell/reader.h"
+#include "shell/tokenizer.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

@@ -1,5 +1,5 @@
 // Tests of expanding a word as sh does: a table whose known values dash confirms, and what stops or assigns.
-#include "rcfile/shell_word.h"
+#include "shell/shell_word.h"
 
 #include "scratch_files.h"
 

@@ -1,5 +1,5 @@
 // Tests of the rc.conf tokenizer: sh's tokens, values shown as one double-quoted text, buffering and failures.
-#include "rcfile/tokenizer.h"
+#include "shell/tokenizer.h"
 
 #include "owned_lists.h"
 

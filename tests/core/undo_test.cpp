@@ -1,5 +1,5 @@
 // Tests of the order of changes that Ctrl+Z follows; the window tests try Reset to Default.
-#include "rcfile/undo.h"
+#include "edit/undo.h"
 
 #include <gtest/gtest.h>
 

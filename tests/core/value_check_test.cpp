@@ -1,8 +1,8 @@
 // Tests of the value check, against the reader and against a real /bin/sh.
-#include "rcfile/delta_writer.h"
-#include "rcfile/reader.h"
-#include "rcfile/typed_value.h"
-#include "rcfile/value_check.h"
+#include "edit/delta_writer.h"
+#include "edit/typed_value.h"
+#include "shell/reader.h"
+#include "shell/value_check.h"
 
 #include "owned_lists.h"
 #include "scratch_files.h"

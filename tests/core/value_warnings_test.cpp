@@ -1,5 +1,5 @@
 // Tests of rc.subr's yes/no reading and of the warnings of values the boot will not read as meant.
-#include "rcfile/value_warnings.h"
+#include "boot/value_warnings.h"
 
 #include <gtest/gtest.h>
 

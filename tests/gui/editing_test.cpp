@@ -1,9 +1,9 @@
 // Toggling and editing rows, the change counter, and the status bar comment.
+#include "edit/typed_value.h"
 #include "gui/editing.h"
 #include "gui/main_window.h"
 #include "gui_test_util.h"
-#include "rcfile/typed_value.h"
-#include "rcfile/value_check.h"
+#include "shell/value_check.h"
 
 #include <gdk/gdkkeysyms.h>
 

@@ -1,13 +1,13 @@
 // Helpers for the window tests: answering dialogs, temporary files, test lists, and reaching the widgets.
 #include "gui_test_util.h"
 
+#include "boot/load.h"
+#include "edit/delta_writer.h"
+#include "files/file_state.h"
+#include "files/open_file.h"
+#include "files/system_root.h"
 #include "gui/i18n.h"
 #include "gui/main_window.h"
-#include "rcfile/delta_writer.h"
-#include "rcfile/file_state.h"
-#include "rcfile/load.h"
-#include "rcfile/open_file.h"
-#include "rcfile/system_root.h"
 
 #include <sys/stat.h>
 

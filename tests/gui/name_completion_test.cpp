@@ -1,7 +1,7 @@
 // The add window offers the names the boot knows that no row shows, and a chosen sample's value and comment.
+#include "files/system_root.h"
 #include "gui/main_window.h"
 #include "gui_test_util.h"
-#include "rcfile/system_root.h"
 
 #include <algorithm>
 #include <string>

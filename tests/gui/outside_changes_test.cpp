@@ -1,7 +1,7 @@
 // Files changed behind the window's back: the Reload dialog, reading again, and the files passed over.
+#include "boot/load.h"
 #include "gui/main_window.h"
 #include "gui_test_util.h"
-#include "rcfile/load.h"
 
 #include <sys/stat.h>
 

@@ -1,8 +1,8 @@
 // Bringing back, at the next start, the changes kept when Kelvane was ended from outside.
+#include "edit/recovery_file.h"
 #include "gui/main_window.h"
 #include "gui/recovery.h"
 #include "gui_test_util.h"
-#include "rcfile/recovery_file.h"
 
 #include <string>
 #include <sys/stat.h>

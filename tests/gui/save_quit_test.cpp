@@ -1,8 +1,8 @@
 // Saving from the main window, its dialogs, and the two ways out.
+#include "file_size_limit.h"
 #include "gui/main_window.h"
 #include "gui/save_quit.h"
 #include "gui_test_util.h"
-#include "file_size_limit.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
